@@ -1,0 +1,145 @@
+// The shared state of one world: everything the procedures of the link, the
+// protocol, the update and the configuration transfer read and write, held in a
+// few plain structs owned by one Context. A test builds a fresh world with
+//   Context ctx(host);
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "core/brand.h"
+#include "core/host.h"
+
+namespace skyrelay {
+
+// Receive ring and framer state.
+struct RxState {
+  std::array<std::array<uint8_t, 65>, 32> RxRing{};
+  int RxWriteIndex = 0;
+  int RxFillIndex = 0;
+  int RxReadIndex = 0;
+  int RxBytePos = 0;
+  int RxExpectedLength = 0;
+  bool RxInMessage = false;
+  bool RxRingEmpty = true;
+  bool RxRingFull = false;
+};
+
+// The one outgoing message.
+struct TxState {
+  std::array<uint8_t, 65> TxMessage{};
+  int TxLastIndex = -1;
+  bool TxAwaitingEcho = false;
+  double TxSentAt = 0;
+};
+
+// Answer variables, set by the receive processing.
+struct AnswerState {
+  int ReplyStatus = 0;
+  std::array<int, 513> DataBuf{};
+  int DataBufOffset = 0;
+  int BlockReceived = 0;
+  int64_t StationIdNumber = 0;
+  int StationReplyState = 0;
+  int RequestedLocoAddress = 0;
+  uint8_t LastRequestOpcode = 0;
+};
+
+// Command station commands and the flash page writer.
+struct ProtocolState {
+  int StationField1 = 0;
+  int StationField2 = 0;
+  int StationField3 = 0;
+  std::array<int, 21> StationData{};  // D1..D20 at index 1..20
+  int BootLoaderVersion = 0;
+  std::array<std::array<int, 65>, 9> PageCopy{};
+};
+
+// The user's choices, kept in the settings file.
+struct Settings {
+  std::string UpdateFilePath;
+  int InterfaceKind = 0;
+  std::string ComPortNumber;
+};
+
+// What the loaded update description names.
+struct Description {
+  std::string UpdateFolder;
+  std::string ZentraleFirmwarePath;
+  std::string FunkFirmwarePath;
+  std::array<std::string, 11> LanguageFiles;
+  std::string TurnoutSymbolFile;
+  std::string TurnoutAssignmentFile;
+  std::string TurnoutListFile;
+  std::array<std::string, 101> CharacterFiles;  // entries 1..100
+  int CharacterFileCount = 0;
+};
+
+// Identification and update run.
+struct UpdateState {
+  int HandheldKind = 0;
+  std::string HandheldKindText;
+  int UpdateModeActive = 0;
+  int LastFailedBlock = 0;
+  int PageRetries = 0;
+  int UpdateStep = 0;
+  // Outcome of the last firmware stage, for callers that need more than the
+  // error flag (the command-line program's exit status).
+  enum class FirmwareOutcome {
+    NotRun,
+    Ok,               // "Firmware ok!"
+    NoFirmwareFile,   // no file for the handheld's kind
+    Declined,         // the user said No
+    NotApplicable,    // article other than 58400
+    Failed,           // any other end with an error message
+  } firmwareOutcome = FirmwareOutcome::NotRun;
+  int configurationResult = -1;  // -1: the transfer did not run
+};
+
+// Display character code: code -> UTF-8 character.
+struct DisplayCodeState {
+  std::array<std::string, 256> DisplayCodeTable;
+  int LastDisplayCode = 52;
+};
+
+// Counters and an optional observer of every LocoNet message, for traces and figures.
+struct LinkStats {
+  long messagesSent = 0;
+  long messagesReceived = 0;
+  // Called with (time, sent?, bytes) for every message written or completed by the framer.
+  std::function<void(double, bool, std::span<const uint8_t>)> observer;
+};
+
+class Context {
+ public:
+  explicit Context(Host& host);
+
+  Host& host;
+  std::string ProductName{CurrentBrand().ProductName};
+
+  RxState rx;
+  TxState tx;
+  AnswerState ans;
+  ProtocolState proto;
+  Settings settings;
+  Description desc;
+  UpdateState upd;
+  DisplayCodeState display;
+  LinkStats stats;
+
+  // One tick of the main timer: PumpTransmit, then ProcessNextMessage. A tick
+  // that is asked for while one is running does nothing.
+  void Tick();
+  // Bytes the serial port received, in order.
+  void OnSerialData(std::span<const uint8_t> bytes);
+
+  bool InTick() const { return inTick_; }
+
+ private:
+  bool inTick_ = false;
+};
+
+}  // namespace skyrelay

@@ -1,0 +1,78 @@
+// The one door between the core and the outside world.
+//
+// The core (link, protocol, update, config) never touches a window, a timer or a
+// serial device itself. A front end (the desktop program, the command-line
+// program, the virtual-time host of the tests) implements Host and SerialPort and
+// drives the core's tick and receive handler from its own event loop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace skyrelay {
+
+enum class Icon { None, Stop, Information, Critical };
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+// Baud rate, parity letter, data bits and stop bits ("115200,n,8,1").
+struct LineSettings {
+  int baud = 115200;
+  char parity = 'n';
+  int dataBits = 8;
+  int stopBits = 1;
+};
+
+// The serial port operations the link and the interface set-up need.
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+
+  virtual bool IsOpen() const = 0;
+  // Writes all bytes; false when the port refused them (closed, or an error).
+  virtual bool Write(std::span<const uint8_t> bytes) = 0;
+  // Clear-to-send. A port that cannot report modem lines reports true.
+  virtual bool ClearToSend() = 0;
+
+  // Set-up operations. Each returns false on failure and leaves the system's
+  // description of the error in LastError().
+  virtual bool SetPortName(const std::string& name) = 0;
+  virtual bool SetLineSettings(const LineSettings& settings) = 0;
+  virtual bool SetDtrRts(bool dtr, bool rts) = 0;
+  virtual bool Open() = 0;
+  virtual void Close() = 0;
+  virtual bool SetBreak(bool on) = 0;
+  // Bytes received and not yet handed to anyone. Reading them here takes them
+  // away from the receive handler (used by the interface kind 1 text dialogue).
+  virtual size_t BytesWaiting() = 0;
+  virtual std::vector<uint8_t> Read(size_t maxBytes) = 0;
+  virtual void DiscardOutput() = 0;
+  virtual std::string LastError() const = 0;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Monotonic clock in seconds, with fractions.
+  virtual double Now() = 0;
+  // Lets the event loop run once: timer ticks and serial receive notifications
+  // happen only inside Yield. Must not spin a CPU core.
+  virtual void Yield() = 0;
+  // The main window's status line.
+  virtual void SetStatus(const std::string& text) = 0;
+  // A modal message box; returns Ok for an OK box, Yes or No for a question.
+  virtual Answer Message(const std::string& text, const std::string& title, Icon icon,
+                         Buttons buttons) = 0;
+  virtual SerialPort& Port() = 0;
+  // Captions of the two version labels of the main window (empty: no version).
+  virtual void SetVersionLabels(const std::string& funk, const std::string& zentrale) {
+    (void)funk;
+    (void)zentrale;
+  }
+};
+
+}  // namespace skyrelay

@@ -1,0 +1,40 @@
+// LocoNet link: receive framer and ring, transmit with checksum, receive
+// processing into the answer variables, and the responsive wait.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "core/context.h"
+
+namespace skyrelay {
+
+// Serial event kinds; only DataReceived does anything.
+enum class SerialEvent { DataReceived, Other };
+
+// Framer: one received byte into the ring.
+void FrameByte(Context& ctx, uint8_t b);
+// The serial port's receive notification: feeds the bytes read, in order.
+void OnSerialEvent(Context& ctx, SerialEvent kind, std::span<const uint8_t> bytes);
+// Sets every position of every slot to 0; indices and flags stay.
+void ClearRxRing(Context& ctx);
+
+// Completes the pending message with its checksum and writes it, or times out
+// its echo after 2 seconds.
+void PumpTransmit(Context& ctx);
+// The checksum of bytes[0..n]: 0xFF XOR all of them.
+uint8_t LocoNetChecksum(std::span<const uint8_t> bytes);
+
+// Takes at most one message from the ring and sets the answer variables.
+void ProcessNextMessage(Context& ctx);
+void DecodePeerMessage(Context& ctx);
+void CheckStationUpdateReply(Context& ctx);
+void UnpackShortPeerData(Context& ctx);
+
+// Returns after more than `seconds` seconds, yielding all the while.
+void WaitSeconds(Context& ctx, double seconds);
+
+// Total length of a LocoNet message from its opcode (and count byte for 0xE0..0xFF).
+int LocoNetLength(uint8_t opcode, uint8_t countByte);
+
+}  // namespace skyrelay

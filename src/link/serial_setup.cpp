@@ -1,0 +1,231 @@
+#include "link/serial_setup.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "link/link.h"
+
+namespace skyrelay {
+
+namespace {
+
+constexpr double kTextLimit = 5.0;  // for sending a text and for its answer
+constexpr const char* kHighSpeedErrorTitle = "ComPort Fehler!";
+constexpr const char* kStationErrorTitle = "Verbindungsfehler:";
+constexpr const char* kDialogueErrorText = "Zeichenübertragung nicht möglich!";
+constexpr const char* kDialogueErrorTitle = "Kontrada 1:";
+
+constexpr LineSettings kHighSpeedLine{115200, 'n', 8, 1};
+constexpr LineSettings kDialogueLine{2400, 'n', 8, 2};
+constexpr LineSettings kStationLine{19200, 'n', 8, 2};
+
+// Characters taken per read while waiting for an answer text.
+constexpr size_t kAnswerReadSize = 100;
+
+enum class SendResult { Ok, TimedOut, PortError };
+
+// One failed port operation of a set-up: its error text, or empty when all
+// went well so far.
+struct PortFailure {
+  bool failed = false;
+  std::string text;
+};
+
+std::string Trimmed(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const auto last = s.find_last_not_of(" \t\r\n");
+  return s.substr(first, last - first + 1);
+}
+
+// A whole number of decimal digits only, >= 1; 0 otherwise.
+int PositiveNumber(const std::string& s) {
+  if (s.empty()) return 0;
+  for (char c : s) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
+  }
+  int n = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+  if (ec != std::errc() || end != s.data() + s.size()) return 0;
+  return n;
+}
+
+bool IsDeviceName(const std::string& s) {
+  if (s.empty() || !std::isalpha(static_cast<unsigned char>(s[0]))) return false;
+  for (char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!std::isalnum(u) && c != '_' && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
+// Sets the port's device from the settings; false with the text to show when
+// that fails.
+bool SetPortFromSettings(Context& ctx, std::string& error) {
+  SerialPort& port = ctx.host.Port();
+  const std::string device = PortDeviceForNumber(ctx.settings.ComPortNumber);
+  if (device.empty()) {
+    error = "Ungültiger Portname: \"" + ctx.settings.ComPortNumber + "\"";
+    return false;
+  }
+  if (!port.SetPortName(device)) {
+    error = port.LastError();
+    return false;
+  }
+  return true;
+}
+
+SendResult SendSlowly(Context& ctx, const std::string& text) {
+  SerialPort& port = ctx.host.Port();
+  port.DiscardOutput();
+  const double start = ctx.host.Now();
+  for (char c : text) {
+    const uint8_t byte = static_cast<uint8_t>(c);
+    for (;;) {
+      if (ctx.host.Now() - start > kTextLimit) return SendResult::TimedOut;
+      ctx.host.Yield();
+      if (port.ClearToSend()) {
+        if (!port.Write(std::span<const uint8_t>(&byte, 1))) return SendResult::PortError;
+        break;
+      }
+    }
+  }
+  return SendResult::Ok;
+}
+
+// Collects what the interface answers until the answer contains "]"; false
+// after 5 seconds without it.
+//
+// This wait deliberately does not yield: the receive handler must not see the
+// answer text, and no timer tick may run in the middle of the dialogue. It still
+// must not spin a CPU core, so it relies on the port: a real port's
+// BytesWaiting() blocks for a few milliseconds when nothing has arrived yet,
+// which keeps this loop idle between characters (and lets a virtual-time port
+// move its clock on).
+bool AwaitAnswer(Context& ctx) {
+  SerialPort& port = ctx.host.Port();
+  std::string answer;
+  const double start = ctx.host.Now();
+  while (answer.find(']') == std::string::npos) {
+    if (ctx.host.Now() - start > kTextLimit) return false;
+    if (port.BytesWaiting() > 0) {
+      const std::vector<uint8_t> bytes = port.Read(kAnswerReadSize);
+      answer.append(bytes.begin(), bytes.end());
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string PortDeviceForNumber(const std::string& comPortNumber) {
+  const std::string s = Trimmed(comPortNumber);
+  if (s.size() > 1 && s[0] == '/') return s;
+  if (const int n = PositiveNumber(s); n > 0) return "/dev/ttyS" + std::to_string(n - 1);
+  if (s.size() > 3 && (s[0] == 'C' || s[0] == 'c') && (s[1] == 'O' || s[1] == 'o') &&
+      (s[2] == 'M' || s[2] == 'm')) {
+    const int n = PositiveNumber(s.substr(3));
+    return n > 0 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
+  }
+  if (IsDeviceName(s)) return "/dev/" + s;
+  return {};
+}
+
+int TogglePort(Context& ctx) {
+  SerialPort& port = ctx.host.Port();
+  if (port.IsOpen()) {
+    port.Close();
+    return 0;
+  }
+  int result = 0;
+  switch (ctx.settings.InterfaceKind) {
+    case 1:
+      result = OpenStationSerialInterface(ctx);
+      break;
+    case 3:
+      result = OpenHighSpeedInterface(ctx);
+      break;
+    default:
+      // Interface kind 2 (and anything unknown) has no set-up: nothing is opened.
+      return 0;
+  }
+  if (result == 0) return 0;
+  if (port.IsOpen()) port.Close();
+  ctx.host.SetStatus("Fehler");
+  return 1;
+}
+
+int OpenHighSpeedInterface(Context& ctx) {
+  SerialPort& port = ctx.host.Port();
+  std::string error;
+  bool ok = SetPortFromSettings(ctx, error);
+  if (ok) {
+    ok = port.SetLineSettings(kHighSpeedLine) && port.SetDtrRts(false, false) && port.Open();
+    if (!ok) error = port.LastError();
+  }
+  if (ok) return 0;
+  ctx.host.Message(error, kHighSpeedErrorTitle, Icon::None, Buttons::Ok);
+  return 1;
+}
+
+int OpenStationSerialInterface(Context& ctx) {
+  SerialPort& port = ctx.host.Port();
+
+  auto portError = [&](const std::string& text) {
+    ctx.host.Message(text, kStationErrorTitle, Icon::None, Buttons::Ok);
+    return 1;
+  };
+  auto dialogueError = [&] {
+    ctx.host.Message(kDialogueErrorText, kDialogueErrorTitle, Icon::None, Buttons::Ok);
+    return 1;
+  };
+  // One text command and its answer: 0 when both went through, else the
+  // failure shown.
+  auto command = [&](const std::string& text) {
+    switch (SendSlowly(ctx, text)) {
+      case SendResult::PortError:
+        return portError(port.LastError());
+      case SendResult::TimedOut:
+        return dialogueError();
+      case SendResult::Ok:
+        break;
+    }
+    return AwaitAnswer(ctx) ? 0 : dialogueError();
+  };
+
+  if (!port.IsOpen()) {
+    std::string error;
+    if (!SetPortFromSettings(ctx, error)) return portError(error);
+  }
+  if (!port.SetLineSettings(kDialogueLine)) return portError(port.LastError());
+  if (!port.IsOpen() && !port.Open()) return portError(port.LastError());
+
+  // A break tells the interface that a text command follows.
+  if (!port.SetBreak(true)) return portError(port.LastError());
+  WaitSeconds(ctx, 1);
+  if (!port.SetBreak(false)) return portError(port.LastError());
+  WaitSeconds(ctx, 0.3);
+
+  if (command("xB19200\r") != 0) return 1;
+  WaitSeconds(ctx, 0.3);
+  port.Close();
+  if (!port.SetLineSettings(kStationLine) || !port.Open()) return portError(port.LastError());
+
+  if (command("xRT255\r") != 0) return 1;
+  // Switches the interface into LocoNet mode.
+  if (command("x&LN$3C96\r") != 0) return 1;
+
+  // Reopened for the LocoNet traffic, starting with empty buffers.
+  port.Close();
+  if (!port.Open()) return portError(port.LastError());
+  return 0;
+}
+
+int SendTextSlowly(Context& ctx, const std::string& text) {
+  return SendSlowly(ctx, text) == SendResult::Ok ? 0 : 1;
+}
+
+}  // namespace skyrelay

@@ -1,0 +1,147 @@
+// A simulated LocoNet: the PC's LocoNet interface (echo, bus timing), the
+// handheld's boot loader with its AT45-style DataFlash, and the command station,
+// with knobs to inject faults. Runs in virtual time (VirtualBus) for the tests and
+// the --simulate mode, and in real time behind a pseudo-terminal (skyrelay-sim).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/virtual_host.h"
+
+namespace skyrelay::sim {
+
+// 60 us per bit, 10 bits per byte.
+inline constexpr double kByteTime = 600e-6;
+
+inline constexpr uint32_t kFlashSize = 4 * 1024 * 1024;
+inline constexpr uint32_t kPageSize = 512;
+
+// An AT45-style serial DataFlash: 512-byte pages, one SRAM buffer (buffer 1).
+class DataFlash {
+ public:
+  DataFlash();
+  // Runs one SPI transfer over `bytes` (opcode first); bytes clocked back replace
+  // them in place. Opcodes: 0xE8 continuous read (3 address bytes, 4 don't-care
+  // bytes, then data), 0x53 page to buffer 1, 0x84 buffer 1 write, 0x83 buffer 1 to
+  // page with erase. Others are ignored.
+  void Transfer(std::span<uint8_t> bytes);
+
+  std::vector<uint8_t> memory;            // kFlashSize bytes, erased = 0xFF
+  std::array<uint8_t, kPageSize> buffer1{};
+  long pagePrograms = 0;
+  // Fault: the next `corruptPrograms` programs of the page at `corruptPage` store
+  // one wrong byte.
+  uint32_t corruptPage = 0;
+  int corruptPrograms = 0;
+
+  std::vector<uint8_t> Read(uint32_t address, size_t count) const;
+  void Write(uint32_t address, std::span<const uint8_t> bytes);
+};
+
+struct HandheldConfig {
+  bool present = true;            // false: a silent handheld (no answers at all)
+  int articleNumber = 58400;      // 58400, 58401 or 58402 (any five digits)
+  // Installed version record: major, minor, date 1, date 2, date 3.
+  std::array<uint8_t, 5> version{1, 0, 1, 1, 20};
+  // Texts 51 and 52 of language 0; both empty: the slots stay erased (no text).
+  std::string text51 = "FREI";
+  std::string text52 = "BELEGT";
+  uint16_t locoAddress = 3;       // settings block bytes 113 (low 7 bits) and 114 (high 7 bits)
+  double answerDelay = 0.002;     // the boot loader's time to answer a command
+  double restartTime = 5.0;       // from start_firmware_update to the loco request
+  bool neverRestart = false;
+  bool requestWrongLoco = false;  // requests locoAddress + 1 after the restart
+  // Version record after the restart; unset: the version given by SetNewVersion
+  // or, when none was given, the old version with minor + 1.
+  std::optional<std::array<uint8_t, 5>> versionAfterUpdate;
+  bool reportWrongVersion = false;  // after the restart reports minor + 7
+};
+
+struct StationConfig {
+  bool present = true;             // false: a silent station
+  int64_t idNumber = 4200000001;   // ten digits; negative: does not answer read_station_id
+  int bootLoaderVersion = 5;
+  double answerDelay = 0.003;
+};
+
+struct Faults {
+  int dropEchoes = 0;          // the next N messages of the PC get no echo
+  int dropAnswers = 0;         // the next N answers of the devices are lost
+  int corruptReadbacks = 0;    // the next N SPI-buffer read answers carry one wrong byte
+  bool noiseBetweenMessages = false;  // bytes without the top bit between messages to the PC
+  int floodMessages = 0;       // that many foreign messages arrive in a burst with the next answer
+};
+
+// What the station was told, for the tests.
+struct StationLog {
+  int enterRequests = 0;
+  int versionRequests = 0;
+  int finishRequests = 0;
+  int finishedWithVersion = -1;
+  int clears = 0;
+  std::vector<std::pair<int, int>> values;
+  std::vector<std::string> texts;  // bytes as sent (Windows-1252)
+  bool inUpdateMode = false;
+};
+
+class SimLoNet : public VirtualBus {
+ public:
+  explicit SimLoNet(uint32_t seed = 1);
+
+  HandheldConfig handheld;
+  StationConfig station;
+  Faults faults;
+  DataFlash flash;
+  StationLog stationLog;
+
+  // Puts the handheld's texts, settings block and information block into the
+  // flash from `handheld`; called by the constructor, again after config changes.
+  void ApplyHandheldConfig();
+  // Version the handheld reports after installing an image.
+  void SetNewVersion(uint8_t major, uint8_t minor);
+
+  // VirtualBus
+  void PcWrite(double t, std::span<const uint8_t> bytes) override;
+  double NextEventTime() const override;
+  void AdvanceTo(double t) override;
+  std::vector<uint8_t> TakePcBytes() override;
+
+  double Now() const { return now_; }
+
+  // Figures: messages on the bus (PC's and devices'), and bus time of all bytes.
+  long busMessages = 0;
+  double busTime = 0;
+  int firmwareStarts = 0;
+  int installs = 0;
+
+  // Reads the text slot of a language (count byte and codes) as display codes.
+  std::vector<uint8_t> TextSlot(int language, int textNumber) const;
+
+ private:
+  struct Event {
+    double time;
+    long order;
+    int kind;
+    std::vector<uint8_t> bytes;
+  };
+  // Implementation details are the simulator's own.
+  std::vector<Event> events_;
+  std::vector<uint8_t> pcIn_;      // PC bytes being collected into a message
+  std::vector<uint8_t> toPc_;      // bytes that reached the PC
+  std::array<uint8_t, 160> spi_{};
+  double now_ = 0;
+  double busFreeAt_ = 0;
+  long order_ = 0;
+  std::mt19937 rng_;
+  std::optional<std::array<uint8_t, 5>> newVersion_;
+  bool installed_ = false;
+};
+
+}  // namespace skyrelay::sim

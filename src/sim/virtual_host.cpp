@@ -1,0 +1,72 @@
+#include "sim/virtual_host.h"
+
+#include <algorithm>
+
+namespace skyrelay {
+
+namespace {
+constexpr double kTickInterval = 0.01;
+// The smallest step a yield moves the clock, so that no wait can stand still.
+constexpr double kMinStep = 1e-6;
+}  // namespace
+
+bool VirtualPort::Write(std::span<const uint8_t> bytes) {
+  if (!open_) return false;
+  bytesWritten += static_cast<long>(bytes.size());
+  if (bus_) bus_->PcWrite(*clock_, bytes);
+  return true;
+}
+
+bool VirtualPort::SetPortName(const std::string& n) {
+  name = n;
+  return true;
+}
+
+bool VirtualPort::SetLineSettings(const LineSettings& settings) {
+  line = settings;
+  return true;
+}
+
+bool VirtualPort::Open() {
+  if (failOpen) {
+    error_ = "Das Gerät wurde nicht gefunden.";
+    return false;
+  }
+  open_ = true;
+  return true;
+}
+
+VirtualHost::VirtualHost(VirtualBus* bus) : bus_(bus), port_(bus, &now_) {}
+
+void VirtualHost::Yield() {
+  yields_++;
+  double target = nextTick_;
+  if (bus_) target = std::min(target, bus_->NextEventTime());
+  now_ = std::max(target, now_ + kMinStep);
+  if (bus_) {
+    bus_->AdvanceTo(now_);
+    std::vector<uint8_t> bytes = bus_->TakePcBytes();
+    if (!bytes.empty() && ctx_) ctx_->OnSerialData(bytes);
+  }
+  if (now_ >= nextTick_) {
+    while (nextTick_ <= now_) nextTick_ += kTickInterval;
+    if (ctx_) ctx_->Tick();
+  }
+}
+
+void VirtualHost::SetStatus(const std::string& text) {
+  status = text;
+  if (statuses.size() < statusLimit) statuses.push_back(text);
+  if (onStatus) onStatus(text);
+}
+
+Answer VirtualHost::Message(const std::string& text, const std::string& title, Icon icon,
+                            Buttons buttons) {
+  RecordedMessage m{text, title, icon, buttons, Answer::Ok};
+  if (buttons == Buttons::YesNo) m.answer = answerQuestion ? answerQuestion(m) : Answer::Yes;
+  messages.push_back(m);
+  if (onMessage) onMessage(m);
+  return m.answer;
+}
+
+}  // namespace skyrelay

@@ -1,0 +1,122 @@
+// A host that runs in virtual time: Yield jumps the clock to the next event
+// (the next 10 ms tick or the next byte from the bus), so a two-second time-out
+// costs microseconds of CPU. Message boxes and status texts are recorded.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+#include "core/host.h"
+
+namespace skyrelay {
+
+// The far side of the serial line, in virtual time.
+class VirtualBus {
+ public:
+  virtual ~VirtualBus() = default;
+  // The PC wrote these bytes at time t.
+  virtual void PcWrite(double t, std::span<const uint8_t> bytes) = 0;
+  // When something next happens on the bus (+infinity: nothing pending).
+  virtual double NextEventTime() const = 0;
+  // Runs everything up to and including time t.
+  virtual void AdvanceTo(double t) = 0;
+  // Bytes that have reached the PC by now.
+  virtual std::vector<uint8_t> TakePcBytes() = 0;
+};
+
+struct RecordedMessage {
+  std::string text;
+  std::string title;
+  Icon icon;
+  Buttons buttons;
+  Answer answer;
+};
+
+class VirtualPort : public SerialPort {
+ public:
+  VirtualPort(VirtualBus* bus, const double* clock) : bus_(bus), clock_(clock) {}
+
+  bool IsOpen() const override { return open_; }
+  bool Write(std::span<const uint8_t> bytes) override;
+  bool ClearToSend() override { return clearToSend; }
+  bool SetPortName(const std::string& name) override;
+  bool SetLineSettings(const LineSettings& settings) override;
+  bool SetDtrRts(bool, bool) override { return true; }
+  bool Open() override;
+  void Close() override { open_ = false; }
+  bool SetBreak(bool) override { return true; }
+  size_t BytesWaiting() override { return 0; }
+  std::vector<uint8_t> Read(size_t) override { return {}; }
+  void DiscardOutput() override {}
+  std::string LastError() const override { return error_; }
+
+  void SetBus(VirtualBus* bus) { bus_ = bus; }
+
+  bool clearToSend = true;
+  bool failOpen = false;
+  std::string name;
+  LineSettings line;
+  long bytesWritten = 0;
+
+ private:
+  VirtualBus* bus_;
+  const double* clock_;
+  bool open_ = false;
+  std::string error_;
+};
+
+class VirtualHost : public Host {
+ public:
+  explicit VirtualHost(VirtualBus* bus = nullptr);
+
+  // The world this host drives; set before anything yields.
+  void Attach(Context* ctx) { ctx_ = ctx; }
+  void SetBus(VirtualBus* bus) {
+    bus_ = bus;
+    port_.SetBus(bus);
+  }
+
+  double Now() override { return now_; }
+  void Yield() override;
+  void SetStatus(const std::string& text) override;
+  Answer Message(const std::string& text, const std::string& title, Icon icon,
+                 Buttons buttons) override;
+  SerialPort& Port() override { return port_; }
+  void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
+    funkLabel = funk;
+    zentraleLabel = zentrale;
+  }
+
+  VirtualPort& virtualPort() { return port_; }
+  long yields() const { return yields_; }
+
+  // How questions are answered; the default answers Yes.
+  std::function<Answer(const RecordedMessage&)> answerQuestion;
+  // Called for every status text as it is set (for example to print progress).
+  std::function<void(const std::string&)> onStatus;
+  // Called for every message box after it was answered.
+  std::function<void(const RecordedMessage&)> onMessage;
+  // Keeps at most this many status texts (the run's percentage texts are many).
+  size_t statusLimit = 100000;
+
+  std::vector<std::string> statuses;
+  std::vector<RecordedMessage> messages;
+  std::string status;
+  std::string funkLabel;
+  std::string zentraleLabel;
+
+ private:
+  VirtualBus* bus_;
+  Context* ctx_ = nullptr;
+  VirtualPort port_;
+  double now_ = 0;
+  double nextTick_ = 0.01;
+  long yields_ = 0;
+};
+
+}  // namespace skyrelay
