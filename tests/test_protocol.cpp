@@ -14,7 +14,9 @@ using test::Bytes;
 using test::WithChecksum;
 using test::World;
 
-Bytes Ack(uint8_t value) { return WithChecksum({0xB4, 0x6D, value}); }
+Bytes Ack(uint8_t value) {
+  return WithChecksum({0xB4, 0x6D, value});
+}
 
 // A far side that acknowledges every long message with 127.
 void AcknowledgeAll(World& w) {
@@ -179,7 +181,7 @@ TEST(StationCommands, MessagesAreByteExact) {
   World w;
   station_clear(w.ctx);
   EXPECT_EQ(w.bus.sent.back(),
-            (Bytes{0xED, 0x1F, 0x08, 0x4E, 0x57, 0x70, 0, 0, 0, 0, 0x70, 0, 0, 0, 0, 0x30,
+            (Bytes{0xED, 0x1F, 0x08, 0x4E, 0x57, 0x70, 0, 0, 0, 0, 0x70, 0, 0, 0, 0,   0x30,
                    0,    0,    0,    0,    0x10, 0,    0, 0, 0, 0, 0,    0, 0, 0, 0x3C}));
 
   station_set_value(w.ctx, 10, 50);
@@ -197,12 +199,12 @@ TEST(StationCommands, MessagesAreByteExact) {
   World id;
   id.bus.respond = [](const Bytes& req) -> std::vector<Bytes> {
     if (req[0] != 0xED || req[1] != 0x0F) return {};
-    return {WithChecksum({0xE5, 0x0F, 0x01, 0x4E, 0x51, 0x09, 0x00, 0x42, 0x00, 0x00, 0x00, 0x17,
-                          0x00, 0x00})};
+    return {WithChecksum(
+        {0xE5, 0x0F, 0x01, 0x4E, 0x51, 0x09, 0x00, 0x42, 0x00, 0x00, 0x00, 0x17, 0x00, 0x00})};
   };
   EXPECT_EQ(read_station_id(id.ctx), 0);
-  EXPECT_EQ(id.bus.sent.back(), (Bytes{0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0,
-                                       0, 0x04}));
+  EXPECT_EQ(id.bus.sent.back(),
+            (Bytes{0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0, 0, 0x04}));
   EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
 
   World silent;

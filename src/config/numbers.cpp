@@ -37,7 +37,11 @@ double ReadLeadingNumber(const std::string& text) {
   double value = 0;
   const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value,
                                       std::chars_format::fixed);
-  if (result.ec == std::errc::result_out_of_range) value = HUGE_VAL;
+  if (result.ec == std::errc::result_out_of_range) {
+    // Too large, or so small that it underflows: a non-zero digit before the point decides.
+    const std::string whole = digits.substr(0, digits.find('.'));
+    value = whole.find_first_not_of('0') == std::string::npos ? 0.0 : HUGE_VAL;
+  }
   return negative ? -value : value;
 }
 

@@ -138,7 +138,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
+      // A last line cut off after the CR of its CR LF still ends there.
+      size_t stop = text.size();
+      if (text[stop - 1] == '\r') stop--;
+      if (stop > start) lines.push_back(text.substr(start, stop - start));
       break;
     }
     size_t stop = end;

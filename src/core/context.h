@@ -97,6 +97,7 @@ struct UpdateState {
     Failed,           // any other end with an error message
   } firmwareOutcome = FirmwareOutcome::NotRun;
   int configurationResult = -1;  // -1: the transfer did not run
+  enum class RunEnd { NotRun, Finished, Failed } runEnded = RunEnd::NotRun;
 };
 
 // Display character code: code -> UTF-8 character.

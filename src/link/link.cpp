@@ -21,10 +21,15 @@ Context::Context(Host& h) : host(h) {}
 
 void Context::Tick() {
   if (inTick_) return;
+  // The flag is reset however the tick ends (a host may abandon a run by
+  // throwing from Yield, for example on Ctrl-C).
+  struct Guard {
+    bool& flag;
+    ~Guard() { flag = false; }
+  } guard{inTick_};
   inTick_ = true;
   PumpTransmit(*this);
   ProcessNextMessage(*this);
-  inTick_ = false;
 }
 
 void Context::OnSerialData(std::span<const uint8_t> bytes) {

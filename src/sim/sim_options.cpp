@@ -1,0 +1,174 @@
+#include "sim/sim_options.h"
+
+#include <cstdlib>
+#include <vector>
+
+namespace skyrelay::sim {
+
+namespace {
+
+struct OptionInfo {
+  const char* name;
+  const char* value;  // nullptr: a switch
+  const char* help;
+};
+
+const OptionInfo kOptions[] = {
+    {"article", "N", "Artikelnummer des Handreglers (58400, 58401, 58402)"},
+    {"version", "MAJOR.MINOR", "installierte Firmware-Version (Vorgabe 1.0)"},
+    {"texts", "FREI|ROT|NONE", "Texte 51/52: FREI/BELEGT, ROT/GRÜN oder keine"},
+    {"loco", "N", "Lokadresse im Einstellungsblock (Vorgabe 3)"},
+    {"restart", "SEKUNDEN", "Zeit bis zum Neustart nach dem Laden (Vorgabe 5)"},
+    {"never-restart", nullptr, "der Handregler startet nach dem Laden nicht neu"},
+    {"wrong-loco", nullptr, "meldet nach dem Neustart eine falsche Lok an"},
+    {"wrong-version", nullptr, "meldet nach dem Neustart eine falsche Version"},
+    {"silent-handheld", nullptr, "kein Handregler am LocoNet"},
+    {"station-id", "N|NONE", "Kennnummer der Zentrale (zehn Ziffern) oder keine Antwort"},
+    {"boot-loader-version", "N", "Boot-Loader-Version der Zentrale"},
+    {"silent-station", nullptr, "keine Zentrale am LocoNet"},
+    {"drop-echoes", "N", "die nächsten N Nachrichten des PCs ohne Echo"},
+    {"drop-answers", "N", "die nächsten N Antworten gehen verloren"},
+    {"corrupt-readbacks", "N", "die nächsten N gelesenen Blöcke mit einem falschen Byte"},
+    {"corrupt-page", "ADRESSE:N", "die Seite wird N-mal falsch programmiert (z.B. 0x300200:2)"},
+    {"noise", nullptr, "Störbytes zwischen den Nachrichten"},
+    {"flood", "N", "N fremde Nachrichten auf einmal vor der nächsten Antwort"},
+};
+
+const OptionInfo* Find(const std::string& name) {
+  for (const OptionInfo& o : kOptions) {
+    if (name == o.name) return &o;
+  }
+  return nullptr;
+}
+
+bool ToLong(const std::string& text, long long& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  out = std::strtoll(text.c_str(), &end, 0);
+  return end && *end == '\0';
+}
+
+}  // namespace
+
+bool SimOptionTakesValue(const std::string& name) {
+  const OptionInfo* o = Find(name);
+  return o && o->value;
+}
+
+std::string SimOptionsHelp(const std::string& prefix) {
+  std::string out;
+  for (const OptionInfo& o : kOptions) {
+    std::string left = "  " + prefix + o.name + (o.value ? std::string(" ") + o.value : "");
+    if (left.size() < 34) left.resize(34, ' ');
+    out += left + " " + o.help + "\n";
+  }
+  return out;
+}
+
+bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& value,
+                    std::string& error) {
+  const OptionInfo* info = Find(name);
+  if (!info) {
+    error = "unbekannte Option";
+    return false;
+  }
+  long long n = 0;
+  const bool numeric = ToLong(value, n);
+  auto needNumber = [&](long long min, long long max) {
+    if (!numeric || n < min || n > max) {
+      error = "ungültiger Wert \"" + value + "\"";
+      return false;
+    }
+    return true;
+  };
+  HandheldConfig& h = sim.handheld;
+  if (name == "article") {
+    if (!needNumber(10000, 99999)) return false;
+    h.articleNumber = static_cast<int>(n);
+  } else if (name == "version") {
+    const size_t dot = value.find('.');
+    long long major = 0, minor = 0;
+    if (dot == std::string::npos || !ToLong(value.substr(0, dot), major) ||
+        !ToLong(value.substr(dot + 1), minor) || major < 0 || major > 255 || minor < 0 ||
+        minor > 255) {
+      error = "ungültige Version \"" + value + "\"";
+      return false;
+    }
+    h.version[0] = static_cast<uint8_t>(major);
+    h.version[1] = static_cast<uint8_t>(minor);
+  } else if (name == "texts") {
+    if (value == "FREI" || value == "frei") {
+      h.text51 = "FREI";
+      h.text52 = "BELEGT";
+    } else if (value == "ROT" || value == "rot") {
+      h.text51 = "ROT";
+      h.text52 = "GRÜN";
+    } else if (value == "NONE" || value == "none") {
+      h.text51.clear();
+      h.text52.clear();
+    } else {
+      error = "erwartet FREI, ROT oder NONE";
+      return false;
+    }
+  } else if (name == "loco") {
+    if (!needNumber(0, 16383)) return false;
+    h.locoAddress = static_cast<uint16_t>(n);
+  } else if (name == "restart") {
+    char* end = nullptr;
+    const double seconds = std::strtod(value.c_str(), &end);
+    if (value.empty() || !end || *end != '\0' || seconds < 0 || seconds > 3600) {
+      error = "ungültige Zeit \"" + value + "\"";
+      return false;
+    }
+    h.restartTime = seconds;
+  } else if (name == "never-restart") {
+    h.neverRestart = true;
+  } else if (name == "wrong-loco") {
+    h.requestWrongLoco = true;
+  } else if (name == "wrong-version") {
+    h.reportWrongVersion = true;
+  } else if (name == "silent-handheld") {
+    h.present = false;
+  } else if (name == "station-id") {
+    if (value == "NONE" || value == "none") {
+      sim.station.idNumber = -1;
+    } else {
+      if (!needNumber(0, 9999999999LL)) return false;
+      sim.station.idNumber = n;
+    }
+  } else if (name == "boot-loader-version") {
+    if (!needNumber(0, 127)) return false;
+    sim.station.bootLoaderVersion = static_cast<int>(n);
+  } else if (name == "silent-station") {
+    sim.station.present = false;
+  } else if (name == "drop-echoes") {
+    if (!needNumber(0, 1000000)) return false;
+    sim.faults.dropEchoes = static_cast<int>(n);
+  } else if (name == "drop-answers") {
+    if (!needNumber(0, 1000000)) return false;
+    sim.faults.dropAnswers = static_cast<int>(n);
+  } else if (name == "corrupt-readbacks") {
+    if (!needNumber(0, 1000000)) return false;
+    sim.faults.corruptReadbacks = static_cast<int>(n);
+  } else if (name == "corrupt-page") {
+    const size_t colon = value.find(':');
+    long long address = 0, count = 0;
+    if (colon == std::string::npos || !ToLong(value.substr(0, colon), address) ||
+        !ToLong(value.substr(colon + 1), count) || address < 0 || address >= kFlashSize ||
+        count < 0) {
+      error = "erwartet ADRESSE:ANZAHL";
+      return false;
+    }
+    sim.flash.corruptPage = static_cast<uint32_t>(address) & ~(kPageSize - 1);
+    sim.flash.corruptPrograms = static_cast<int>(count);
+  } else if (name == "noise") {
+    sim.faults.noiseBetweenMessages = true;
+  } else if (name == "flood") {
+    if (!needNumber(0, 100000)) return false;
+    sim.faults.floodMessages = static_cast<int>(n);
+  }
+  sim.ApplyHandheldConfig();
+  return true;
+}
+
+}  // namespace skyrelay::sim
