@@ -1,0 +1,136 @@
+#include "cli/console.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace skyrelay::cli {
+
+namespace {
+
+// A percentage such as "45%".
+bool IsPercentage(const std::string& s, int& value) {
+  if (s.size() < 2 || s.size() > 4 || s.back() != '%') return false;
+  value = 0;
+  for (size_t i = 0; i + 1 < s.size(); i++) {
+    if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+    value = value * 10 + (s[i] - '0');
+  }
+  return true;
+}
+
+// A frame of the waiting animation: marks and blanks only.
+bool IsAnimationFrame(const std::string& s) {
+  return !s.empty() && s.find('#') != std::string::npos &&
+         s.find_first_not_of("# ") == std::string::npos;
+}
+
+const char* IconWord(Icon icon) {
+  switch (icon) {
+    case Icon::Stop:
+      return "Fehler";
+    case Icon::Critical:
+      return "Schwerer Fehler";
+    case Icon::Information:
+      return "Information";
+    default:
+      return "Meldung";
+  }
+}
+
+}  // namespace
+
+std::string PlainLines(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text[i] == '\n' && i + 1 < text.size() && text[i + 1] == '\r') {
+      out += '\n';
+      i++;
+    } else if (text[i] == '\r') {
+      out += '\n';
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+Console::Console(std::FILE* err, std::FILE* in, bool errIsTerminal, bool inIsTerminal,
+                 std::optional<bool> answer)
+    : err_(err),
+      in_(in),
+      errIsTerminal_(errIsTerminal),
+      inIsTerminal_(inIsTerminal),
+      answer_(answer) {}
+
+void Console::EndLine() {
+  if (lineOpen_) std::fputc('\n', err_);
+  lineOpen_ = false;
+}
+
+void Console::Finish() {
+  EndLine();
+  std::fflush(err_);
+}
+
+void Console::Status(const std::string& text) {
+  const bool frame = IsAnimationFrame(text);
+  if (errIsTerminal_) {
+    // On a terminal the status line is one line that changes in place.
+    int percent = 0;
+    std::string shown = text;
+    if (IsPercentage(text, percent)) {
+      constexpr int kWidth = 40;
+      const int filled = std::min(percent, 100) * kWidth / 100;
+      shown = "[" + std::string(filled, '#') + std::string(kWidth - filled, '.') + "] " + text;
+    } else if (frame) {
+      shown = "Warte auf den Neustart [" + text + "]";
+    }
+    std::fprintf(err_, "\r\033[K%s", shown.c_str());
+    lineOpen_ = true;
+    std::fflush(err_);
+    return;
+  }
+  // Otherwise one line per change; the waiting animation once.
+  if (frame) {
+    if (!inAnimation_) std::fprintf(err_, "Warte auf den Neustart ...\n");
+    inAnimation_ = true;
+    return;
+  }
+  inAnimation_ = false;
+  std::fprintf(err_, "%s\n", text.c_str());
+  std::fflush(err_);
+}
+
+Answer Console::Message(const std::string& text, const std::string& title, Icon icon,
+                        Buttons buttons) {
+  EndLine();
+  messagesShown_++;
+  const std::string heading = title.empty() ? IconWord(icon) : title;
+  std::fprintf(err_, "\n== %s ==\n%s\n", heading.c_str(), PlainLines(text).c_str());
+  if (buttons == Buttons::Ok) {
+    std::fflush(err_);
+    return Answer::Ok;
+  }
+  if (answer_) {
+    std::fprintf(err_, "(j/n) %s\n", *answer_ ? "j" : "n");
+    std::fflush(err_);
+    return *answer_ ? Answer::Yes : Answer::No;
+  }
+  if (!inIsTerminal_) {
+    std::fprintf(err_, "(j/n) n  (keine Eingabe möglich: Nein)\n");
+    std::fflush(err_);
+    return Answer::No;
+  }
+  for (;;) {
+    std::fprintf(err_, "(j/n) ");
+    std::fflush(err_);
+    char line[64];
+    if (!std::fgets(line, sizeof line, in_)) return Answer::No;
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    if (c == 'j' || c == 'y') return Answer::Yes;
+    if (c == 'n') return Answer::No;
+  }
+}
+
+}  // namespace skyrelay::cli

@@ -1,0 +1,417 @@
+// skyrelay-update-cli: the update from a terminal, on the same core as the
+// desktop program.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "config/description.h"
+#include "config/display_code.h"
+#include "config/package_check.h"
+#include "core/settings_file.h"
+#include "link/serial_setup.h"
+#include "protocol/station.h"
+#include "qt/qt_host.h"
+#include "sim/sim.h"
+#include "sim/sim_options.h"
+#include "sim/virtual_host.h"
+#include "update/commands.h"
+#include "update/update_run.h"
+
+namespace skyrelay::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Aufruf: skyrelay-update-cli [Optionen] update [DATEI.TUP]\n"
+    "        skyrelay-update-cli [Optionen] check DATEI.TUP\n"
+    "        skyrelay-update-cli [Optionen] ping [--no-wait]\n"
+    "\n"
+    "Befehle:\n"
+    "  update [DATEI.TUP]  Update wie mit der Schaltfläche \"Update\": Port öffnen, Update,\n"
+    "                      Port schließen. Ohne Datei gilt die in den Einstellungen gemerkte.\n"
+    "  check DATEI.TUP     Prüft das Update-Paket (Beschreibung, Firmware-, Sprach-, Weichen-\n"
+    "                      und Zeichendateien), ohne einen Port zu benutzen.\n"
+    "  ping [--no-wait]    Port-Test \"in\" (wartet auf die Antwort) oder \"out\" (--no-wait).\n"
+    "\n"
+    "Optionen:\n"
+    "  --port DEV          Serieller Port: /dev/ttyUSB0, ttyACM0 oder eine Nummer (1 = /dev/ttyS0)\n"
+    "  --interface 1|2|3   1 Zentrale (seriell), 2 Interface 71530, 3 schnelle Interfaces\n"
+    "  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)\n"
+    "  --save              --port/--interface (und die Datei) in die Einstellungen schreiben\n"
+    "  --yes, --no         jede Frage mit Ja bzw. Nein beantworten\n"
+    "  --trace FILE        jede LocoNet-Nachricht protokollieren\n"
+    "  --simulate          gegen das eingebaute simulierte LocoNet (virtuelle Zeit)\n"
+    "  --sim-OPTION WERT   Einstellungen der Simulation (siehe unten)\n"
+    "  --help, --version\n";
+
+std::atomic<bool> gCancel{false};
+
+void OnSignal(int) {
+  if (gCancel.exchange(true)) std::_Exit(1);  // the second Ctrl-C ends at once
+}
+
+// Thrown out of a yield after Ctrl-C; unwinds the run.
+struct Cancelled {};
+
+struct Options {
+  std::string command;
+  std::vector<std::string> arguments;
+  std::optional<std::string> port;
+  std::optional<int> interfaceKind;
+  std::string settingsPath;
+  bool save = false;
+  std::optional<bool> answer;
+  std::string tracePath;
+  bool simulate = false;
+  bool noWait = false;
+  std::vector<std::pair<std::string, std::string>> simOptions;
+};
+
+// 0 parsed, 2 usage error; `exit` set for --help and --version.
+int Parse(int argc, char** argv, Options& o, bool& exitNow) {
+  exitNow = false;
+  for (int i = 1; i < argc; i++) {
+    const std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "skyrelay-update-cli: %s braucht einen Wert\n", a.c_str());
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      std::printf("%s\nSimulation:\n%s", kUsage, sim::SimOptionsHelp("--sim-").c_str());
+      exitNow = true;
+      return 0;
+    } else if (a == "--version") {
+      std::printf("skyrelay-update-cli %s (%s)\n", SKYRELAY_VERSION,
+                  std::string(CurrentBrand().BrandCode).c_str());
+      exitNow = true;
+      return 0;
+    } else if (a == "--port") {
+      if (!value(v)) return 2;
+      o.port = v;
+    } else if (a == "--interface") {
+      if (!value(v)) return 2;
+      if (v != "1" && v != "2" && v != "3") {
+        std::fprintf(stderr, "skyrelay-update-cli: --interface nimmt 1, 2 oder 3\n");
+        return 2;
+      }
+      o.interfaceKind = std::stoi(v);
+    } else if (a == "--settings") {
+      if (!value(o.settingsPath)) return 2;
+    } else if (a == "--trace") {
+      if (!value(o.tracePath)) return 2;
+    } else if (a == "--save") {
+      o.save = true;
+    } else if (a == "--yes") {
+      o.answer = true;
+    } else if (a == "--no") {
+      o.answer = false;
+    } else if (a == "--simulate") {
+      o.simulate = true;
+    } else if (a == "--no-wait") {
+      o.noWait = true;
+    } else if (a.rfind("--sim-", 0) == 0) {
+      const std::string name = a.substr(6);
+      if (sim::SimOptionTakesValue(name)) {
+        if (!value(v)) return 2;
+      } else {
+        v.clear();
+      }
+      o.simOptions.emplace_back(name, v);
+    } else if (a.rfind("--", 0) == 0) {
+      std::fprintf(stderr, "skyrelay-update-cli: unbekannte Option %s\n%s", a.c_str(), kUsage);
+      return 2;
+    } else if (o.command.empty()) {
+      o.command = a;
+    } else {
+      o.arguments.push_back(a);
+    }
+  }
+  if (o.command != "update" && o.command != "check" && o.command != "ping") {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  if ((o.command == "check" && o.arguments.size() != 1) ||
+      (o.command == "update" && o.arguments.size() > 1) ||
+      (o.command == "ping" && !o.arguments.empty()) || (o.noWait && o.command != "ping")) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  return 0;
+}
+
+std::string ProgramFolder(const char* argv0) {
+  std::error_code error;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) self = std::filesystem::absolute(argv0, error);
+  return self.parent_path().string();
+}
+
+const char* OpcodeName(uint8_t op) {
+  switch (op) {
+    case 0x81:
+      return "BUSY";
+    case 0x82:
+      return "GLOBAL_OFF";
+    case 0x83:
+      return "GLOBAL_ON";
+    case 0xA0:
+      return "LOCO_SPEED";
+    case 0xA1:
+      return "LOCO_DIRF";
+    case 0xB0:
+      return "SWITCH_REQUEST";
+    case 0xB4:
+      return "LONG_ACK";
+    case 0xBC:
+      return "SWITCH_STATE";
+    case 0xBF:
+      return "LOCO_ADDRESS";
+    case 0xE5:
+      return "PEER_TRANSFER";
+    case 0xED:
+      return "LONG_MESSAGE";
+    default:
+      return "OTHER";
+  }
+}
+
+// The world of one program run: the real port or the simulation.
+struct Session {
+  Options options;
+  Console console;
+  std::unique_ptr<QCoreApplication> app;
+  std::unique_ptr<sim::SimLoNet> sim;
+  std::unique_ptr<Host> host;
+  std::unique_ptr<Context> ctx;
+  std::FILE* trace = nullptr;
+
+  Session(const Options& o)
+      : options(o),
+        console(stderr, stdin, ::isatty(2) != 0, ::isatty(0) != 0, o.answer) {}
+  ~Session() {
+    if (trace) std::fclose(trace);
+  }
+};
+
+// The host of the real programs, with the console as status line and message boxes.
+class ConsoleQtHost : public QtHostBase {
+ public:
+  explicit ConsoleQtHost(Console& console) : console_(console) {}
+  void SetStatus(const std::string& text) override { console_.Status(text); }
+  Answer Message(const std::string& text, const std::string& title, Icon icon,
+                 Buttons buttons) override {
+    return console_.Message(text, title, icon, buttons);
+  }
+  void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
+    if (!funk.empty()) console_.Status("Handregler - Version: " + funk);
+    if (!zentrale.empty() && CurrentBrand().digitalSetLabelsVisible) {
+      console_.Status("Digital Set - Version: " + zentrale);
+    }
+  }
+
+ private:
+  Console& console_;
+};
+
+int BuildWorld(Session& s, int argc, char** argv) {
+  if (s.options.simulate) {
+    s.sim = std::make_unique<sim::SimLoNet>();
+    for (const auto& [name, value] : s.options.simOptions) {
+      std::string error;
+      if (!sim::ApplySimOption(*s.sim, name, value, error)) {
+        std::fprintf(stderr, "skyrelay-update-cli: --sim-%s: %s\n", name.c_str(), error.c_str());
+        return 2;
+      }
+    }
+    auto host = std::make_unique<VirtualHost>(s.sim.get());
+    Console* console = &s.console;
+    host->onStatus = [console](const std::string& text) { console->Status(text); };
+    host->statusLimit = 0;
+    host->answerQuestion = [console](const RecordedMessage& m) {
+      return console->Message(m.text, m.title, m.icon, m.buttons);
+    };
+    host->onMessage = [console](const RecordedMessage& m) {
+      if (m.buttons == Buttons::Ok) console->Message(m.text, m.title, m.icon, m.buttons);
+    };
+    VirtualHost* raw = host.get();
+    s.host = std::move(host);
+    s.ctx = std::make_unique<Context>(*s.host);
+    raw->Attach(s.ctx.get());
+    // Virtual time runs far ahead of the wall clock; Ctrl-C is checked per tick.
+    s.ctx->stats.observer = nullptr;
+  } else {
+    s.app = std::make_unique<QCoreApplication>(argc, argv);
+    auto host = std::make_unique<ConsoleQtHost>(s.console);
+    ConsoleQtHost* raw = host.get();
+    s.host = std::move(host);
+    s.ctx = std::make_unique<Context>(*s.host);
+    raw->Attach(s.ctx.get());
+    raw->afterYield = [] {
+      if (gCancel.load()) throw Cancelled{};
+    };
+  }
+  if (!s.options.tracePath.empty()) {
+    s.trace = std::fopen(s.options.tracePath.c_str(), "w");
+    if (!s.trace) {
+      std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n",
+                   s.options.tracePath.c_str());
+      return 2;
+    }
+  }
+  std::FILE* trace = s.trace;
+  s.ctx->stats.observer = [trace](double t, bool sent, std::span<const uint8_t> bytes) {
+    if (!trace) return;
+    std::fprintf(trace, "%10.3f %s", t, sent ? "->" : "<-");
+    for (uint8_t b : bytes) std::fprintf(trace, " %02X", b);
+    std::fprintf(trace, "  %s\n", bytes.empty() ? "" : OpcodeName(bytes[0]));
+  };
+  BuildDisplayCodeTable(*s.ctx);
+  return 0;
+}
+
+// The settings: file, then the command line; --save writes them back.
+int LoadSettings(Session& s, const char* argv0) {
+  Options& o = s.options;
+  if (o.settingsPath.empty()) o.settingsPath = DefaultSettingsPath(ProgramFolder(argv0));
+  Settings& settings = s.ctx->settings;
+  ReadSettingsFile(o.settingsPath, settings);
+  if (o.port) settings.ComPortNumber = *o.port;
+  if (o.interfaceKind) settings.InterfaceKind = *o.interfaceKind;
+  if (o.command == "update" && !o.arguments.empty()) {
+    std::error_code error;
+    settings.UpdateFilePath = std::filesystem::absolute(o.arguments[0], error).string();
+  }
+  if (o.save && !WriteSettingsFile(o.settingsPath, settings)) {
+    std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n",
+                 o.settingsPath.c_str());
+    return 1;
+  }
+  if (s.options.simulate) {
+    // The simulation needs no port; the fast interface is the plain one.
+    settings.InterfaceKind = 3;
+    if (settings.ComPortNumber.empty()) settings.ComPortNumber = "sim";
+  }
+  return 0;
+}
+
+// Releases the command station after Ctrl-C when the run put it into update mode.
+void ReleaseAfterCancel(Session& s) {
+  s.console.Finish();
+  std::fprintf(stderr, "Abgebrochen.\n");
+  Context& ctx = *s.ctx;
+  if (ctx.upd.UpdateModeActive == 1 && ctx.host.Port().IsOpen()) {
+    std::fprintf(stderr, "Zentrale wird aus dem Update-Mode genommen ...\n");
+    ctx.tx.TxLastIndex = -1;
+    ctx.tx.TxAwaitingEcho = false;
+    try {
+      finish_update_mode(ctx);
+    } catch (const Cancelled&) {
+    }
+  }
+  ctx.host.Port().Close();
+}
+
+int RunUpdateCommand(Session& s) {
+  Context& ctx = *s.ctx;
+  if (ctx.settings.UpdateFilePath.empty()) {
+    std::fprintf(stderr,
+                 "skyrelay-update-cli: keine Update-Datei angegeben und keine gemerkt\n%s",
+                 kUsage);
+    return 2;
+  }
+  if (!std::filesystem::exists(ctx.settings.UpdateFilePath)) {
+    s.console.Message(ctx.settings.UpdateFilePath + "\rDie Update-Datei wurde nicht gefunden!",
+                      "Fehler!", Icon::Stop, Buttons::Ok);
+    return 1;
+  }
+  // A package that does not load cleanly is not sent to a handheld.
+  const int messagesBefore = s.console.messagesShown();
+  ParseUpdateDescription(ctx, ctx.settings.UpdateFilePath);
+  if (s.console.messagesShown() != messagesBefore) {
+    std::fprintf(stderr, "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n");
+    return 1;
+  }
+  try {
+    const bool opened = UpdateCommand(ctx);
+    s.console.Finish();
+    if (!opened) return 1;
+  } catch (const Cancelled&) {
+    ReleaseAfterCancel(s);
+    return 1;
+  }
+  if (s.sim) {
+    std::fprintf(stderr,
+                 "Simulation: %.1f s LocoNet-Zeit, %ld Nachrichten gesendet, %ld empfangen, "
+                 "Busbelegung %.1f s\n",
+                 ctx.host.Now(), ctx.stats.messagesSent, ctx.stats.messagesReceived,
+                 s.sim->busTime);
+  }
+  return LastRunSucceeded(ctx) ? 0 : 1;
+}
+
+int RunPingCommand(Session& s) {
+  try {
+    const int result = PortTestCommand(*s.ctx, s.options.noWait);
+    s.console.Finish();
+    // The test runs even when the port did not open; then it has failed all the same.
+    const bool opened = s.ctx->host.Port().IsOpen();
+    s.ctx->host.Port().Close();
+    return result == 0 && opened ? 0 : 1;
+  } catch (const Cancelled&) {
+    ReleaseAfterCancel(s);
+    return 1;
+  }
+}
+
+int RunCheckCommand(Session& s) {
+  const std::vector<PackageProblem> problems = CheckPackage(s.options.arguments[0]);
+  for (const PackageProblem& p : problems) {
+    if (p.line > 0) {
+      std::printf("%s:%d: %s\n", p.file.c_str(), p.line, p.text.c_str());
+    } else {
+      std::printf("%s: %s\n", p.file.c_str(), p.text.c_str());
+    }
+  }
+  if (problems.empty()) std::printf("%s: in Ordnung\n", s.options.arguments[0].c_str());
+  return problems.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  Options options;
+  bool exitNow = false;
+  if (const int rc = Parse(argc, argv, options, exitNow); rc != 0 || exitNow) return rc;
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+
+  Session s(options);
+  if (options.command == "check") {
+    // Checking touches no port: a quiet world that only collects.
+    s.options.simulate = true;
+  }
+  if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
+  if (options.command == "check") return RunCheckCommand(s);
+  if (const int rc = LoadSettings(s, argv[0]); rc != 0) return rc;
+  if (options.command == "update") return RunUpdateCommand(s);
+  return RunPingCommand(s);
+}
+
+}  // namespace skyrelay::cli
+
+int main(int argc, char** argv) { return skyrelay::cli::Main(argc, argv); }

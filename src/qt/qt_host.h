@@ -1,0 +1,39 @@
+// A host on Qt's event loop: the 10 ms main timer, the real serial port and a
+// yield that lets the event loop run without spinning a core. Front ends add
+// the status line and the message boxes.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+#include "core/context.h"
+#include "qt/qt_serial_port.h"
+
+namespace skyrelay {
+
+class QtHostBase : public QObject, public Host {
+  Q_OBJECT
+ public:
+  QtHostBase();
+
+  // Connects the timer and the port's receive notification to the world.
+  void Attach(Context* ctx);
+
+  double Now() override;
+  void Yield() override;
+  SerialPort& Port() override { return port_; }
+  QtSerialPort& qtPort() { return port_; }
+
+  // Called at the end of every yield (the command-line program checks for Ctrl-C).
+  std::function<void()> afterYield;
+
+ private:
+  QtSerialPort port_;
+  QTimer timer_;
+  QElapsedTimer clock_;
+  Context* ctx_ = nullptr;
+};
+
+}  // namespace skyrelay
