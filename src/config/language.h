@@ -1,0 +1,28 @@
+// Language texts: a text file of "NN: text" lines written, text by text, into
+// the text area of one language in the handheld's DataFlash.
+#pragma once
+
+#include <string>
+
+#include "core/context.h"
+
+namespace skyrelay {
+
+// Characters a text slot holds at most.
+inline constexpr int MaxTextLength = 21;
+
+// Reads the whole file (Windows-1252 unless it is valid UTF-8, lines ending in
+// CR LF or LF) and writes its texts into language `languageNumber`. A line whose
+// third character is not ':' (a blank line too) ends the file: the texts before
+// it are written, then "Falsche Dateiformat!" is shown. A file that cannot be
+// read is reported and skipped. Neither changes errorFlag; only a handheld
+// command that times out does.
+void TransferLanguageFile(Context& ctx, const std::string& path, int languageNumber,
+                          int& errorFlag);
+
+// Writes one text (UTF-8, `length` characters, 1 to 21) into its slot: the page
+// is loaded into buffer 1 first, so the other texts of the page stay.
+void WriteLanguageText(Context& ctx, int languageNumber, int textNumber, const std::string& text,
+                       int length, int& errorFlag);
+
+}  // namespace skyrelay

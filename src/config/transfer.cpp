@@ -1,0 +1,84 @@
+#include "config/transfer.h"
+
+#include <string>
+
+#include "config/description.h"
+#include "config/language.h"
+#include "config/turnouts.h"
+#include "link/link.h"
+#include "protocol/handheld.h"
+#include "update/firmware_update.h"
+
+namespace skyrelay {
+
+void TransferConfiguration(Context& ctx, int& errorFlag) {
+  errorFlag = 0;
+  const Description& desc = ctx.desc;
+
+  // Make sure the handheld answers.
+  if (read_info_block(ctx) != 0) {
+    if ((errorFlag = send_pm01(ctx, false)) != 0) return;
+    if ((errorFlag = read_info_block(ctx)) != 0) return;
+  }
+
+  for (int language = 0; language < static_cast<int>(desc.LanguageFiles.size()); language++) {
+    const std::string& name = desc.LanguageFiles[language];
+    if (name.empty()) continue;
+    TransferLanguageFile(ctx, DescribedFilePath(ctx, name), language, errorFlag);
+    if (errorFlag != 0) return;
+  }
+  if (!desc.TurnoutSymbolFile.empty()) {
+    TransferTurnoutSymbols(ctx, DescribedFilePath(ctx, desc.TurnoutSymbolFile), errorFlag);
+    if (errorFlag != 0) return;
+  }
+  if (!desc.TurnoutAssignmentFile.empty()) {
+    TransferTurnoutAssignment(ctx, DescribedFilePath(ctx, desc.TurnoutAssignmentFile), errorFlag);
+    if (errorFlag != 0) return;
+  }
+  if (!desc.TurnoutListFile.empty()) {
+    TransferTurnoutList(ctx, DescribedFilePath(ctx, desc.TurnoutListFile), errorFlag);
+    if (errorFlag != 0) return;
+  }
+  for (int i = 1; i <= desc.CharacterFileCount; i++) {
+    TransferCharacterFile(ctx, DescribedFilePath(ctx, desc.CharacterFiles[i]), errorFlag);
+    if (errorFlag != 0) return;
+  }
+
+  WriteNewConfiguration(ctx, errorFlag);
+  if (errorFlag != 0) return;
+
+  send_pm01(ctx, true);
+  WaitSeconds(ctx, 1);
+  errorFlag = 0;
+}
+
+void WriteNewConfiguration(Context& ctx, int& errorFlag) {
+  ctx.host.SetStatus("neue Konfiguration");
+  if ((errorFlag = read_flash_to_spibuf(ctx, SettingsBlockAddress, 128)) != 0) return;
+  for (int offset = 0; offset <= 120; offset += 20) {
+    if ((errorFlag = read_spibuf(ctx, offset)) != 0) return;
+  }
+
+  // Settings byte i is now DataBuf(8 + i); the block moves to DataBuf(4).
+  auto& buf = ctx.ans.DataBuf;
+  for (int i = 0; i < 128; i++) buf[4 + i] = buf[8 + i];
+  buf[12] = 0;  // settings bytes 8, 9, 10
+  buf[13] = 1;
+  buf[14] = 0;
+
+  // The block is only the first 128 bytes of its page; the page goes into
+  // buffer 1 first so that the rest of it keeps its content.
+  if ((errorFlag = move_spibuf_to_buf1(ctx, SettingsBlockAddress)) != 0) return;
+  buf[0] = 0x84;
+  buf[1] = 0x00;
+  buf[2] = 0x00;
+  buf[3] = 0x00;
+  for (int offset = 0; offset <= 100; offset += 20) {
+    if ((errorFlag = write_to_spibuf(ctx, offset, 0)) != 0) return;
+  }
+  // 132 = opcode, three address bytes and the 128 bytes of the block.
+  if ((errorFlag = write_to_spibuf(ctx, 120, 132)) != 0) return;
+  errorFlag = write_buf1_to_flash(ctx, SettingsBlockAddress);
+}
+
+}  // namespace skyrelay
