@@ -236,8 +236,7 @@ class PackageChecker {
       lineNumber++;
       const std::vector<std::string> characters = Utf8Characters(line);
       if (characters.size() >= 3 && characters[2] == ":") continue;
-      std::string text = "Zeile " + std::to_string(lineNumber) +
-                         ": falsches Format (drittes Zeichen ist kein ':')";
+      std::string text = "falsches Format (drittes Zeichen ist kein ':')";
       if (first) text += ", die Übertragung der Datei endet hier";
       first = false;
       problems_.push_back({path, lineNumber, text});
