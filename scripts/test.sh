@@ -25,3 +25,9 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
 build build-asan -DSKYRELAY_SANITIZE=ON
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== desktop program for the other brand =="
+# Only the desktop program and its tests, unoptimised: the brand changes captions only.
+cmake -S . -B build-fen -DCMAKE_BUILD_TYPE= -DSKYRELAY_BRAND=FEN >/dev/null
+cmake --build build-fen -j"$jobs" --target skyrelay_app_tests skyrelay-update
+ctest --test-dir build-fen --output-on-failure -j"$jobs" -R '^app\.'

@@ -1,8 +1,6 @@
-// Files for the configuration and firmware file tests: a temporary folder that
-// is removed again, and firmware update files built byte by byte.
+// A temporary folder removed again afterwards, and firmware files built byte by byte.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,18 +12,12 @@
 
 namespace skyrelay::testfiles {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
  public:
   TempDir() {
     static std::atomic<int> counter{0};
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "skyrelay-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-                       "-" + (info ? info->name() : "none");
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    path_ = std::filesystem::temp_directory_path() / name;
+    path_ = std::filesystem::temp_directory_path() /
+            ("skyrelay-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(path_);
   }
   TempDir(const TempDir&) = delete;
@@ -34,17 +26,13 @@ class TempDir {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-
   const std::filesystem::path& path() const { return path_; }
-  // The folder with a trailing '/', as a description's folder is kept.
   std::string Folder() const { return path_.string() + "/"; }
-
-  // Writes bytes to a file below the folder (sub-folders are made); its full path.
+  // Writes a file below the folder (sub-folders made); returns its full path.
   std::string Write(const std::string& relative, std::string_view bytes) const {
     const std::filesystem::path file = path_ / relative;
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
     return file.string();
   }
 
@@ -52,21 +40,18 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// The data byte i of block k in the test images.
 inline uint8_t ImageByte(int block, int i) {
   return static_cast<uint8_t>(block * 7 + i * 3 + 1);
 }
 
-// A firmware update file: the header, the version record and `records` block
-// records numbered 0, 1, 2, ...
+// Header, version record and `records` block records numbered 0, 1, 2, ...
 inline std::string FirmwareFile(
     int major, int minor, int d1 = 3, int d2 = 11, int d3 = 9, int records = 497,
     std::string_view header = "Fennikmoor 58400 Update File Version 1.00") {
   std::string bytes(header);
   for (int v : {major, minor, d1, d2, d3}) bytes += static_cast<char>(v);
   for (int k = 0; k < records; k++) {
-    bytes += static_cast<char>(k >> 8);
-    bytes += static_cast<char>(k & 0xFF);
+    bytes += {static_cast<char>(k >> 8), static_cast<char>(k & 0xFF)};
     for (int i = 0; i < 64; i++) bytes += static_cast<char>(ImageByte(k, i));
   }
   return bytes;

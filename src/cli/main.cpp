@@ -313,14 +313,13 @@ void ReleaseAfterCancel(Session& s) {
   s.console.Finish();
   std::fprintf(stderr, "Abgebrochen.\n");
   Context& ctx = *s.ctx;
+  // From here on the run is over: waits may yield again (a second Ctrl-C ends at once).
+  if (auto* qtHost = dynamic_cast<QtHostBase*>(&ctx.host)) qtHost->afterYield = nullptr;
   if (ctx.upd.UpdateModeActive == 1 && ctx.host.Port().IsOpen()) {
     std::fprintf(stderr, "Zentrale wird aus dem Update-Mode genommen ...\n");
     ctx.tx.TxLastIndex = -1;
     ctx.tx.TxAwaitingEcho = false;
-    try {
-      finish_update_mode(ctx);
-    } catch (const Cancelled&) {
-    }
+    finish_update_mode(ctx);
   }
   ctx.host.Port().Close();
 }

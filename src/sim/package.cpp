@@ -53,13 +53,15 @@ ByteVector FirmwareImage(const FirmwareSpec& spec) {
 }
 
 ByteVector FirmwareFileBytes(const FirmwareSpec& spec) {
-  ByteVector out(kHeader, kHeader + std::strlen(kHeader));
-  out.insert(out.end(), spec.version.begin(), spec.version.end());
+  ByteVector out;
+  out.reserve(46 + 497 * 66);
+  for (const char* p = kHeader; *p != '\0'; p++) out.push_back(static_cast<uint8_t>(*p));
+  for (uint8_t v : spec.version) out.push_back(v);
   const ByteVector image = FirmwareImage(spec);
   for (int k = 0; k < 497; k++) {
     out.push_back(static_cast<uint8_t>(k >> 8));
     out.push_back(static_cast<uint8_t>(k & 0xFF));
-    out.insert(out.end(), image.begin() + k * 64, image.begin() + (k + 1) * 64);
+    for (int i = 0; i < 64; i++) out.push_back(image[k * 64 + i]);
   }
   return out;
 }

@@ -1,0 +1,138 @@
+// MainWin: the desktop program's main window. It owns the world the commands
+// run in (the host and the shared state), shows the announced versions, the
+// serial port and the status line, and offers the commands "Update-Datei",
+// "Einstellungen", "Beenden" and "Update" and the port tests "in" and "out".
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/twips_layout.h"
+#include "core/brand.h"
+#include "core/context.h"
+#include "core/host.h"
+
+namespace skyrelay::app {
+
+class MainWin;
+class ZentraleForm;
+
+// Thrown out of a yield when the window was closed during a run; unwinds the
+// run back to the command that started it.
+struct QuitRequested {};
+
+// The host the window's world runs on, and how to connect it to the world's
+// shared state once that exists (nullptr: disconnect).
+struct HostBinding {
+  std::unique_ptr<Host> host;
+  std::function<void(Context*)> attach;
+};
+using HostFactory = std::function<HostBinding(MainWin&)>;
+
+// A modal message box: text, title, icon and buttons; returns the answer.
+using MessageHandler =
+    std::function<Answer(const QString& text, const QString& title, Icon icon, Buttons buttons)>;
+// The open-file dialog: title and extension (without point); the chosen full
+// path, or the empty text after a cancel.
+using FileDialogHandler =
+    std::function<std::string(const QString& title, const QString& extension)>;
+
+class MainWin : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Without a factory the window runs on the Qt event loop and the real
+  // serial port.
+  explicit MainWin(HostFactory hostFactory = {}, QWidget* parent = nullptr);
+  ~MainWin() override;
+
+  Context& ctx() { return *ctx_; }
+
+  // The brand-dependent captions, label visibility and product word.
+  void ApplyBrand(const Brand& brand);
+  // Where the settings file is written.
+  void SetSettingsPath(const std::string& path) { settingsPath_ = path; }
+  const std::string& settingsPath() const { return settingsPath_; }
+
+  // What the host shows in the window.
+  void ShowStatus(const std::string& text);
+  Answer ShowMessage(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
+  void ShowVersionLabels(const std::string& funk, const std::string& zentrale);
+  void ShowComPortNumber();
+  // Runs after every yield of the world: ends a run when the window was closed.
+  void AfterYield();
+
+  // The commands.
+  void ChooseUpdateFile();
+  void ShowSettingsDialog();
+  void RunUpdateCommand();
+  void RunPortTest(bool noWait);
+  // Writes UpdateFilePath, InterfaceKind and ComPortNumber to the settings file.
+  void WriteSettings();
+
+  // The open-file dialog; returns the chosen path or the empty text.
+  std::string ShowFileDialog(const QString& title, const QString& extension);
+
+  void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
+  void SetFileDialog(FileDialogHandler handler) { fileDialog_ = std::move(handler); }
+
+  bool running() const { return running_; }
+  bool quitRequested() const { return quitRequested_; }
+  ZentraleForm* zentraleForm() const { return zentraleForm_; }
+
+  QLabel* heading() const { return heading_; }
+  QLabel* statusLabel() const { return updLbl_; }
+  QLabel* comPortLabel() const { return comPortNrLbl_; }
+  QLabel* funkVersionLabel() const { return versionFunkLbl_; }
+  QLabel* zentraleVersionLabel() const { return versionZentraleLbl_; }
+  QLabel* digitalSetLabel() const { return dsVersLbl_; }
+  QPushButton* updateButton() const { return updateBut_; }
+  QPushButton* inButton() const { return command1_; }
+  QPushButton* outButton() const { return command2_; }
+  QAction* updateFileAction() const { return upDataMenu_; }
+  QAction* settingsAction() const { return einstellMenu_; }
+  QAction* endAction() const { return endeMenu_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QLabel* AddLabel(const char* name, const QString& text, Qt::Alignment alignment);
+  void Relayout();
+  // Runs a command that uses the port: the port commands are disabled meanwhile.
+  void RunWithPort(const std::function<void()>& command);
+
+  HostBinding binding_;
+  std::unique_ptr<Context> ctx_;
+  std::string settingsPath_;
+  MessageHandler messageHandler_;
+  FileDialogHandler fileDialog_;
+  bool running_ = false;
+  bool quitRequested_ = false;
+
+  QWidget* client_;
+  QLabel* heading_;
+  QLabel* comPortCaption_;
+  QLabel* comPortNrLbl_;
+  QLabel* funkCaption_;
+  QLabel* versionFunkLbl_;
+  QLabel* dsVersLbl_;
+  QLabel* versionZentraleLbl_;
+  QLabel* updLbl_;
+  QPushButton* updateBut_;
+  QPushButton* command1_;
+  QPushButton* command2_;
+  QMenu* dateiMenu_;
+  QAction* upDataMenu_;
+  QAction* einstellMenu_;
+  QAction* endeMenu_;
+  ZentraleForm* zentraleForm_;
+  TwipsLayout layout_;
+};
+
+}  // namespace skyrelay::app

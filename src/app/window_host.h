@@ -1,0 +1,25 @@
+// The desktop program's host: Qt's event loop, the 10 ms main timer and the
+// real serial port, with the main window as status line and message boxes.
+#pragma once
+
+#include "qt/qt_host.h"
+
+namespace skyrelay::app {
+
+class MainWin;
+
+class WindowHost : public QtHostBase {
+  Q_OBJECT
+ public:
+  explicit WindowHost(MainWin& window);
+
+  void SetStatus(const std::string& text) override;
+  Answer Message(const std::string& text, const std::string& title, Icon icon,
+                 Buttons buttons) override;
+  void SetVersionLabels(const std::string& funk, const std::string& zentrale) override;
+
+ private:
+  MainWin& window_;
+};
+
+}  // namespace skyrelay::app

@@ -1,0 +1,68 @@
+// ZentraleForm: the choice of the interface kind and the serial port. Shown
+// without blocking the main window, hidden (never destroyed) by "OK" and
+// "Abbrechen", and refilled from the current settings whenever it becomes the
+// active window.
+#pragma once
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <array>
+#include <functional>
+
+#include "app/twips_layout.h"
+#include "core/context.h"
+
+namespace skyrelay::app {
+
+class ZentraleForm : public QDialog {
+  Q_OBJECT
+ public:
+  // settings: the values the form shows and changes. onAccepted runs after
+  // "OK" has taken over the choice (the main window writes the settings file
+  // and shows the port number).
+  ZentraleForm(Settings& settings, std::function<void()> onAccepted, QWidget* parent = nullptr);
+
+  // The brand's caption of the third option.
+  void SetOption2Caption(const QString& caption);
+
+  // Activation: selects the option of InterfaceKind, puts ComPortNumber into
+  // the text box, shows the program version and lists the serial ports found.
+  void FillFromSettings();
+
+  QRadioButton* option(int element) const { return options_[element]; }
+  QLineEdit* portText() const { return portText_; }
+  QComboBox* portList() const { return portList_; }
+  QLabel* versionLabel() const { return versionLabel_; }
+  QPushButton* okButton() const { return okButton_; }
+  QPushButton* cancelButton() const { return cancelButton_; }
+
+ protected:
+  bool event(QEvent* event) override;
+
+ private:
+  void TakeOver();
+  void FillPortList();
+  void Relayout();
+
+  Settings& settings_;
+  std::function<void()> onAccepted_;
+  QGroupBox* frame_;
+  QButtonGroup* group_;
+  std::array<QRadioButton*, 3> options_;
+  QLabel* portLabel_;
+  QLineEdit* portText_;
+  QComboBox* portList_;
+  QPushButton* okButton_;
+  QPushButton* cancelButton_;
+  QLabel* versionLabel_;
+  TwipsLayout layout_;
+  TwipsLayout frameLayout_;
+};
+
+}  // namespace skyrelay::app

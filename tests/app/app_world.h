@@ -1,0 +1,137 @@
+// The desktop program's main window on the simulated LocoNet, in virtual time:
+// the window, its labels and buttons are the real ones; the host underneath
+// jumps the clock instead of waiting, message boxes are answered by the test
+// and the file dialog returns what the test chose.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QString>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/main_win.h"
+#include "app/start_up.h"
+#include "sim/package.h"
+#include "sim/sim.h"
+#include "sim/virtual_host.h"
+
+namespace skyrelay::app::test {
+
+// A message box as the window would have shown it.
+struct ShownMessage {
+  QString text;
+  QString title;
+  Icon icon;
+  Buttons buttons;
+};
+
+class SimWindowHost : public VirtualHost {
+ public:
+  SimWindowHost(sim::SimLoNet* bus, MainWin& window) : VirtualHost(bus), window_(window) {}
+
+  void Yield() override {
+    VirtualHost::Yield();
+    window_.AfterYield();
+  }
+  void SetStatus(const std::string& text) override {
+    VirtualHost::SetStatus(text);
+    window_.ShowStatus(text);
+  }
+  Answer Message(const std::string& text, const std::string& title, Icon icon,
+                 Buttons buttons) override {
+    return window_.ShowMessage(text, title, icon, buttons);
+  }
+  void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
+    VirtualHost::SetVersionLabels(funk, zentrale);
+    window_.ShowVersionLabels(funk, zentrale);
+  }
+
+ private:
+  MainWin& window_;
+};
+
+class AppWorld {
+ public:
+  AppWorld() {
+    static std::atomic<int> counter{0};
+    dir_ = std::filesystem::temp_directory_path() /
+           ("skyrelay-app-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(dir_);
+    window = std::make_unique<MainWin>([this](MainWin& w) {
+      auto host = std::make_unique<SimWindowHost>(&sim, w);
+      SimWindowHost* raw = host.get();
+      this->host = raw;
+      return HostBinding{std::move(host), [raw](Context* ctx) { raw->Attach(ctx); }};
+    });
+    window->SetMessageHandler(
+        [this](const QString& text, const QString& title, Icon icon, Buttons buttons) {
+          messages.push_back({text, title, icon, buttons});
+          return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+        });
+    window->SetFileDialog([this](const QString& title, const QString& extension) {
+      fileDialogTitle = title;
+      fileDialogExtension = extension;
+      return fileDialogAnswer;
+    });
+  }
+  ~AppWorld() {
+    window.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  AppWorld(const AppWorld&) = delete;
+  AppWorld& operator=(const AppWorld&) = delete;
+
+  std::string Path(const std::string& relative) const { return (dir_ / relative).string(); }
+  std::string SettingsPath() const { return Path("SkyRelayUpd.cfg"); }
+
+  std::string Write(const std::string& relative, const std::string& bytes) const {
+    const std::filesystem::path file = dir_ / relative;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file.string();
+  }
+  std::string Read(const std::string& path) const {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // A small package: a description naming one firmware file for the radio
+  // handheld (version 2.1; the simulated handheld has 1.0).
+  std::string WritePackage(const std::string& name = "paket.tup") const {
+    const sim::ByteVector firmware = sim::FirmwareFileBytes(sim::FirmwareSpec{});
+    Write("fw/funk.tup", std::string(firmware.begin(), firmware.end()));
+    return Write(name, "FUNK=fw\\funk.tup\r\nFUNKVERSION=2.1\r\n");
+  }
+
+  void WriteSettings(const std::string& updateFile, const std::string& kind,
+                     const std::string& port) const {
+    Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
+  }
+
+  void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }
+
+  Context& ctx() { return window->ctx(); }
+
+  sim::SimLoNet sim;
+  SimWindowHost* host = nullptr;
+  std::unique_ptr<MainWin> window;
+  std::vector<ShownMessage> messages;
+  std::string fileDialogAnswer;
+  QString fileDialogTitle;
+  QString fileDialogExtension;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+}  // namespace skyrelay::app::test
