@@ -11,6 +11,7 @@
 
 #include "core/context.h"
 #include "link/link.h"
+#include "sim/sim.h"
 #include "sim/virtual_host.h"
 
 namespace skyrelay::test {
@@ -94,6 +95,18 @@ struct World {
   void RunFor(double seconds, std::function<bool()> done = {}) {
     const double end = host.Now() + seconds;
     while (host.Now() < end && !(done && done())) host.Yield();
+  }
+};
+
+// One fresh world on the simulated LocoNet: port open, fast interface.
+struct SimWorld {
+  sim::SimLoNet sim;
+  VirtualHost host{&sim};
+  Context ctx{host};
+  SimWorld() {
+    host.Attach(&ctx);
+    host.Port().Open();
+    ctx.settings.InterfaceKind = 3;
   }
 };
 

@@ -7,20 +7,12 @@
 #include "protocol/flash.h"
 #include "protocol/handheld.h"
 #include "sim/sim.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {
 
-struct SimWorld {
-  sim::SimLoNet sim;
-  VirtualHost host{&sim};
-  Context ctx{host};
-  SimWorld() {
-    host.Attach(&ctx);
-    host.Port().Open();
-    ctx.settings.InterfaceKind = 3;
-  }
-};
+using test::SimWorld;
 
 std::array<int, 65> Block(int k) {
   std::array<int, 65> data{};

@@ -12,6 +12,7 @@
 #include "protocol/flash.h"
 #include "sim/package.h"
 #include "sim/sim.h"
+#include "support.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
 #include "update/update_run.h"
@@ -21,22 +22,22 @@ namespace {
 
 using Outcome = UpdateState::FirmwareOutcome;
 
-struct UpdateWorld {
+struct UpdateWorld : test::SimWorld {
   testfiles::TempDir dir;
-  sim::SimLoNet sim;
-  VirtualHost host{&sim};
-  Context ctx{host};
   sim::FirmwareSpec firmware;  // 2.1 by default; the handheld has 1.0
 
   UpdateWorld() {
-    host.Attach(&ctx);
-    host.Port().Open();
-    ctx.settings.InterfaceKind = 3;
     BuildDisplayCodeTable(ctx);
     // Page programs of the firmware stage, before the configuration data follows.
     host.onStatus = [this](const std::string& text) {
       if (text == "Firmware ok!" || text == "Fehler") firmwarePrograms = sim.flash.pagePrograms;
     };
+  }
+
+  void Texts(const std::string& text51, const std::string& text52) {
+    sim.handheld.text51 = text51;
+    sim.handheld.text52 = text52;
+    sim.ApplyHandheldConfig();
   }
 
   // Writes the firmware file (optionally damaged) and a description naming it.
@@ -145,9 +146,7 @@ TEST(UpdateRun, VersionOneFiftyCountsAsOneFive) {
 
 TEST(UpdateRun, UnrecognisedHandheld) {
   UpdateWorld w;
-  w.sim.handheld.text51 = "";
-  w.sim.handheld.text52 = "";
-  w.sim.ApplyHandheldConfig();
+  w.Texts("", "");
   w.Load();
   w.host.answerQuestion = [](const RecordedMessage&) { return Answer::No; };
   w.Run();
@@ -161,9 +160,7 @@ TEST(UpdateRun, UnrecognisedHandheld) {
 
   // Going on anyway: no firmware for kind 0, only the configuration data.
   UpdateWorld yes;
-  yes.sim.handheld.text51 = "";
-  yes.sim.handheld.text52 = "";
-  yes.sim.ApplyHandheldConfig();
+  yes.Texts("", "");
   yes.Load();
   yes.Run();
   EXPECT_TRUE(yes.Showed("Fehler im Updatefile!"));
@@ -173,9 +170,7 @@ TEST(UpdateRun, UnrecognisedHandheld) {
 
 TEST(UpdateRun, DigitalSetTextsAndOtherArticles) {
   UpdateWorld w;
-  w.sim.handheld.text51 = "ROT";
-  w.sim.handheld.text52 = "GRÜN";
-  w.sim.ApplyHandheldConfig();
+  w.Texts("ROT", "GRÜN");
   w.Load();
   w.Run();
   EXPECT_EQ(w.ctx.upd.HandheldKind, 2);

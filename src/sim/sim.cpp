@@ -13,6 +13,10 @@ namespace skyrelay::sim {
 
 namespace {
 
+// The simulated devices keep their own copy of the line format and of the
+// devices' constants instead of borrowing the tool's: a mistake in the tool then
+// shows up as a disagreement in the tests rather than being shared by both sides.
+
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kPageCount = kFlashSize / kPageSize;
