@@ -17,6 +17,7 @@
 #include "protocol/flash.h"
 #include "sim/package.h"
 #include "sim/sim.h"
+#include "support.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
 #include "update/update_run.h"
@@ -57,18 +58,9 @@ Texts StoredChars(const std::string& text) {
   return chars;
 }
 
-struct ConfWorld {
+struct ConfWorld : test::SimWorld {
   testfiles::TempDir dir;
-  sim::SimLoNet sim;
-  VirtualHost host{&sim};
-  Context ctx{host};
-
-  ConfWorld() {
-    host.Attach(&ctx);
-    host.Port().Open();
-    ctx.settings.InterfaceKind = 3;
-    BuildDisplayCodeTable(ctx);
-  }
+  ConfWorld() { BuildDisplayCodeTable(ctx); }
   void Put(const std::string& name, const Bytes& bytes) {
     dir.Write(name, std::string(bytes.begin(), bytes.end()));
   }
@@ -118,91 +110,59 @@ std::string PutTurnoutAndCharacterFiles(ConfWorld& w) {
          "ZEICHEN=zeichen\\z1.bin\r\nZEICHEN=zeichen\\z2.bin\r\nZEICHEN=zeichen\\z3.bin\r\n";
 }
 
-// What those files must leave, with the list page and character page 1 holding
-// Pattern(512, 2) and Pattern(512, 3) before.
-void ExpectTurnoutAndCharacterData(const ConfWorld& w) {
-  Bytes symbols(16384), assignment(2560), list = Pattern(512, 2), characters = Pattern(512, 3);
-  for (int i = 0; i < 16384; i++) symbols[i] = sim::TurnoutValue(1, i);
-  for (int i = 0; i < 2560; i++) assignment[i] = sim::TurnoutValue(2, i);
-  for (int i = 0; i < 256; i++) list[8 + i] = sim::TurnoutValue(3, i);
-  EXPECT_EQ(w.Flash(SymbolAreaBase, 16384), symbols);
-  EXPECT_EQ(w.Flash(0xF8260, 1)[0], sim::TurnoutValue(1, 9 * 64 + 32)) << "symbol 9 row 1";
-  EXPECT_EQ(w.Flash(AssignmentAreaBase, 2560), assignment);
-  EXPECT_EQ(w.Flash(0xE09FF, 1)[0], sim::TurnoutValue(2, 2559));
-  EXPECT_EQ(w.Flash(0xE0A00, 512), Bytes(512, 0xFF)) << "value 2560 is never sent";
-  EXPECT_EQ(w.Flash(TurnoutListPage, 512), list) << "bytes 0-7 and 264-511 kept";
-  const Bytes c1 = sim::CharacterBytes(1, 2, 1), c2 = sim::CharacterBytes(0, 64, 2),
-              c3 = sim::CharacterBytes(1, 1, 3);
-  std::copy(c2.begin() + 2, c2.end(), characters.begin());       // 0, 64 is 1, 0: 0xFC200
-  std::copy(c3.begin() + 2, c3.end(), characters.begin() + 8);   // 0xFC208
-  std::copy(c1.begin() + 2, c1.end(), characters.begin() + 16);  // 0xFC210
-  EXPECT_EQ(w.Flash(CharacterAreaBase + 512, 512), characters);
-}
-
-TEST(Configuration, LanguageTextsLandInTheirSlotsAndKeepTheRest) {
+TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlock) {
   ConfWorld w;
+  w.dir.Write("de.txt", LanguageLines(0, {0, 1}) + "\r\n" + LanguageLines(0, {2}));
   w.dir.Write("texte/en.txt",
               "0A: Bahnhof\r\n1f:Stop\r\n05:\r\n20: Fünfundzwanzig Zeichen!!!\r\n30: Grün 5\n");
-  w.dir.Write("texte/fr.txt", LanguageLines(2, {0, 4, 20}));
-  w.dir.Write("texte/pl.txt", LanguageLines(10, {0, 1}) + "FF: Letzter Text\r\n");
-  w.Describe("FRANZOESISCH=texte\\fr.txt\r\nENGLISCH=texte\\en.txt\r\nPOLNISCH=texte\\pl.txt\r\n");
-  const uint32_t french = LanguageTextBase + 2 * 0x2000;
-  w.sim.flash.Write(french, Pattern(1024, 1));
+  w.dir.Write("fr.txt", "00: Gut\r\n01- Schlecht\r\n02: Nie\r\n");
+  w.dir.Write("it.txt", LanguageLines(3, {0, 4, 20}));
+  w.dir.Write("pl.txt", LanguageLines(10, {0, 1}) + "FF: Letzter Text\r\n");
+  w.Describe(
+      "POLNISCH=pl.txt\r\nDEUTSCH=de.txt\r\nENGLISCH=texte\\en.txt\r\nFRANZOESISCH=fr.txt\r\n"
+      "ITALIENISCH=it.txt\r\nSPANISCH=fehlt.txt\r\n");
+  const uint32_t italian = LanguageTextBase + 3 * 0x2000, dutch = LanguageTextBase + 4 * 0x2000;
+  w.sim.flash.Write(italian, Pattern(1024, 1));
+  const Bytes dutchBefore = w.Flash(dutch, 0x2000);
+  w.sim.flash.Write(SettingsBlockAddress + 128, Pattern(384, 5));
+  Bytes settings = w.Flash(SettingsBlockAddress, 512);
+  std::copy_n(Bytes{0, 1, 0}.begin(), 3, settings.begin() + 8);
   EXPECT_EQ(w.Transfer(), 0);
-  EXPECT_EQ(w.Messages(), "");
+  const Texts& st = w.host.statuses;
+  EXPECT_EQ(Texts(st.begin(), st.begin() + 2), (Texts{"Sprache:0 Txt:0", "Sprache:0 Txt:1"}));
+  EXPECT_EQ(Texts(st.end() - 2, st.end()), (Texts{"Sprache:10 Txt:255", "neue Konfiguration"}));
+  EXPECT_EQ(w.Flash(SettingsBlockAddress, 512), settings) << "the rest of its page kept";
+  const std::string folder = w.dir.Folder();
+  EXPECT_EQ(w.Messages(), "Fehler!|" + folder + "de.txt\rFalsche Dateiformat!\nFehler!|" + folder +
+                              "fr.txt\rFalsche Dateiformat!\nFehler!|" + folder +
+                              "fehlt.txt\rDatei nicht gefunden!\n");
+  EXPECT_EQ(w.host.messages[0].icon, Icon::Stop);
 
   Bytes pages = Pattern(1024, 1);  // slot: length, codes, blanks
   for (int t : {0, 4, 20}) {
-    const Texts chars = StoredChars(TestText(2, t));
+    const Texts chars = StoredChars(TestText(3, t));
     std::fill_n(pages.begin() + 32 * t, 32, BlankDisplayCode);
     pages[32 * t] = static_cast<uint8_t>(chars.size());
     for (size_t k = 0; k < chars.size(); k++) {
       pages[32 * t + 1 + k] = static_cast<uint8_t>(CharToDisplayCode(w.ctx, chars[k]));
     }
   }
-  EXPECT_EQ(w.Flash(french, 1024), pages);
+  EXPECT_EQ(w.Flash(italian, 1024), pages);
+  EXPECT_EQ(w.Flash(dutch, 0x2000), dutchBefore) << "undescribed languages stay";
+  EXPECT_EQ(w.SlotText(0, 1), w.Stored(0, 1));
+  EXPECT_EQ(w.SlotText(0, 2), "") << "nothing after the blank line";
   EXPECT_EQ(w.Flash(LanguageTextBase + 0x2000 + 320, 1)[0], 7) << "text 0A of language 1";
   EXPECT_EQ(w.SlotText(1, 10), "BAHNHOF");
   EXPECT_EQ(w.SlotText(1, 0x1F), "TOP") << "position 4 is the separator";
   EXPECT_EQ(w.SlotText(1, 5), std::string(21, ' '));
   EXPECT_EQ(w.SlotText(1, 0x20), "FÜNFUNDZWANZIG ZEICHE");
   EXPECT_EQ(w.SlotText(1, 0x30), "GRÜN 5") << "a line ending in LF alone";
+  EXPECT_EQ(w.SlotText(2, 0) + w.SlotText(2, 2), "GUT");
   EXPECT_EQ(w.Flash(0x135FE0, 1)[0], 12) << "text FF of language 10";
   EXPECT_EQ(w.SlotText(10, 0xFF), "LETZTER TEXT");
-  EXPECT_EQ(w.SlotText(10, 1), w.Stored(10, 1));
-  EXPECT_EQ(w.SlotText(0, 51) + w.SlotText(4, 5), "FREI") << "undescribed languages stay";
-}
-
-TEST(Configuration, LanguagesGoInTheirOrderAndBadLanguageFilesEndOnlyThemselves) {
-  ConfWorld w;
-  w.dir.Write("en.txt", LanguageLines(1, {1, 2}));
-  w.dir.Write("pl.txt", LanguageLines(10, {3}));
-  w.Describe("POLNISCH=pl.txt\r\nENGLISCH=en.txt\r\n");
-  EXPECT_EQ(w.Transfer(), 0);
-  EXPECT_EQ(w.host.statuses, (Texts{"Sprache:1 Txt:1", "Sprache:1 Txt:2", "Sprache:10 Txt:3",
-                                    "neue Konfiguration"}));
-
-  ConfWorld bad;  // the other files go on, the settings block is still rewritten
-  bad.dir.Write("de.txt", LanguageLines(0, {0, 1}) + "\r\n" + LanguageLines(0, {2}));
-  bad.dir.Write("fr.txt", "00: Gut\r\n01- Schlecht\r\n02: Nie\r\n");
-  bad.dir.Write("it.txt", LanguageLines(3, {7}));
-  bad.Describe(
-      "DEUTSCH=de.txt\r\nENGLISCH=fehlt.txt\r\nFRANZOESISCH=fr.txt\r\nITALIENISCH=it.txt\r\n");
-  EXPECT_EQ(bad.Transfer(), 0);
-  const std::string folder = bad.dir.Folder();
-  EXPECT_EQ(bad.Messages(), "Fehler!|" + folder + "de.txt\rFalsche Dateiformat!\nFehler!|" +
-                                folder + "fehlt.txt\rDatei nicht gefunden!\nFehler!|" + folder +
-                                "fr.txt\rFalsche Dateiformat!\n");
-  EXPECT_EQ(bad.host.messages[0].icon, Icon::Stop);
-  EXPECT_EQ(bad.SlotText(0, 1), bad.Stored(0, 1));
-  EXPECT_EQ(bad.SlotText(0, 2), "") << "nothing after the blank line";
-  EXPECT_EQ(bad.SlotText(2, 0) + bad.SlotText(2, 2), "GUT");
-  EXPECT_EQ(bad.SlotText(3, 7), bad.Stored(3, 7));
-  EXPECT_EQ(bad.Flash(SettingsBlockAddress + 9, 1)[0], 1);
 }
 
 TEST(Configuration, UnusableTurnoutOrCharacterFilesWriteNothingOfThemselves) {
-  const Bytes symbols = sim::TurnoutSymbolBytes(1);
   const struct {
     const char* key;
     std::string bytes;  // empty: the file is missing
@@ -210,13 +170,10 @@ TEST(Configuration, UnusableTurnoutOrCharacterFilesWriteNothingOfThemselves) {
     uint32_t untouched;  // an address the file would have written
   } cases[] = {
       {"WEICHENSYMBOLE=", "", "Datei nicht gefunden!", SymbolAreaBase},
-      {"WEICHENSYMBOLE=", std::string(symbols.begin(), symbols.end() - 1),
-       "Datei zu kurz: 32767 statt 32768 Bytes!", SymbolAreaBase},
       {"WEICHENZUORDNUNG=", std::string(5121, '\0'), "Datei zu kurz: 5121 statt 5122 Bytes!",
        AssignmentAreaBase},
       {"WEICHENLISTE=", std::string(511, '\0'), "Datei zu kurz: 511 statt 512 Bytes!",
        TurnoutListPage + 8},
-      {"ZEICHEN=", "", "Datei nicht gefunden!", CharacterAreaBase + 512 * 2},
       {"ZEICHEN=", std::string("\x02\x00\x01\x02\x03\x04\x05\x06\x07", 9),
        "Datei zu kurz: 9 statt 10 Bytes!", CharacterAreaBase + 512 * 2},
   };
@@ -232,13 +189,8 @@ TEST(Configuration, UnusableTurnoutOrCharacterFilesWriteNothingOfThemselves) {
     EXPECT_EQ(w.Messages(), "Fehler!|" + w.dir.Folder() + "x.bin\r" + c.message + "\n");
     EXPECT_EQ(w.Flash(c.untouched, 8), Bytes(8, 0xFF));
     EXPECT_EQ(w.Flash(SettingsBlockAddress, 128), settingsBefore);
-    EXPECT_EQ(std::count(w.host.statuses.begin(), w.host.statuses.end(), "neue Konfiguration"), 0);
     const bool characters = std::string(c.key) == "ZEICHEN=";
     EXPECT_EQ(w.sim.flash.pagePrograms, characters ? 2 : 0) << "turnouts go first";
-    if (characters) {
-      const Bytes z2 = sim::CharacterBytes(1, 3, 2);
-      EXPECT_EQ(w.Flash(0xFC218, 8), Bytes(z2.begin() + 2, z2.end()));
-    }
   }
 }
 
@@ -254,25 +206,6 @@ TEST(Configuration, HandheldThatStopsAnsweringEndsWithItsTimeout) {
   EXPECT_EQ(w.sim.flash.pagePrograms, 12) << "the pages of symbols 0 to 95";
   EXPECT_EQ(w.Flash(SymbolAreaBase + 64 * 96, 64 * 8), Bytes(64 * 8, 0xFF));
   EXPECT_LT(w.host.Now(), 60.0);
-
-  ConfWorld silent;  // from the start: 21 attempts of send_pm01, no flash touched
-  silent.sim.handheld.present = false;
-  silent.Describe(PutTurnoutAndCharacterFiles(silent));
-  EXPECT_EQ(silent.Transfer(), 1);
-  EXPECT_EQ(silent.host.status, "PM01= 20");
-  EXPECT_EQ(silent.Messages() + std::to_string(silent.sim.flash.pagePrograms), "0");
-}
-
-TEST(Configuration, SettingsBlockIsRewrittenKeepingTheRestOfItsPage) {
-  ConfWorld w;
-  w.sim.flash.Write(SettingsBlockAddress + 128, Pattern(384, 5));
-  Bytes settings = w.Flash(SettingsBlockAddress, 512);
-  std::copy_n(Bytes{0, 1, 0}.begin(), 3, settings.begin() + 8);
-  w.Describe("; nichts\r\n");
-  EXPECT_EQ(w.Transfer(), 0);
-  EXPECT_EQ(w.Flash(SettingsBlockAddress, 512), settings);
-  EXPECT_EQ(w.host.statuses, Texts{"neue Konfiguration"});
-  EXPECT_EQ(w.sim.flash.pagePrograms, 1);
 }
 
 TEST(Configuration, FullPackageInOneUpdateRun) {
@@ -318,7 +251,20 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
   for (int n = 0; n < 11; n++) {
     for (int t = 0; t < 256; t++) ASSERT_EQ(w.SlotText(n, t), w.Stored(n, t)) << n << " " << t;
   }
-  ExpectTurnoutAndCharacterData(w);
+  Bytes symbols(16384), assignment(2560), list = Pattern(512, 2), characters = Pattern(512, 3);
+  for (int i = 0; i < 16384; i++) symbols[i] = sim::TurnoutValue(1, i);
+  for (int i = 0; i < 2560; i++) assignment[i] = sim::TurnoutValue(2, i);
+  for (int i = 0; i < 256; i++) list[8 + i] = sim::TurnoutValue(3, i);
+  EXPECT_EQ(w.Flash(SymbolAreaBase, 16384), symbols);
+  EXPECT_EQ(w.Flash(AssignmentAreaBase, 2560), assignment);
+  EXPECT_EQ(w.Flash(0xE0A00, 512), Bytes(512, 0xFF)) << "value 2560 is never sent";
+  EXPECT_EQ(w.Flash(TurnoutListPage, 512), list) << "bytes 0-7 and 264-511 kept";
+  const Bytes c1 = sim::CharacterBytes(1, 2, 1), c2 = sim::CharacterBytes(0, 64, 2),
+              c3 = sim::CharacterBytes(1, 1, 3);
+  std::copy(c2.begin() + 2, c2.end(), characters.begin());       // 0, 64 is 1, 0: 0xFC200
+  std::copy(c3.begin() + 2, c3.end(), characters.begin() + 8);   // 0xFC208
+  std::copy(c1.begin() + 2, c1.end(), characters.begin() + 16);  // 0xFC210
+  EXPECT_EQ(w.Flash(CharacterAreaBase + 512, 512), characters);
   EXPECT_EQ(w.Flash(SettingsBlockAddress + 8, 3), (Bytes{0, 1, 0}));
 }
 

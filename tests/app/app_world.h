@@ -24,10 +24,8 @@
 
 namespace skyrelay::app::test {
 
-// A message box as the window would have shown it.
 struct ShownMessage {
-  QString text;
-  QString title;
+  QString text, title;
   Icon icon;
   Buttons buttons;
 };
@@ -35,7 +33,6 @@ struct ShownMessage {
 class SimWindowHost : public VirtualHost {
  public:
   SimWindowHost(sim::SimLoNet* bus, MainWin& window) : VirtualHost(bus), window_(window) {}
-
   void Yield() override {
     VirtualHost::Yield();
     window_.AfterYield();
@@ -57,81 +54,65 @@ class SimWindowHost : public VirtualHost {
   MainWin& window_;
 };
 
-class AppWorld {
- public:
+struct AppWorld {
   AppWorld() {
     static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("skyrelay-app-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir_);
+    dir = std::filesystem::temp_directory_path() /
+          ("skyrelay-app-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(dir);
     window = std::make_unique<MainWin>([this](MainWin& w) {
-      auto host = std::make_unique<SimWindowHost>(&sim, w);
-      SimWindowHost* raw = host.get();
-      this->host = raw;
-      return HostBinding{std::move(host), [raw](Context* ctx) { raw->Attach(ctx); }};
+      auto owned = std::make_unique<SimWindowHost>(&sim, w);
+      SimWindowHost* raw = host = owned.get();
+      return HostBinding{std::move(owned), [raw](Context* ctx) { raw->Attach(ctx); }};
     });
     window->SetMessageHandler(
         [this](const QString& text, const QString& title, Icon icon, Buttons buttons) {
           messages.push_back({text, title, icon, buttons});
           return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
         });
-    window->SetFileDialog([this](const QString& title, const QString& extension) {
+    window->SetFileDialog([this](const QString& title, const QString&) {
       fileDialogTitle = title;
-      fileDialogExtension = extension;
       return fileDialogAnswer;
     });
   }
   ~AppWorld() {
     window.reset();
     std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    std::filesystem::remove_all(dir, ignored);
   }
-  AppWorld(const AppWorld&) = delete;
-  AppWorld& operator=(const AppWorld&) = delete;
 
-  std::string Path(const std::string& relative) const { return (dir_ / relative).string(); }
+  std::string Path(const std::string& relative) const { return (dir / relative).string(); }
   std::string SettingsPath() const { return Path("SkyRelayUpd.cfg"); }
-
   std::string Write(const std::string& relative, const std::string& bytes) const {
-    const std::filesystem::path file = dir_ / relative;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file.string();
+    std::filesystem::create_directories((dir / relative).parent_path());
+    std::ofstream(dir / relative, std::ios::binary) << bytes;
+    return Path(relative);
   }
   std::string Read(const std::string& path) const {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
   }
-
-  // A small package: a description naming one firmware file for the radio
-  // handheld (version 2.1; the simulated handheld has 1.0).
+  // A description naming one radio firmware file, version 2.1 (the handheld has 1.0).
   std::string WritePackage(const std::string& name = "paket.tup") const {
     const sim::ByteVector firmware = sim::FirmwareFileBytes(sim::FirmwareSpec{});
     Write("fw/funk.tup", std::string(firmware.begin(), firmware.end()));
     return Write(name, "FUNK=fw\\funk.tup\r\nFUNKVERSION=2.1\r\n");
   }
-
-  void WriteSettings(const std::string& updateFile, const std::string& kind,
-                     const std::string& port) const {
+  void Start(const std::string& updateFile, const std::string& kind, const std::string& port) {
     Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
+    Start();
   }
-
   void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }
-
   Context& ctx() { return window->ctx(); }
 
+  std::filesystem::path dir;
   sim::SimLoNet sim;
   SimWindowHost* host = nullptr;
   std::unique_ptr<MainWin> window;
   std::vector<ShownMessage> messages;
   std::string fileDialogAnswer;
   QString fileDialogTitle;
-  QString fileDialogExtension;
-
- private:
-  std::filesystem::path dir_;
 };
 
 }  // namespace skyrelay::app::test
