@@ -45,7 +45,8 @@ class ScriptBus : public VirtualBus {
         continue;
       }
       const bool knowsLength = pending_.size() >= 2 || (pending_[0] & 0xE0) != 0xE0;
-      const size_t len = knowsLength ? LocoNetLength(pending_[0], pending_.size() >= 2 ? pending_[1] : 0) : 0;
+      const size_t len =
+          knowsLength ? LocoNetLength(pending_[0], pending_.size() >= 2 ? pending_[1] : 0) : 0;
       if (knowsLength && pending_.size() == len) {
         sent.push_back(pending_);
         double at = t + len * 600e-6;

@@ -41,9 +41,10 @@ TEST(FlashPages, SixtyThreePagesRoundTrip) {
     for (int i = 0; i < 64; i++) ASSERT_EQ(got[i], want[i]) << "block " << k << " byte " << i;
   }
   EXPECT_TRUE(w.host.messages.empty());
-  std::printf("[ figures ] 63-page round trip: %.3f s CPU, %ld messages sent, %ld received, "
-              "%.1f s virtual\n",
-              cpuSeconds, w.ctx.stats.messagesSent, w.ctx.stats.messagesReceived, w.host.Now());
+  std::printf(
+      "[ figures ] 63-page round trip: %.3f s CPU, %ld messages sent, %ld received, "
+      "%.1f s virtual\n",
+      cpuSeconds, w.ctx.stats.messagesSent, w.ctx.stats.messagesReceived, w.host.Now());
 }
 
 TEST(FlashPages, CorruptedReadBackIsAMismatchWithoutRetry) {

@@ -163,15 +163,6 @@ TEST(Transmit, ChecksumAndOneWriteForTheFastInterface) {
   EXPECT_EQ(lone.bus.writes[0].second, (Bytes{0x83, 0x7C}));
 }
 
-TEST(Transmit, NothingPendingDoesNothing) {
-  World w;
-  w.ctx.tx.TxAwaitingEcho = true;
-  w.ctx.tx.TxLastIndex = -1;
-  w.RunFor(5);
-  EXPECT_TRUE(w.bus.writes.empty());
-  EXPECT_TRUE(w.host.messages.empty());
-}
-
 TEST(Transmit, StationInterfaceWritesByteByByteWhileClearToSend) {
   World w;
   w.ctx.settings.InterfaceKind = 1;

@@ -52,18 +52,6 @@ TEST(LongMessage, PackingAndOffsetFields) {
     EXPECT_EQ(m[20], o[2]) << o[0];
     EXPECT_EQ(m[25], o[3]) << o[0];
   }
-
-  // Unpacking a received message restores the top bits in place.
-  Bytes reply(31, 0);
-  reply[0] = 0xE5;
-  reply[1] = 0x1F;
-  reply[25] = 0x08;
-  reply[29] = 0x7F;
-  w.Receive(reply);
-  w.ctx.rx.RxReadIndex = w.ctx.rx.RxWriteIndex;
-  UnpackHighBits(w.ctx);
-  EXPECT_EQ(w.ctx.rx.RxRing[w.ctx.rx.RxReadIndex][29], 0xFF);
-  EXPECT_EQ(w.ctx.rx.RxRing[w.ctx.rx.RxReadIndex][28], 0x00);
 }
 
 TEST(HandheldCommands, MessagesAreByteExact) {
@@ -112,22 +100,6 @@ TEST(HandheldCommands, MessagesAreByteExact) {
   EXPECT_EQ((Bytes{m[5], m[10], m[15], m[20], m[25]}), (Bytes{0x50, 0x40, 0x20, 0x30, 0x60}));
   EXPECT_EQ((Bytes{m[21], m[22], m[23], m[24]}), (Bytes{0x00, 0x2B, 0x06, 0x4D}));
   EXPECT_TRUE(w.host.messages.empty());
-}
-
-TEST(HandheldCommands, ReadSpibufStoresAtItsOffset) {
-  World w;
-  w.bus.respond = [](const Bytes& m) -> std::vector<Bytes> {
-    if (m[0] != 0xED) return {};
-    Bytes d{0xE5, 0x1F, 0x01, 0x66, 0x33};
-    for (int g = 0; g < 5; g++) {
-      d.push_back(0x0F);
-      for (int k = 0; k < 4; k++) d.push_back(static_cast<uint8_t>(g * 4 + k));
-    }
-    return {WithChecksum(d)};
-  };
-  ASSERT_EQ(read_spibuf(w.ctx, 40), 0);
-  for (int k = 0; k < 20; k++) EXPECT_EQ(w.ctx.ans.DataBuf[40 + k], 0x80 + k);
-  EXPECT_EQ(w.bus.sent.back()[10], 0x20);
 }
 
 TEST(HandheldCommands, TimeOutsAndTheirMessages) {

@@ -62,8 +62,9 @@ TEST(SettingsFile, BesideTheProgramWhenWritableElseXdg) {
   ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
   const std::string fallback = DefaultSettingsPath((dir.path() / "gone").string());
   ::unsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(fallback,
-            (fs::path(xdg) / "skyrelay-update" / std::string(CurrentBrand().ConfigFileName)).string());
+  EXPECT_EQ(
+      fallback,
+      (fs::path(xdg) / "skyrelay-update" / std::string(CurrentBrand().ConfigFileName)).string());
   EXPECT_TRUE(fs::is_directory(fs::path(xdg) / "skyrelay-update"));
 }
 

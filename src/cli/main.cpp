@@ -43,7 +43,8 @@ constexpr const char* kUsage =
     "  ping [--no-wait]    Port-Test \"in\" (wartet auf die Antwort) oder \"out\" (--no-wait).\n"
     "\n"
     "Optionen:\n"
-    "  --port DEV          Serieller Port: /dev/ttyUSB0, ttyACM0 oder eine Nummer (1 = /dev/ttyS0)\n"
+    "  --port DEV          Serieller Port: /dev/ttyUSB0, ttyACM0 oder eine Nummer (1 = "
+    "/dev/ttyS0)\n"
     "  --interface 1|2|3   1 Zentrale (seriell), 2 Interface 71530, 3 schnelle Interfaces\n"
     "  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)\n"
     "  --save              --port/--interface (und die Datei) in die Einstellungen schreiben\n"
@@ -200,8 +201,7 @@ struct Session {
   std::FILE* trace = nullptr;
 
   Session(const Options& o)
-      : options(o),
-        console(stderr, stdin, ::isatty(2) != 0, ::isatty(0) != 0, o.answer) {}
+      : options(o), console(stderr, stdin, ::isatty(2) != 0, ::isatty(0) != 0, o.answer) {}
   ~Session() {
     if (trace) std::fclose(trace);
   }
@@ -327,8 +327,7 @@ void ReleaseAfterCancel(Session& s) {
 int RunUpdateCommand(Session& s) {
   Context& ctx = *s.ctx;
   if (ctx.settings.UpdateFilePath.empty()) {
-    std::fprintf(stderr,
-                 "skyrelay-update-cli: keine Update-Datei angegeben und keine gemerkt\n%s",
+    std::fprintf(stderr, "skyrelay-update-cli: keine Update-Datei angegeben und keine gemerkt\n%s",
                  kUsage);
     return 2;
   }
@@ -413,4 +412,6 @@ int Main(int argc, char** argv) {
 
 }  // namespace skyrelay::cli
 
-int main(int argc, char** argv) { return skyrelay::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+  return skyrelay::cli::Main(argc, argv);
+}

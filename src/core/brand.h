@@ -23,8 +23,9 @@ inline constexpr Brand kBrandFen{"FEN",
                                  "Kontrada Basic oder Kontrada 2 oder Interface 71540",
                                  "TALON2",
                                  "TalonUpd.cfg"};
-inline constexpr Brand kBrandZb4{"ZB4",         "Sky Relay - Update", "Sky Relay - Update", false,
-                                 "QX9 oder Interface 71540", "SKY RELAY", "SkyRelayUpd.cfg"};
+inline constexpr Brand kBrandZb4{
+    "ZB4",       "Sky Relay - Update", "Sky Relay - Update", false, "QX9 oder Interface 71540",
+    "SKY RELAY", "SkyRelayUpd.cfg"};
 
 #ifndef SKYRELAY_BRAND_CODE
 #define SKYRELAY_BRAND_CODE "ZB4"

@@ -90,11 +90,11 @@ struct UpdateState {
   // error flag (the command-line program's exit status).
   enum class FirmwareOutcome {
     NotRun,
-    Ok,               // "Firmware ok!"
-    NoFirmwareFile,   // no file for the handheld's kind
-    Declined,         // the user said No
-    NotApplicable,    // article other than 58400
-    Failed,           // any other end with an error message
+    Ok,              // "Firmware ok!"
+    NoFirmwareFile,  // no file for the handheld's kind
+    Declined,        // the user said No
+    NotApplicable,   // article other than 58400
+    Failed,          // any other end with an error message
   } firmwareOutcome = FirmwareOutcome::NotRun;
   int configurationResult = -1;  // -1: the transfer did not run
   enum class RunEnd { NotRun, Finished, Failed } runEnded = RunEnd::NotRun;

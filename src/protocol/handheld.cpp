@@ -20,8 +20,8 @@ enum class Awaited { Acknowledge, Block };
 int AwaitAnswer(Context& ctx, Awaited awaited, double timeout, const char* timeoutText) {
   const double start = ctx.host.Now();
   for (;;) {
-    const bool answered = awaited == Awaited::Acknowledge ? ctx.ans.ReplyStatus == 127
-                                                          : ctx.ans.BlockReceived == 1;
+    const bool answered =
+        awaited == Awaited::Acknowledge ? ctx.ans.ReplyStatus == 127 : ctx.ans.BlockReceived == 1;
     if (answered) return 0;
     if (ctx.host.Now() - start > timeout) break;
     ctx.host.Yield();
@@ -131,8 +131,12 @@ int write_to_spibuf(Context& ctx, int offset, int length) {
   return SendAndAwaitAcknowledge(ctx, "write_to_spibuf");
 }
 
-int move_spibuf_to_buf1(Context& ctx, uint32_t address) { return PageCommand(ctx, 0x53, address); }
+int move_spibuf_to_buf1(Context& ctx, uint32_t address) {
+  return PageCommand(ctx, 0x53, address);
+}
 
-int write_buf1_to_flash(Context& ctx, uint32_t address) { return PageCommand(ctx, 0x83, address); }
+int write_buf1_to_flash(Context& ctx, uint32_t address) {
+  return PageCommand(ctx, 0x83, address);
+}
 
 }  // namespace skyrelay

@@ -13,7 +13,9 @@ inline constexpr uint8_t kStationCode[8] = {0x15, 0x05, 0x11, 0x2C, 0x09, 0x1A, 
 
 // Positions of the five flag bytes, and of data byte D1..D20 (index 1..20).
 inline constexpr int kGroupHeads[5] = {5, 10, 15, 20, 25};
-inline constexpr int DataPosition(int d) { return 6 + (d - 1) + (d - 1) / 4; }
+inline constexpr int DataPosition(int d) {
+  return 6 + (d - 1) + (d - 1) / 4;
+}
 
 void PackGroup(Context& ctx, int head);
 void PackHighBits(Context& ctx);

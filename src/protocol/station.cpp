@@ -81,7 +81,8 @@ int enter_boot_loader(Context& ctx) {
   SetFields(ctx, 3, 4, 0);
   a.ReplyStatus = -1;
   SendStationMessage(ctx);
-  if (AwaitStation(ctx, [&] { return a.ReplyStatus != -1; }, "boot_loader_version") != 0) {
+  if (AwaitStation(
+          ctx, [&] { return a.ReplyStatus != -1; }, "boot_loader_version") != 0) {
     return 1;
   }
   ctx.proto.BootLoaderVersion = a.ReplyStatus;
@@ -93,7 +94,8 @@ int finish_update_mode(Context& ctx) {
   SetFields(ctx, 3, 0, 0);
   ctx.ans.ReplyStatus = 0;
   SendStationMessage(ctx);
-  return AwaitStation(ctx, [&] { return ctx.ans.ReplyStatus == 127; }, "enter_boot_loader");
+  return AwaitStation(
+      ctx, [&] { return ctx.ans.ReplyStatus == 127; }, "enter_boot_loader");
 }
 
 int station_clear(Context& ctx) {

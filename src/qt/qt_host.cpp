@@ -24,7 +24,9 @@ void QtHostBase::Attach(Context* ctx) {
   timer_.start();
 }
 
-double QtHostBase::Now() { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+double QtHostBase::Now() {
+  return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+}
 
 void QtHostBase::Yield() {
   QCoreApplication::sendPostedEvents();

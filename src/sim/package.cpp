@@ -32,13 +32,12 @@ ByteVector Values16(int count, uint32_t seed) {
   return out;
 }
 
-const char* const kGermanWords[] = {"LOK",      "WEICHE",   "FAHRSTR.", "MENUE",    "ZURUECK",
-                                    "SPEICHERN", "LÖSCHEN", "ADRESSE",  "FUNKTION", "STOP",
-                                    "GESCHW.",  "RICHTUNG", "PROGRAMM", "ÄNDERN",   "ÜBERNEHMEN",
-                                    "SPRACHE"};
-const char* const kEnglishWords[] = {"LOCO",   "TURNOUT",  "ROUTE",   "MENU",    "BACK",  "SAVE",
-                                     "DELETE", "ADDRESS",  "FUNCTION", "STOP",   "SPEED", "DIRECTION",
-                                     "PROGRAM", "CHANGE", "ACCEPT",  "LANGUAGE"};
+const char* const kGermanWords[] = {
+    "LOK",      "WEICHE", "FAHRSTR.", "MENUE",    "ZURUECK",  "SPEICHERN", "LÖSCHEN",    "ADRESSE",
+    "FUNKTION", "STOP",   "GESCHW.",  "RICHTUNG", "PROGRAMM", "ÄNDERN",    "ÜBERNEHMEN", "SPRACHE"};
+const char* const kEnglishWords[] = {
+    "LOCO",     "TURNOUT", "ROUTE", "MENU",      "BACK",    "SAVE",   "DELETE", "ADDRESS",
+    "FUNCTION", "STOP",    "SPEED", "DIRECTION", "PROGRAM", "CHANGE", "ACCEPT", "LANGUAGE"};
 
 }  // namespace
 
@@ -66,11 +65,19 @@ ByteVector FirmwareFileBytes(const FirmwareSpec& spec) {
   return out;
 }
 
-uint8_t TurnoutValue(uint32_t seed, int i) { return Mix(seed * 7919u + i) & 0xFF; }
+uint8_t TurnoutValue(uint32_t seed, int i) {
+  return Mix(seed * 7919u + i) & 0xFF;
+}
 
-ByteVector TurnoutSymbolBytes(uint32_t seed) { return Values16(16384, seed); }
-ByteVector TurnoutAssignmentBytes(uint32_t seed) { return Values16(2561, seed); }
-ByteVector TurnoutListBytes(uint32_t seed) { return Values16(256, seed); }
+ByteVector TurnoutSymbolBytes(uint32_t seed) {
+  return Values16(16384, seed);
+}
+ByteVector TurnoutAssignmentBytes(uint32_t seed) {
+  return Values16(2561, seed);
+}
+ByteVector TurnoutListBytes(uint32_t seed) {
+  return Values16(256, seed);
+}
 
 ByteVector CharacterBytes(uint8_t b0, uint8_t b1, uint32_t seed) {
   ByteVector out{b0, b1};

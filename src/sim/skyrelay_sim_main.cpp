@@ -24,7 +24,9 @@
 namespace {
 
 std::atomic<bool> gStop{false};
-void OnSignal(int) { gStop = true; }
+void OnSignal(int) {
+  gStop = true;
+}
 
 const char* kUsage =
     "Aufruf: skyrelay-sim [--link PFAD] [--dump DATEI] [--trace] [Optionen der Simulation]\n"

@@ -100,10 +100,10 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
       return;
     }
   }
-  const Answer go = host.Message(u.HandheldKindText + " :\r\rVersion im Handregler: " +
-                                     handheldVersionText + "\r\rSoll die Version " + fileVersion +
-                                     " vom " + fileDate + " geladen werden?",
-                                 "Update", Icon::None, Buttons::YesNo);
+  const Answer go = host.Message(
+      u.HandheldKindText + " :\r\rVersion im Handregler: " + handheldVersionText +
+          "\r\rSoll die Version " + fileVersion + " vom " + fileDate + " geladen werden?",
+      "Update", Icon::None, Buttons::YesNo);
   if (go != Answer::Yes) {
     host.SetStatus("");
     Decline(ctx, reader, errorFlag);
@@ -175,7 +175,8 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   // Phase 3: the loco the handheld will ask for after its restart.
   u.UpdateStep = 3;
   int result = read_flash_to_spibuf(ctx, SettingsBlockAddress, 128);
-  for (int offset = 0; result == 0 && offset <= 120; offset += 20) result = read_spibuf(ctx, offset);
+  for (int offset = 0; result == 0 && offset <= 120; offset += 20)
+    result = read_spibuf(ctx, offset);
   if (result != 0) {
     ReportLocoNetError(ctx, reader, errorFlag, result);
     return;
@@ -194,8 +195,9 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   while (ctx.ans.RequestedLocoAddress == -1) {
     host.Yield();
     if (host.Now() - waitStart > RestartQuestionSeconds) {
-      const Answer a = host.Message(ctx.ProductName + " meldet sich nicht zurück!\r     weiter warten?     ",
-                                    "Achtung", Icon::Stop, Buttons::YesNo);
+      const Answer a =
+          host.Message(ctx.ProductName + " meldet sich nicht zurück!\r     weiter warten?     ",
+                       "Achtung", Icon::Stop, Buttons::YesNo);
       if (a != Answer::Yes) {
         u.firmwareOutcome = Outcome::Failed;
         return;
@@ -209,8 +211,8 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
     }
   }
   if (ctx.ans.RequestedLocoAddress != expectedLoco) {
-    host.Message(ctx.ProductName + " hat die falsche Lok beim Starten angemeldet!",
-                 "Update 58400", Icon::Stop, Buttons::Ok);
+    host.Message(ctx.ProductName + " hat die falsche Lok beim Starten angemeldet!", "Update 58400",
+                 Icon::Stop, Buttons::Ok);
     u.firmwareOutcome = Outcome::Failed;
     return;
   }

@@ -64,8 +64,8 @@ void IdentifyHandheld(Context& ctx, std::string& versionText, std::string& artic
 
   if (ctx.upd.HandheldKind == 0) {
     const Answer a = ctx.host.Message(
-        "Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?", "",
-        Icon::None, Buttons::YesNo);
+        "Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?", "", Icon::None,
+        Buttons::YesNo);
     if (a == Answer::Yes) {
       errorFlag = 0;
       versionText = " ? ";

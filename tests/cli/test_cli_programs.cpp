@@ -203,9 +203,8 @@ TEST_F(CliTest, CtrlCReleasesTheStation) {
   if (pid == 0) {
     const std::string command = std::string("exec ") + SKYRELAY_CLI_PATH + " --settings '" +
                                 (dir.path() / "s.cfg").string() + "' --port '" + link.string() +
-                                "' --interface 3 --yes --trace '" + trace.string() +
-                                "' update '" + sample + "' < /dev/null > /dev/null 2> '" +
-                                err.string() + "'";
+                                "' --interface 3 --yes --trace '" + trace.string() + "' update '" +
+                                sample + "' < /dev/null > /dev/null 2> '" + err.string() + "'";
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
