@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <memory>
 
 #include "config/description.h"
 #include "config/display_code.h"
@@ -187,37 +188,34 @@ TEST(UpdateRun, DigitalSetTextsAndOtherArticles) {
   EXPECT_EQ(radio.Flash(FlashImageBase, 512), sim::ByteVector(512, 0xFF));
 }
 
+// A run in which the page at 0x300200 is programmed wrongly `failures` times.
+std::unique_ptr<UpdateWorld> RunWithBadPage(int failures) {
+  auto w = std::make_unique<UpdateWorld>();
+  w->sim.flash.corruptPage = 0x300200;
+  w->sim.flash.corruptPrograms = failures;
+  w->Load();
+  w->Run();
+  return w;
+}
+
 TEST(UpdateRun, PageRepetition) {
-  UpdateWorld twice;
-  twice.sim.flash.corruptPage = 0x300200;
-  twice.sim.flash.corruptPrograms = 2;
-  twice.Load();
-  twice.Run();
-  EXPECT_TRUE(twice.Showed("Firmware ok!"));
-  EXPECT_EQ(twice.Flash(FlashImageBase, 497 * 64), sim::FirmwareImage(twice.firmware));
-  EXPECT_EQ(twice.firmwarePrograms, 63 + 2);
+  const auto twice = RunWithBadPage(2);
+  EXPECT_TRUE(twice->Showed("Firmware ok!"));
+  EXPECT_EQ(twice->Flash(FlashImageBase, 497 * 64), sim::FirmwareImage(twice->firmware));
+  EXPECT_EQ(twice->firmwarePrograms, 63 + 2);
   // After each failure the progress fell back to block 8.
-  const auto& s = twice.host.statuses;
+  const auto& s = twice->host.statuses;
   EXPECT_EQ(std::count(s.begin(), s.end(), "1%"), 3 + 3 * 2) << "blocks 5..7 once, 8 and 9 thrice";
 
-  UpdateWorld five;
-  five.sim.flash.corruptPage = 0x300200;
-  five.sim.flash.corruptPrograms = 5;
-  five.Load();
-  five.Run();
-  EXPECT_TRUE(five.Told("Flash Block kann nicht beschrieben werden!"));
-  EXPECT_FALSE(five.Showed("Firmware ok!"));
-  EXPECT_EQ(five.sim.installs, 0);
-  EXPECT_EQ(five.ctx.upd.firmwareOutcome, Outcome::Failed);
-  EXPECT_EQ(five.host.status, "Update beendet");
-  EXPECT_FALSE(LastRunSucceeded(five.ctx));
+  EXPECT_TRUE(RunWithBadPage(4)->Showed("Firmware ok!"));
 
-  UpdateWorld four;
-  four.sim.flash.corruptPage = 0x300200;
-  four.sim.flash.corruptPrograms = 4;
-  four.Load();
-  four.Run();
-  EXPECT_TRUE(four.Showed("Firmware ok!"));
+  const auto five = RunWithBadPage(5);
+  EXPECT_TRUE(five->Told("Flash Block kann nicht beschrieben werden!"));
+  EXPECT_FALSE(five->Showed("Firmware ok!"));
+  EXPECT_EQ(five->sim.installs, 0);
+  EXPECT_EQ(five->ctx.upd.firmwareOutcome, Outcome::Failed);
+  EXPECT_EQ(five->host.status, "Update beendet");
+  EXPECT_FALSE(LastRunSucceeded(five->ctx));
 }
 
 TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
