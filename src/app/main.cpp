@@ -47,7 +47,9 @@ int main(int argc, char** argv) {
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(300, &window, [&window, screenshot] {
       const bool saved = window.grab().save(screenshot, "PNG");
-      if (!saved) std::fprintf(stderr, "skyrelay-update: %s not written\n", qPrintable(screenshot));
+      if (!saved)
+        std::fprintf(stderr, "skyrelay-update: %s kann nicht geschrieben werden\n",
+                     qPrintable(screenshot));
       QCoreApplication::exit(saved ? 0 : 1);
     });
   }
