@@ -251,8 +251,6 @@ int BuildWorld(Session& s, int argc, char** argv) {
     s.host = std::move(host);
     s.ctx = std::make_unique<Context>(*s.host);
     raw->Attach(s.ctx.get());
-    // Virtual time runs far ahead of the wall clock; Ctrl-C is checked per tick.
-    s.ctx->stats.observer = nullptr;
   } else {
     s.app = std::make_unique<QCoreApplication>(argc, argv);
     auto host = std::make_unique<ConsoleQtHost>(s.console);
@@ -399,12 +397,9 @@ int Main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
 
   Session s(options);
-  if (options.command == "check") {
-    // Checking touches no port: a quiet world that only collects.
-    s.options.simulate = true;
-  }
-  if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
+  // Checking reads files only: no world, no port.
   if (options.command == "check") return RunCheckCommand(s);
+  if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
   if (const int rc = LoadSettings(s, argv[0]); rc != 0) return rc;
   if (options.command == "update") return RunUpdateCommand(s);
   return RunPingCommand(s);
