@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "config/description.h"
-#include "config/display_code.h"
-#include "config/text_codec.h"
+#include "package/description.h"
+#include "package/display_code.h"
+#include "package/text_codec.h"
 #include "config/transfer.h"
 #include "config_test_files.h"
 #include "protocol/flash.h"

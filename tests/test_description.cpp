@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "config/description.h"
-#include "config/numbers.h"
-#include "config/text_codec.h"
+#include "package/description.h"
+#include "package/numbers.h"
+#include "package/text_codec.h"
 #include "config_test_files.h"
 #include "core/context.h"
 #include "sim/virtual_host.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "config/display_code.h"
+#include "package/display_code.h"
 #include "core/context.h"
 #include "sim/virtual_host.h"
 

@@ -9,7 +9,7 @@
 #include "config_test_files.h"
 #include "core/context.h"
 #include "sim/virtual_host.h"
-#include "update/firmware_file.h"
+#include "package/firmware_file.h"
 
 namespace skyrelay {
 namespace {

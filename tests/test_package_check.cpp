@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "config/description.h"
-#include "config/package_check.h"
+#include "package/description.h"
+#include "package/package_check.h"
 #include "config_test_files.h"
 #include "sim/package.h"
-#include "update/firmware_file.h"
+#include "package/firmware_file.h"
 
 namespace skyrelay {
 namespace {

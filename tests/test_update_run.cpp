@@ -7,8 +7,8 @@
 #include <ctime>
 #include <memory>
 
-#include "config/description.h"
-#include "config/display_code.h"
+#include "package/description.h"
+#include "package/display_code.h"
 #include "config_test_files.h"
 #include "protocol/flash.h"
 #include "sim/package.h"

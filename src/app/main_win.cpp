@@ -11,7 +11,7 @@
 #include "app/app_text.h"
 #include "app/window_host.h"
 #include "app/zentrale_form.h"
-#include "config/description.h"
+#include "package/description.h"
 #include "core/settings_file.h"
 #include "update/commands.h"
 

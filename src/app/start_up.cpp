@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "app/app_text.h"
-#include "config/description.h"
-#include "config/display_code.h"
+#include "package/description.h"
+#include "package/display_code.h"
 #include "core/settings_file.h"
 
 namespace skyrelay::app {

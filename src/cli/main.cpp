@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "cli/console.h"
-#include "config/description.h"
-#include "config/display_code.h"
-#include "config/package_check.h"
+#include "package/description.h"
+#include "package/display_code.h"
+#include "package/package_check.h"
 #include "core/settings_file.h"
 #include "link/serial_setup.h"
 #include "protocol/station.h"

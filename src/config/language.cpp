@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "config/description.h"
-#include "config/display_code.h"
-#include "config/text_codec.h"
+#include "package/description.h"
+#include "package/display_code.h"
+#include "package/text_codec.h"
 #include "protocol/handheld.h"
 #include "update/identify.h"
 

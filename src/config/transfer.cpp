@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/description.h"
+#include "package/description.h"
 #include "config/language.h"
 #include "config/turnouts.h"
 #include "link/link.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "config/description.h"
+#include "package/description.h"
 #include "config/transfer.h"
 #include "protocol/handheld.h"
 

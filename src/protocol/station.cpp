@@ -1,6 +1,6 @@
 #include "protocol/station.h"
 
-#include "config/text_codec.h"
+#include "package/text_codec.h"
 #include "link/link.h"
 #include "protocol/long_message.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "config/text_codec.h"
+#include "package/text_codec.h"
 
 namespace skyrelay::sim {
 

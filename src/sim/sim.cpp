@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-#include "config/text_codec.h"
+#include "package/text_codec.h"
 #include "sim/package.h"
 
 namespace skyrelay::sim {

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include "config/numbers.h"
+#include "package/numbers.h"
 #include "link/link.h"
 #include "protocol/flash.h"
 #include "protocol/handheld.h"
-#include "update/firmware_file.h"
+#include "package/firmware_file.h"
 
 namespace skyrelay {
 

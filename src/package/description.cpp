@@ -1,4 +1,4 @@
-#include "config/description.h"
+#include "package/description.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config/text_codec.h"
-#include "update/firmware_file.h"
+#include "package/text_codec.h"
+#include "package/firmware_file.h"
 
 namespace skyrelay {
 

@@ -1,4 +1,4 @@
-#include "config/text_codec.h"
+#include "package/text_codec.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "config/numbers.h"
+#include "package/numbers.h"
 
 #include <charconv>
 #include <cmath>

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "config/numbers.h"
+#include "package/numbers.h"
 #include "core/context.h"
 
 namespace skyrelay {

@@ -1,17 +1,17 @@
-#include "config/package_check.h"
+#include "package/package_check.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include "config/description.h"
-#include "config/numbers.h"
-#include "config/text_codec.h"
+#include "package/description.h"
+#include "package/numbers.h"
+#include "package/text_codec.h"
 #include "config/turnouts.h"
 #include "core/context.h"
 #include "core/host.h"
-#include "update/firmware_file.h"
+#include "package/firmware_file.h"
 
 namespace skyrelay {
 

@@ -1,9 +1,9 @@
-#include "config/display_code.h"
+#include "package/display_code.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "config/text_codec.h"
+#include "package/text_codec.h"
 
 namespace skyrelay {
 

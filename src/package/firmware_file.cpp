@@ -1,4 +1,4 @@
-#include "update/firmware_file.h"
+#include "package/firmware_file.h"
 
 #include <cstdint>
 
