@@ -34,7 +34,8 @@ TEST(Framer, WholeMessageInOneReadOrByteByByte) {
 TEST(Framer, CountedMessageAndTrailingBytesIgnored) {
   World w;
   Bytes m{0xE5, 0x0F};
-  for (int i = 0; i < 13; i++) m.push_back(static_cast<uint8_t>(i + 1));
+  for (int i = 0; i < 12; i++) m.push_back(static_cast<uint8_t>(i + 1));
+  m = WithChecksum(m);
   w.Receive(m);
   w.Receive({0x11, 0x22, 0x33});  // no opcode: ignored
   EXPECT_EQ(w.ctx.rx.RxWriteIndex, 1);
@@ -75,21 +76,19 @@ TEST(Framer, CountByteOfOneIsAbandonedAtPosition64) {
   EXPECT_EQ(w.ctx.rx.RxRing[1][64], 0x55);
 }
 
-TEST(Framer, FullRingOverwritesNewestUntilProcessingTakesOne) {
+TEST(Framer, FullRingDropsNewMessagesUntilProcessingTakesOne) {
   World w;
-  for (int i = 0; i < 31; i++) w.Receive({0x81, static_cast<uint8_t>(i)});
+  for (int i = 0; i < 31; i++) w.Receive(WithChecksum({0xB2, static_cast<uint8_t>(i), 0x00}));
   EXPECT_FALSE(w.ctx.rx.RxRingFull);
   EXPECT_EQ(w.ctx.rx.RxWriteIndex, 31);
-  w.Receive({0x81, 0x40});  // a 32nd message replaces the 31st
+  w.Receive(WithChecksum({0xB2, 0x40, 0x00}));  // a 32nd message is dropped
   EXPECT_TRUE(w.ctx.rx.RxRingFull);
   EXPECT_EQ(w.ctx.rx.RxWriteIndex, 31);
-  EXPECT_EQ(w.ctx.rx.RxRing[31][1], 0x40);
-  w.Receive({0x81, 0x41});
-  EXPECT_EQ(w.ctx.rx.RxRing[31][1], 0x41);
+  EXPECT_EQ(w.ctx.rx.RxRing[31][1], 30);
 
   w.ctx.Tick();  // takes slot 1
   EXPECT_FALSE(w.ctx.rx.RxRingFull);
-  w.Receive({0x81, 0x42});
+  w.Receive(WithChecksum({0xB2, 0x42, 0x00}));
   EXPECT_EQ(w.ctx.rx.RxWriteIndex, 0);
   EXPECT_EQ(w.ctx.rx.RxRing[0][1], 0x42);
   int taken = 0;

@@ -32,7 +32,11 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   virtual bool IsOpen() const = 0;
-  // Writes all bytes; false when the port refused them (closed, or an error).
+  // True when the device went away while the port was open (unplugged, hung up,
+  // a write or read that failed): the port then counts as closed. Open and Close
+  // clear it.
+  virtual bool Lost() const { return false; }
+  // Writes all bytes; false when they did not go out (closed, or an error).
   virtual bool Write(std::span<const uint8_t> bytes) = 0;
   // Clear-to-send. A port that cannot report modem lines reports true.
   virtual bool ClearToSend() = 0;

@@ -52,14 +52,17 @@ int LocoNetLength(uint8_t opcode, uint8_t countByte) {
 void FrameByte(Context& ctx, uint8_t b) {
   RxState& r = ctx.rx;
   if (b >= 0x80) {
-    r.RxInMessage = true;
-    if (!r.RxRingFull) {
-      if ((r.RxWriteIndex + 1) % 32 == r.RxReadIndex) {
-        r.RxRingFull = true;
-      } else {
-        r.RxFillIndex = (r.RxWriteIndex + 1) % 32;
-      }
+    if ((r.RxWriteIndex + 1) % 32 == r.RxReadIndex) {
+      // No free slot: this message is dropped and the waiting ones stay as they
+      // are. (Writing it over the newest waiting one could hand that slot out a
+      // second time, and the processing would then replay the whole ring.)
+      r.RxRingFull = true;
+      r.RxInMessage = false;
+      ctx.stats.ringOverflows++;
+      return;
     }
+    r.RxInMessage = true;
+    r.RxFillIndex = (r.RxWriteIndex + 1) % 32;
     r.RxBytePos = -1;
     switch (b & 0xE0) {
       case 0x80:
@@ -85,15 +88,18 @@ void FrameByte(Context& ctx, uint8_t b) {
   }
   r.RxRing[r.RxFillIndex][r.RxBytePos] = b;
   if (r.RxBytePos == r.RxExpectedLength - 1) {
+    r.RxInMessage = false;
+    const std::span<const uint8_t> message(r.RxRing[r.RxFillIndex].data(), r.RxExpectedLength);
+    if (ctx.stats.observer) ctx.stats.observer(ctx.host.Now(), false, message);
+    if (!ChecksumValid(message)) {
+      // Damaged on the line: dropped here, so it can never become an answer. The
+      // waiting command runs into its time-out instead.
+      ctx.stats.badChecksums++;
+      return;
+    }
     r.RxWriteIndex = r.RxFillIndex;
     r.RxRingEmpty = false;
-    r.RxInMessage = false;
     ctx.stats.messagesReceived++;
-    if (ctx.stats.observer) {
-      const auto& slot = r.RxRing[r.RxFillIndex];
-      ctx.stats.observer(ctx.host.Now(), false,
-                         std::span<const uint8_t>(slot.data(), r.RxExpectedLength));
-    }
   } else if (r.RxBytePos >= 64) {
     // Only a count byte of 1 can get here: the message can never complete.
     r.RxInMessage = false;
@@ -107,6 +113,16 @@ void OnSerialEvent(Context& ctx, SerialEvent kind, std::span<const uint8_t> byte
 
 void ClearRxRing(Context& ctx) {
   for (auto& slot : ctx.rx.RxRing) slot.fill(0);
+}
+
+bool ChecksumValid(std::span<const uint8_t> message) {
+  uint8_t sum = 0;
+  for (uint8_t b : message) sum ^= b;
+  return !message.empty() && sum == 0xFF;
+}
+
+void CheckLink(Context& ctx) {
+  if (!ctx.InTick() && ctx.host.Port().Lost()) throw LinkLostError{};
 }
 
 uint8_t LocoNetChecksum(std::span<const uint8_t> bytes) {
@@ -141,13 +157,14 @@ void PumpTransmit(Context& ctx) {
     // time-out then tells the user that the message was lost.
     if (port.IsOpen()) port.Write(message);
   } else {
+    // A port that goes away in the middle stops the byte-by-byte write at once.
     int j = 0;
     const double start = ctx.host.Now();
-    while (j <= n + 1) {
+    while (j <= n + 1 && !port.Lost()) {
       if (ctx.host.Now() - start > kSlowWriteLimit) break;
       ctx.host.Yield();
       if (port.IsOpen() && port.ClearToSend()) {
-        port.Write(message.subspan(j, 1));
+        if (!port.Write(message.subspan(j, 1)) && port.Lost()) break;
         j++;
       }
     }
@@ -190,6 +207,9 @@ void DecodePeerMessage(Context& ctx) {
     }
     return;
   }
+  // Only the handheld's 31-byte answer carries data. Other devices on the layout
+  // send 0xE5 messages of other lengths; they set nothing.
+  if (m[1] != 0x1F) return;
   UnpackHighBits(ctx);
   static constexpr int kDataPositions[20] = {6,  7,  8,  9,  11, 12, 13, 14, 16, 17,
                                              18, 19, 21, 22, 23, 24, 26, 27, 28, 29};

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "core/context.h"
 
@@ -30,6 +31,18 @@ void ProcessNextMessage(Context& ctx);
 void DecodePeerMessage(Context& ctx);
 void CheckStationUpdateReply(Context& ctx);
 void UnpackShortPeerData(Context& ctx);
+
+// True when a completed message's bytes (checksum last) XOR to 0xFF.
+bool ChecksumValid(std::span<const uint8_t> message);
+
+// The interface went away while the port was open. Hosts call CheckLink after
+// every yield; it throws this out of the wait, so that a run ends at once instead
+// of running into one time-out after another. Caught where a run or a port test
+// was started (ReportLinkLost shows the one message).
+struct LinkLostError {};
+// Throws LinkLostError when the port reports the device lost; never inside a
+// timer tick (the tick must finish on its own).
+void CheckLink(Context& ctx);
 
 // Returns after more than `seconds` seconds, yielding all the while.
 void WaitSeconds(Context& ctx, double seconds);

@@ -153,6 +153,27 @@ int TogglePort(Context& ctx) {
   return 1;
 }
 
+int OpenPortForRun(Context& ctx) {
+  // Closing also forgets a device that went away since the last opening.
+  ctx.host.Port().Close();
+  return TogglePort(ctx);
+}
+
+void ReportLinkLost(Context& ctx) {
+  SerialPort& port = ctx.host.Port();
+  std::string device = PortDeviceForNumber(ctx.settings.ComPortNumber);
+  if (device.empty()) device = ctx.settings.ComPortNumber;
+  std::string text = "Die Verbindung zum Interface an " + device + " ist unterbrochen.";
+  if (const std::string reason = port.LastError(); !reason.empty()) {
+    text += "\r(" + reason + ")";
+  }
+  port.Close();
+  ctx.tx.TxLastIndex = -1;
+  ctx.tx.TxAwaitingEcho = false;
+  ctx.host.SetStatus("Fehler");
+  ctx.host.Message(text, kHighSpeedErrorTitle, Icon::Critical, Buttons::Ok);
+}
+
 int OpenHighSpeedInterface(Context& ctx) {
   SerialPort& port = ctx.host.Port();
   std::string error;

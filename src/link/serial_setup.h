@@ -18,6 +18,16 @@ namespace skyrelay {
 // is closed and the status line shows "Fehler".
 int TogglePort(Context& ctx);
 
+// The port opening of an update run: the run always works on a port it opened
+// itself, whatever a port test left behind. An open port is closed and opened
+// again with TogglePort; a closed one is opened. Result as TogglePort.
+int OpenPortForRun(Context& ctx);
+
+// Ends a run or port test whose interface went away (LinkLostError): the one
+// message naming the port, "Fehler" in the status line, the outgoing message
+// dropped and the port closed.
+void ReportLinkLost(Context& ctx);
+
 // Interface kind 3: 115200 baud, 8 data bits, no parity, 1 stop bit, DTR and
 // RTS off.
 int OpenHighSpeedInterface(Context& ctx);

@@ -5,6 +5,8 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 
+#include "link/link.h"
+
 namespace skyrelay {
 
 QtHostBase::QtHostBase() {
@@ -34,6 +36,8 @@ void QtHostBase::Yield() {
   const bool busy = dispatcher && dispatcher->processEvents(QEventLoop::AllEvents);
   // Nothing was pending: rest a millisecond instead of spinning.
   if (!busy) ::poll(nullptr, 0, 1);
+  // An interface that went away ends the wait (and with it the run) here.
+  if (ctx_) CheckLink(*ctx_);
   if (afterYield) afterYield();
 }
 

@@ -1,5 +1,10 @@
 #include "qt/qt_serial_port.h"
 
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalBlocker>
 
 #include "link/serial_setup.h"
@@ -8,14 +13,41 @@ namespace skyrelay {
 
 QtSerialPort::QtSerialPort() {
   connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::OnReadyRead);
+  connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
 }
 
 void QtSerialPort::OnReadyRead() {
   // Everything waiting is read at once, so no byte waits for a later arrival.
   const QByteArray data = port_.readAll();
+  if (data.isEmpty() && port_.error() != QSerialPort::NoError) {
+    // A notification with nothing to read: the line hung up (end of file).
+    MarkLost(port_.errorString());
+    return;
+  }
   if (data.isEmpty() || !onReceived) return;
   onReceived(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
                                       static_cast<size_t>(data.size())));
+}
+
+void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
+  switch (error) {
+    case QSerialPort::ResourceError:  // unplugged, hung up
+    case QSerialPort::ReadError:      // a read that failed or found the end of the line
+    case QSerialPort::WriteError:
+      if (port_.isOpen()) MarkLost(port_.errorString());
+      break;
+    default:
+      break;
+  }
+}
+
+void QtSerialPort::MarkLost(const QString& why) {
+  // Closed at once: a dead device left open keeps the event loop busy with its
+  // never-ending read notifications.
+  lost_ = true;
+  error_ = why.toStdString();
+  if (port_.isOpen()) port_.close();
+  port_.clearError();
 }
 
 bool QtSerialPort::Fail(const QString& what) {
@@ -27,21 +59,33 @@ bool QtSerialPort::Write(std::span<const uint8_t> bytes) {
   if (!port_.isOpen()) return Fail(QStringLiteral("Der Port ist nicht geöffnet."));
   const qint64 written =
       port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-  if (written != static_cast<qint64>(bytes.size())) return Fail(port_.errorString());
-  port_.flush();
-  return true;
+  if (written != static_cast<qint64>(bytes.size())) {
+    MarkLost(port_.errorString());
+    return false;
+  }
+  // The bytes go out now; a device that has gone away fails here (and reports it
+  // through errorOccurred, which closes the port).
+  if (!port_.flush() && !port_.isOpen()) return false;
+  return port_.isOpen();
 }
 
 bool QtSerialPort::ClearToSend() {
   if (!port_.isOpen()) return false;
   const QSerialPort::PinoutSignals pins = port_.pinoutSignals();
-  if (port_.error() != QSerialPort::NoError) {
-    // A port that cannot report its modem lines (a pseudo-terminal, some USB
-    // adapters) never holds the sender back.
-    port_.clearError();
-    return true;
+  switch (port_.error()) {
+    case QSerialPort::NoError:
+      return pins.testFlag(QSerialPort::ClearToSendSignal);
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+      MarkLost(port_.errorString());
+      return false;
+    default:
+      // A port that cannot report its modem lines (a pseudo-terminal, some USB
+      // adapters) never holds the sender back.
+      port_.clearError();
+      return true;
   }
-  return pins.testFlag(QSerialPort::ClearToSendSignal);
 }
 
 bool QtSerialPort::SetPortName(const std::string& name) {
@@ -75,16 +119,75 @@ bool QtSerialPort::SetDtrRts(bool dtr, bool rts) {
   return true;
 }
 
+namespace {
+
+QString ProcessName(const QString& pid) {
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+  QString name;
+  if (comm.open(QIODevice::ReadOnly)) name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+  return name.isEmpty() ? QStringLiteral("Prozess %1").arg(pid)
+                        : QStringLiteral("Prozess %1 (%2)").arg(pid, name);
+}
+
+}  // namespace
+
+QString QtSerialPort::PortHolder(const QString& device) {
+  const QString target = QFileInfo(device).canonicalFilePath();
+  if (target.isEmpty()) return {};
+  const QString self = QString::number(::getpid());
+  // A program that locked the port the usual way left its number in a lock file
+  // ("LCK..ttyUSB0", "LCK..pts_3").
+  QString lockName = device;
+  if (lockName.startsWith(QStringLiteral("/dev/"))) lockName.remove(0, 5);
+  lockName.replace(QLatin1Char('/'), QLatin1Char('_'));
+  for (const char* folder :
+       {"/var/lock", "/run/lock", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp"}) {
+    QFile lock(QStringLiteral("%1/LCK..%2").arg(QLatin1String(folder), lockName));
+    if (!lock.open(QIODevice::ReadOnly)) continue;
+    const QString pid = QString::fromLatin1(lock.readLine()).trimmed();
+    bool number = false;
+    pid.toLong(&number);
+    if (number && pid != self && QFileInfo::exists(QStringLiteral("/proc/") + pid)) {
+      return ProcessName(pid);
+    }
+  }
+  // Otherwise: whoever has the device open.
+  const QStringList pids =
+      QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+  for (const QString& pid : pids) {
+    bool number = false;
+    pid.toLong(&number);
+    if (!number || pid == self) continue;
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+      if (fd.symLinkTarget() == target) return ProcessName(pid);
+    }
+  }
+  return {};
+}
+
 std::string QtSerialPort::OpenErrorText(QSerialPort::SerialPortError error, const QString& device,
-                                        const QString& systemText) {
+                                        const QString& systemText, bool busy,
+                                        const QString& holder) {
   QString text;
   switch (error) {
     case QSerialPort::PermissionError:
-      text = QStringLiteral(
-                 "Keine Berechtigung für %1, oder der Port wird von einem anderen Programm "
-                 "benutzt.\rAbhilfe: den Benutzer in die Gruppe dialout aufnehmen (sudo usermod "
-                 "-aG dialout $USER, danach neu anmelden) und andere Programme am Port beenden.")
-                 .arg(device);
+      if (busy) {
+        text = holder.isEmpty()
+                   ? QStringLiteral(
+                         "Der Port %1 wird von einem anderen Programm benutzt.\rAbhilfe: "
+                         "das andere Programm beenden.")
+                         .arg(device)
+                   : QStringLiteral(
+                         "Der Port %1 wird von einem anderen Programm benutzt: %2.\r"
+                         "Abhilfe: dieses Programm beenden.")
+                         .arg(device, holder);
+      } else {
+        text = QStringLiteral(
+                   "Keine Berechtigung für %1.\rAbhilfe: den Benutzer in die Gruppe dialout "
+                   "aufnehmen (sudo usermod -aG dialout $USER, danach neu anmelden).")
+                   .arg(device);
+      }
       break;
     case QSerialPort::DeviceNotFoundError:
       text = QStringLiteral("Der Port %1 wurde nicht gefunden.").arg(device);
@@ -102,10 +205,16 @@ std::string QtSerialPort::OpenErrorText(QSerialPort::SerialPortError error, cons
 bool QtSerialPort::Open() {
   if (!nameValid_) return false;  // the port name's error stands
   if (port_.isOpen()) return true;
+  lost_ = false;
   if (!port_.open(QIODevice::ReadWrite)) {
     const QSerialPort::SerialPortError e = port_.error();
-    error_ = OpenErrorText(e, device_, port_.errorString());
+    const QString systemText = port_.errorString();
     port_.clearError();
+    // The system reports a port held by another program (a lock, exclusive use)
+    // as a permission error; one that this user may open at all is busy.
+    const bool busy = e == QSerialPort::PermissionError &&
+                      ::access(device_.toLocal8Bit().constData(), R_OK | W_OK) == 0;
+    error_ = OpenErrorText(e, device_, systemText, busy, busy ? PortHolder(device_) : QString());
     return false;
   }
   // Modem lines as chosen; a port without them (a pseudo-terminal) is fine.
@@ -115,6 +224,7 @@ bool QtSerialPort::Open() {
 }
 
 void QtSerialPort::Close() {
+  lost_ = false;
   if (port_.isOpen()) port_.close();
 }
 

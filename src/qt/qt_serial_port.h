@@ -19,6 +19,7 @@ class QtSerialPort : public QObject, public SerialPort {
   std::function<void(std::span<const uint8_t>)> onReceived;
 
   bool IsOpen() const override { return port_.isOpen(); }
+  bool Lost() const override { return lost_; }
   bool Write(std::span<const uint8_t> bytes) override;
   bool ClearToSend() override;
   bool SetPortName(const std::string& name) override;
@@ -33,17 +34,26 @@ class QtSerialPort : public QObject, public SerialPort {
   std::string LastError() const override { return error_; }
 
   // A German description of an open failure, keeping the system's own text.
+  // `holder` describes who holds a busy port ("Prozess 1234 (minicom)"), when known.
   static std::string OpenErrorText(QSerialPort::SerialPortError error, const QString& device,
-                                   const QString& systemText);
+                                   const QString& systemText, bool busy = false,
+                                   const QString& holder = {});
+  // Who has `device` open, from the lock file or /proc; empty when the system
+  // does not tell.
+  static QString PortHolder(const QString& device);
 
  private:
   void OnReadyRead();
+  void OnError(QSerialPort::SerialPortError error);
+  // The device went away: the port closes and counts as lost.
+  void MarkLost(const QString& why);
   bool Fail(const QString& what);
 
   QSerialPort port_;
   bool dtr_ = false;
   bool rts_ = false;
   bool nameValid_ = false;
+  bool lost_ = false;
   QString device_;
   std::string error_;
 };

@@ -5,8 +5,10 @@
 
 namespace skyrelay {
 
-// "Update": shows "Start", opens the port, runs the update and closes the port.
-// False when the port could not be opened (the run did not start).
+// "Update": shows "Start", opens the port afresh (a port test may have left it
+// open), runs the update and closes the port. An interface that goes away ends
+// the run at once with one message. False when the port could not be opened
+// (the run did not start).
 bool UpdateCommand(Context& ctx);
 
 // The port test commands "in" (wait for the answer) and "out" (no wait): opens
