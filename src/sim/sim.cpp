@@ -266,14 +266,33 @@ std::vector<uint8_t> SimLoNet::TextSlot(int language, int textNumber) const {
 
 // ---------------------------------------------------------------- events and bus
 
-void SimLoNet::Schedule(double time, int kind, std::vector<uint8_t> bytes, bool toPc) {
-  events_.push_back(Event{time, order_++, kind, std::move(bytes), toPc});
+void SimLoNet::Schedule(double time, int kind, std::vector<uint8_t> bytes, bool toPc,
+                        bool damaged) {
+  events_.push_back(Event{time, order_++, kind, std::move(bytes), toPc, damaged});
 }
 
-void SimLoNet::PutOnBus(double t, std::vector<uint8_t> bytes, bool toPc) {
+void SimLoNet::PutOnBus(double t, std::vector<uint8_t> bytes, bool toPc, bool damaged) {
   const double start = std::max(t, busFreeAt_);
   busFreeAt_ = start + static_cast<double>(bytes.size()) * kByteTime;
-  Schedule(busFreeAt_, kBusDone, std::move(bytes), toPc);
+  Schedule(busFreeAt_, kBusDone, std::move(bytes), toPc, damaged);
+}
+
+std::vector<uint8_t> SimLoNet::TrafficMessage() {
+  auto low = [this] {
+    return static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 0x7F)(rng_));
+  };
+  switch (trafficTurn_++ % 3) {
+    case 0: {
+      // A peer message between two other devices: 0xE5 with 16 bytes.
+      Bytes m{0xE5, 0x10};
+      for (int i = 0; i < 13; i++) m.push_back(low());
+      return Finish(std::move(m));
+    }
+    case 1:
+      return Finish({0xB2, low(), low()});  // a detector reports
+    default:
+      return Finish({0xA0, low(), low()});  // a throttle sets a speed
+  }
 }
 
 void SimLoNet::Answer(double delay, std::vector<uint8_t> bytes) {
@@ -283,6 +302,7 @@ void SimLoNet::Answer(double delay, std::vector<uint8_t> bytes) {
 void SimLoNet::PcWrite(double t, std::span<const uint8_t> bytes) {
   if (t > now_) AdvanceTo(t);
   for (uint8_t b : bytes) {
+    if (vanished_) return;
     if (b & 0x80) {
       pcIn_.assign(1, b);  // an opcode starts a new message; a broken one is dropped
     } else if (!pcIn_.empty()) {
@@ -302,6 +322,7 @@ void SimLoNet::PcWrite(double t, std::span<const uint8_t> bytes) {
       }
       PutOnBus(now_, std::move(pcIn_), echo);
       pcIn_.clear();
+      if (++pcMessages == faults.vanishAfter) vanished_ = true;
     }
   }
 }
@@ -309,11 +330,28 @@ void SimLoNet::PcWrite(double t, std::span<const uint8_t> bytes) {
 double SimLoNet::NextEventTime() const {
   double next = std::numeric_limits<double>::infinity();
   for (const Event& e : events_) next = std::min(next, e.time);
+  if (faults.trafficPeriod > 0 && !vanished_) {
+    next = std::min(next, std::max(lastTraffic_ + faults.trafficPeriod, now_));
+  }
   return next;
 }
 
 void SimLoNet::AdvanceTo(double t) {
   for (;;) {
+    if (faults.trafficPeriod > 0 && !vanished_) {
+      // Traffic that was switched on late starts from now, not from time 0.
+      if (lastTraffic_ + faults.trafficPeriod < now_) lastTraffic_ = now_;
+      const double at = lastTraffic_ + faults.trafficPeriod;
+      double firstEvent = std::numeric_limits<double>::infinity();
+      for (const Event& e : events_) firstEvent = std::min(firstEvent, e.time);
+      if (at <= t && at < firstEvent) {
+        now_ = std::max(now_, at);
+        lastTraffic_ = at;
+        trafficMessages++;
+        PutOnBus(now_, TrafficMessage(), true);
+        continue;
+      }
+    }
     auto due = events_.end();
     for (auto it = events_.begin(); it != events_.end(); ++it) {
       if (it->time > t) continue;
@@ -350,6 +388,7 @@ std::vector<uint8_t> SimLoNet::TakePcBytes() {
 void SimLoNet::OnBusDone(const Event& e) {
   busMessages++;
   busTime += static_cast<double>(e.bytes.size()) * kByteTime;
+  if (vanished_) return;  // the interface is gone: nothing reaches the PC
   if (e.toPc) {
     if (faults.noiseBetweenMessages) {
       const int count = std::uniform_int_distribution<int>(1, 3)(rng_);
@@ -357,7 +396,14 @@ void SimLoNet::OnBusDone(const Event& e) {
         toPc_.push_back(static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 0x7F)(rng_)));
       }
     }
+    const size_t at = toPc_.size();
     toPc_.insert(toPc_.end(), e.bytes.begin(), e.bytes.end());
+    if (e.damaged && e.bytes.size() > 2) {
+      // Not the opcode or count byte, and never the top bit: the framing survives
+      // and only the checksum can tell.
+      const size_t byte = std::uniform_int_distribution<size_t>(2, e.bytes.size() - 1)(rng_);
+      toPc_[at + byte] ^= static_cast<uint8_t>(1 << std::uniform_int_distribution<int>(0, 6)(rng_));
+    }
   }
   HandheldSees(e.bytes);
   StationSees(e.bytes);
@@ -374,7 +420,16 @@ void SimLoNet::OnAnswerReady(Event& e) {
     const auto speed = static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 127)(rng_));
     PutOnBus(now_, Finish({0xA0, slot, speed}), true);
   }
-  PutOnBus(now_, std::move(e.bytes), true);
+  answers++;
+  bool damaged = false;
+  if (faults.damageAnswers > 0) {
+    faults.damageAnswers--;
+    damaged = true;
+  } else if (faults.damageEvery > 0 && answers % faults.damageEvery == 0) {
+    damaged = true;
+  }
+  if (damaged) damagedAnswers++;
+  PutOnBus(now_, std::move(e.bytes), true, damaged);
 }
 
 // ---------------------------------------------------------------- handheld

@@ -92,6 +92,18 @@ struct Faults {
   // That many foreign messages (4-byte speed messages with valid checksums) take the
   // bus in a burst right before the next device answer that is not dropped.
   int floodMessages = 0;
+  // Line errors on the way to the PC: the next N device answers (or every K-th
+  // one) arrive with one bit of one byte after the opcode and count byte flipped;
+  // the checksum is left as it was. The devices themselves saw nothing wrong.
+  int damageAnswers = 0;
+  int damageEvery = 0;
+  // Other devices on the layout: every `trafficPeriod` seconds one of them talks,
+  // in turn a peer message (0xE5, 16 bytes), a sensor report and a speed message,
+  // each with its checksum. 0: a quiet bus.
+  double trafficPeriod = 0;
+  // The interface vanishes (is unplugged) as the PC writes its N-th message;
+  // nothing reaches the PC or the bus from then on. 0: never.
+  long vanishAfter = 0;
 };
 
 // What the station was told, for the tests.
@@ -127,6 +139,9 @@ class SimLoNet : public VirtualBus {
   double NextEventTime() const override;
   void AdvanceTo(double t) override;
   std::vector<uint8_t> TakePcBytes() override;
+  bool Vanished() const override { return vanished_; }
+  // Plugs a vanished interface back in.
+  void Reconnect() { vanished_ = false; }
 
   double Now() const { return now_; }
 
@@ -135,6 +150,10 @@ class SimLoNet : public VirtualBus {
   double busTime = 0;
   int firmwareStarts = 0;
   int installs = 0;
+  long pcMessages = 0;       // messages of the PC that went out on the bus
+  long answers = 0;          // device answers put on the bus
+  long damagedAnswers = 0;   // of those, damaged on the way to the PC
+  long trafficMessages = 0;  // messages of the other devices
 
   // Reads the text slot of a language (count byte and codes) as display codes:
   // the count byte, then that many codes (at most 31); an erased slot gives {0xFF}.
@@ -151,11 +170,15 @@ class SimLoNet : public VirtualBus {
     long order;
     int kind;
     std::vector<uint8_t> bytes;
-    bool toPc = true;  // kBusDone: the message reaches the PC
+    bool toPc = true;      // kBusDone: the message reaches the PC
+    bool damaged = false;  // kBusDone: it reaches the PC with a flipped bit
   };
-  void Schedule(double time, int kind, std::vector<uint8_t> bytes, bool toPc = true);
+  void Schedule(double time, int kind, std::vector<uint8_t> bytes, bool toPc = true,
+                bool damaged = false);
   // Queues a message behind everything on the bus, from time t on.
-  void PutOnBus(double t, std::vector<uint8_t> bytes, bool toPc);
+  void PutOnBus(double t, std::vector<uint8_t> bytes, bool toPc, bool damaged = false);
+  // The next message of the other devices on the layout.
+  std::vector<uint8_t> TrafficMessage();
   void Answer(double delay, std::vector<uint8_t> bytes);
   void OnBusDone(const Event& e);
   void OnAnswerReady(Event& e);
@@ -178,6 +201,9 @@ class SimLoNet : public VirtualBus {
   bool installed_ = false;
   bool installing_ = false;
   std::array<uint8_t, 5> installedVersion_{};
+  bool vanished_ = false;
+  double lastTraffic_ = 0;
+  long trafficTurn_ = 0;
 };
 
 }  // namespace skyrelay::sim

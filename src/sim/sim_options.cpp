@@ -32,6 +32,10 @@ const OptionInfo kOptions[] = {
     {"corrupt-page", "ADRESSE:N", "die Seite wird N-mal falsch programmiert (z.B. 0x300200:2)"},
     {"noise", nullptr, "Störbytes zwischen den Nachrichten"},
     {"flood", "N", "N fremde Nachrichten auf einmal vor der nächsten Antwort"},
+    {"damage-answers", "N", "die nächsten N Antworten mit einem gekippten Bit (Prüfsumme falsch)"},
+    {"damage-every", "K", "jede K-te Antwort mit einem gekippten Bit (Prüfsumme falsch)"},
+    {"traffic", "MS", "andere Geräte senden alle MS Millisekunden (Peer, Melder, Fahrstufe)"},
+    {"vanish-after", "N", "das Interface verschwindet mit der N-ten Nachricht des PCs"},
 };
 
 const OptionInfo* Find(const std::string& name) {
@@ -166,6 +170,18 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
   } else if (name == "flood") {
     if (!needNumber(0, 100000)) return false;
     sim.faults.floodMessages = static_cast<int>(n);
+  } else if (name == "damage-answers") {
+    if (!needNumber(0, 1000000)) return false;
+    sim.faults.damageAnswers = static_cast<int>(n);
+  } else if (name == "damage-every") {
+    if (!needNumber(0, 1000000)) return false;
+    sim.faults.damageEvery = static_cast<int>(n);
+  } else if (name == "traffic") {
+    if (!needNumber(0, 3600000)) return false;
+    sim.faults.trafficPeriod = static_cast<double>(n) / 1000;
+  } else if (name == "vanish-after") {
+    if (!needNumber(0, 100000000)) return false;
+    sim.faults.vanishAfter = static_cast<long>(n);
   }
   sim.ApplyHandheldConfig();
   return true;

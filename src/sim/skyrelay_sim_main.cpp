@@ -122,7 +122,14 @@ int main(int argc, char** argv) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
   long fromPc = 0;
+  bool vanished = false;
   while (!gStop) {
+    if (sim.Vanished()) {
+      // The interface is unplugged: the line goes away under the program using it.
+      std::fprintf(stderr, "skyrelay-sim: Interface entfernt (%.3f s)\n", now());
+      vanished = true;
+      break;
+    }
     const double next = sim.NextEventTime();
     int timeoutMs = 50;
     if (std::isfinite(next)) {
@@ -160,6 +167,10 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (vanished) {
+    close(slave);
+    close(master);
+  }
   std::fprintf(stderr,
                "skyrelay-sim: %ld Nachrichten auf dem Bus, Busbelegung %.1f s (das ist die "
                "kürzestmögliche Dauer dieses Verkehrs), %ld Bytes vom PC, %d Installationen\n",
@@ -174,7 +185,9 @@ int main(int argc, char** argv) {
     }
   }
   if (!linkPath.empty()) unlink(linkPath.c_str());
-  close(slave);
-  close(master);
+  if (!vanished) {
+    close(slave);
+    close(master);
+  }
   return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/link.h"
+
 namespace skyrelay {
 
 namespace {
@@ -12,6 +14,10 @@ constexpr double kMinStep = 1e-6;
 
 bool VirtualPort::Write(std::span<const uint8_t> bytes) {
   if (!open_) return false;
+  if (bus_ && bus_->Vanished()) {
+    MarkLost();
+    return false;
+  }
   bytesWritten += static_cast<long>(bytes.size());
   if (bus_) bus_->PcWrite(*clock_, bytes);
   return true;
@@ -27,8 +33,16 @@ bool VirtualPort::SetLineSettings(const LineSettings& settings) {
   return true;
 }
 
+void VirtualPort::MarkLost() {
+  if (!open_) return;
+  open_ = false;
+  lost_ = true;
+  error_ = "Eingabe-/Ausgabefehler";
+}
+
 bool VirtualPort::Open() {
-  if (failOpen) {
+  lost_ = false;
+  if (failOpen || (bus_ && bus_->Vanished())) {
     error_ = "Das Gerät wurde nicht gefunden.";
     return false;
   }
@@ -46,12 +60,18 @@ void VirtualHost::Yield() {
   if (bus_) {
     bus_->AdvanceTo(now_);
     std::vector<uint8_t> bytes = bus_->TakePcBytes();
-    if (!bytes.empty() && ctx_) ctx_->OnSerialData(bytes);
+    if (bus_->Vanished()) {
+      port_.MarkLost();
+    } else if (!bytes.empty() && ctx_ && port_.IsOpen()) {
+      ctx_->OnSerialData(bytes);
+    }
   }
   if (now_ >= nextTick_) {
     while (nextTick_ <= now_) nextTick_ += kTickInterval;
     if (ctx_) ctx_->Tick();
   }
+  // An interface that went away ends the wait (and with it the run) here.
+  if (ctx_) CheckLink(*ctx_);
 }
 
 void VirtualHost::SetStatus(const std::string& text) {

@@ -27,6 +27,8 @@ class VirtualBus {
   virtual void AdvanceTo(double t) = 0;
   // Bytes that have reached the PC by now.
   virtual std::vector<uint8_t> TakePcBytes() = 0;
+  // The interface has gone away (unplugged): the port cannot be used or opened.
+  virtual bool Vanished() const { return false; }
 };
 
 struct RecordedMessage {
@@ -42,13 +44,19 @@ class VirtualPort : public SerialPort {
   VirtualPort(VirtualBus* bus, const double* clock) : bus_(bus), clock_(clock) {}
 
   bool IsOpen() const override { return open_; }
+  bool Lost() const override { return lost_; }
   bool Write(std::span<const uint8_t> bytes) override;
   bool ClearToSend() override { return clearToSend; }
   bool SetPortName(const std::string& name) override;
   bool SetLineSettings(const LineSettings& settings) override;
   bool SetDtrRts(bool, bool) override { return true; }
   bool Open() override;
-  void Close() override { open_ = false; }
+  void Close() override {
+    open_ = false;
+    lost_ = false;
+  }
+  // The interface went away under the open port.
+  void MarkLost();
   bool SetBreak(bool) override { return true; }
   size_t BytesWaiting() override { return 0; }
   std::vector<uint8_t> Read(size_t) override { return {}; }
@@ -67,6 +75,7 @@ class VirtualPort : public SerialPort {
   VirtualBus* bus_;
   const double* clock_;
   bool open_ = false;
+  bool lost_ = false;
   std::string error_;
 };
 
