@@ -18,6 +18,7 @@
 #include "package/display_code.h"
 #include "package/package_check.h"
 #include "core/settings_file.h"
+#include "link/link.h"
 #include "link/serial_setup.h"
 #include "protocol/station.h"
 #include "qt/qt_host.h"
@@ -275,7 +276,8 @@ int BuildWorld(Session& s, int argc, char** argv) {
     if (!trace) return;
     std::fprintf(trace, "%10.3f %s", t, sent ? "->" : "<-");
     for (uint8_t b : bytes) std::fprintf(trace, " %02X", b);
-    std::fprintf(trace, "  %s\n", bytes.empty() ? "" : OpcodeName(bytes[0]));
+    std::fprintf(trace, "  %s%s\n", bytes.empty() ? "" : OpcodeName(bytes[0]),
+                 !sent && !ChecksumValid(bytes) ? "  Prüfsumme falsch" : "");
   };
   BuildDisplayCodeTable(*s.ctx);
   return 0;

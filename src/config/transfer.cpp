@@ -1,5 +1,7 @@
 #include "config/transfer.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include "package/description.h"
@@ -78,7 +80,21 @@ void WriteNewConfiguration(Context& ctx, int& errorFlag) {
   }
   // 132 = opcode, three address bytes and the 128 bytes of the block.
   if ((errorFlag = write_to_spibuf(ctx, 120, 132)) != 0) return;
-  errorFlag = write_buf1_to_flash(ctx, SettingsBlockAddress);
+  std::array<int, 128> meant;
+  std::copy_n(buf.begin() + 4, 128, meant.begin());
+  if ((errorFlag = write_buf1_to_flash(ctx, SettingsBlockAddress)) != 0) return;
+
+  // The block is read back: what the handheld now holds must be what was meant,
+  // or the transfer has failed.
+  if ((errorFlag = read_flash_to_spibuf(ctx, SettingsBlockAddress, 128)) != 0) return;
+  for (int offset = 0; offset <= 120; offset += 20) {
+    if ((errorFlag = read_spibuf(ctx, offset)) != 0) return;
+  }
+  if (!std::equal(meant.begin(), meant.end(), buf.begin() + 8)) {
+    ctx.host.Message("Einstellungen konnten nicht geschrieben werden!", "Fehler", Icon::Stop,
+                     Buttons::Ok);
+    errorFlag = 99;
+  }
 }
 
 }  // namespace skyrelay
