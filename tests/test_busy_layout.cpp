@@ -213,9 +213,9 @@ TEST(BusyLayout, VanishedInterfaceEndsTheRunAtOnceAndTheNextRunWorks) {
   EXPECT_EQ(w.host.status, "Fehler");
   ASSERT_EQ(w.host.messages.size(), 2u);  // the version question, then:
   EXPECT_EQ(w.host.messages[1].title, "ComPort Fehler!");
-  EXPECT_EQ(
-      w.host.messages[1].text,
-      "Die Verbindung zum Interface an /dev/ttyS0 ist unterbrochen.\r(Eingabe-/Ausgabefehler)");
+  EXPECT_EQ(w.host.messages[1].text,
+            "Die Verbindung zum Interface an /dev/ttyS0 ist unterbrochen.\r(Gerät entfernt oder "
+            "Leitung getrennt)");
   EXPECT_LT(w.host.Now() - vanishedAt, 0.05) << "ended within one wait";
 
   w.host.messages.clear();

@@ -21,7 +21,7 @@ void QtSerialPort::OnReadyRead() {
   const QByteArray data = port_.readAll();
   if (data.isEmpty() && port_.error() != QSerialPort::NoError) {
     // A notification with nothing to read: the line hung up (end of file).
-    MarkLost(port_.errorString());
+    MarkLost(QStringLiteral("Leitung getrennt"));
     return;
   }
   if (data.isEmpty() || !onReceived) return;
@@ -30,11 +30,17 @@ void QtSerialPort::OnReadyRead() {
 }
 
 void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
+  // The system's own text is often a left-over of an earlier call ("Inappropriate
+  // ioctl for device"); the kind of error says more.
   switch (error) {
-    case QSerialPort::ResourceError:  // unplugged, hung up
-    case QSerialPort::ReadError:      // a read that failed or found the end of the line
+    case QSerialPort::ResourceError:
+      if (port_.isOpen()) MarkLost(QStringLiteral("Gerät entfernt oder Leitung getrennt"));
+      break;
+    case QSerialPort::ReadError:
+      if (port_.isOpen()) MarkLost(QStringLiteral("Lesefehler"));
+      break;
     case QSerialPort::WriteError:
-      if (port_.isOpen()) MarkLost(port_.errorString());
+      if (port_.isOpen()) MarkLost(QStringLiteral("Schreibfehler"));
       break;
     default:
       break;
@@ -60,7 +66,7 @@ bool QtSerialPort::Write(std::span<const uint8_t> bytes) {
   const qint64 written =
       port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
   if (written != static_cast<qint64>(bytes.size())) {
-    MarkLost(port_.errorString());
+    MarkLost(QStringLiteral("Schreibfehler"));
     return false;
   }
   // The bytes go out now; a device that has gone away fails here (and reports it
@@ -78,7 +84,7 @@ bool QtSerialPort::ClearToSend() {
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
-      MarkLost(port_.errorString());
+      MarkLost(QStringLiteral("Gerät entfernt oder Leitung getrennt"));
       return false;
     default:
       // A port that cannot report its modem lines (a pseudo-terminal, some USB

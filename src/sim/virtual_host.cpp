@@ -37,7 +37,7 @@ void VirtualPort::MarkLost() {
   if (!open_) return;
   open_ = false;
   lost_ = true;
-  error_ = "Eingabe-/Ausgabefehler";
+  error_ = "Gerät entfernt oder Leitung getrennt";
 }
 
 bool VirtualPort::Open() {

@@ -116,7 +116,7 @@ TEST_F(LinkTest, VanishingInterfaceEndsTheProgramWithinSeconds) {
   const std::string tup = sim::WriteSamplePackage(dir.Folder() + "paket");
   int simOut = -1;
   const pid_t simPid =
-      Spawn({SKYRELAY_SIM_PATH, "--vanish-after", "150"}, dir.path() / "sim.txt", &simOut);
+      Spawn({SKYRELAY_SIM_PATH, "--vanish-after", "120"}, dir.path() / "sim.txt", &simOut);
   const std::string pty = FirstLine(simOut);
   ASSERT_FALSE(pty.empty());
   const fs::path err = dir.path() / "cli.txt";
