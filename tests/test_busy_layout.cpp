@@ -136,6 +136,21 @@ TEST(BusyLayout, DamagedAnswersNeverReachTheDataFlash) {
   }
 }
 
+// A settings block that the handheld stores differently from what was sent is a
+// failed transfer, not a success.
+TEST(BusyLayout, SettingsBlockNotReadBackAsWrittenFailsTheTransfer) {
+  LayoutWorld w;
+  w.sim.flash.corruptPage = 0x3F0000;
+  w.sim.flash.corruptPrograms = 1;
+  w.sim.flash.corruptOffset = 9;
+  ASSERT_TRUE(UpdateCommand(w.ctx));
+  EXPECT_EQ(w.ctx.upd.configurationResult, 99);
+  EXPECT_FALSE(LastRunSucceeded(w.ctx));
+  ASSERT_FALSE(w.host.messages.empty());
+  EXPECT_EQ(w.host.messages.back().text, "Einstellungen konnten nicht geschrieben werden!");
+  EXPECT_EQ(w.host.messages.back().title, "Fehler");
+}
+
 // Messages that are damaged, or that other devices sent, set no answer variable.
 TEST(BusyLayout, DamagedAndForeignMessagesSetNothing) {
   Bytes answer{0xE5, 0x1F, 0x01, 0x66, 0x33};
