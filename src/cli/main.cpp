@@ -319,7 +319,11 @@ void ReleaseAfterCancel(Session& s) {
     std::fprintf(stderr, "Zentrale wird aus dem Update-Mode genommen ...\n");
     ctx.tx.TxLastIndex = -1;
     ctx.tx.TxAwaitingEcho = false;
-    finish_update_mode(ctx);
+    try {
+      finish_update_mode(ctx);
+    } catch (const LinkLostError&) {
+      ReportLinkLost(ctx);
+    }
   }
   ctx.host.Port().Close();
 }

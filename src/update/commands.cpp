@@ -11,13 +11,15 @@ namespace skyrelay {
 
 bool UpdateCommand(Context& ctx) {
   ctx.host.SetStatus("Start");
-  if (OpenPortForRun(ctx) != 0) return false;
+  bool opened = false;
   try {
+    if (OpenPortForRun(ctx) != 0) return false;
+    opened = true;
     RunUpdate(ctx);
   } catch (const LinkLostError&) {
     ctx.upd.runEnded = UpdateState::RunEnd::Failed;
     ReportLinkLost(ctx);
-    return true;
+    return opened;
   }
   if (ctx.host.Port().IsOpen()) TogglePort(ctx);
   return true;
@@ -25,8 +27,8 @@ bool UpdateCommand(Context& ctx) {
 
 int PortTestCommand(Context& ctx, bool noWait) {
   int result = 0;
-  if (!ctx.host.Port().IsOpen()) result = TogglePort(ctx);
   try {
+    if (!ctx.host.Port().IsOpen()) result = TogglePort(ctx);
     result = send_pm01(ctx, noWait);
   } catch (const LinkLostError&) {
     ReportLinkLost(ctx);
