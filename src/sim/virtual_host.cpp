@@ -52,6 +52,7 @@ void VirtualHost::Yield() {
     while (nextTick_ <= now_) nextTick_ += kTickInterval;
     if (ctx_) ctx_->Tick();
   }
+  if (afterYield) afterYield();
 }
 
 void VirtualHost::SetStatus(const std::string& text) {
@@ -64,7 +65,7 @@ Answer VirtualHost::Message(const std::string& text, const std::string& title, I
                             Buttons buttons) {
   RecordedMessage m{text, title, icon, buttons, Answer::Ok};
   if (buttons == Buttons::YesNo) m.answer = answerQuestion ? answerQuestion(m) : Answer::Yes;
-  messages.push_back(m);
+  if (messages.size() < messageLimit) messages.push_back(m);
   if (onMessage) onMessage(m);
   return m.answer;
 }
