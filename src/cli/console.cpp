@@ -96,12 +96,18 @@ void Console::Status(const std::string& text) {
     return;
   }
   // Otherwise one line per change, percentages every 10 %; the waiting animation once.
+  // and of counters such as "Mag.Sym.:17" the first of each run.
   if (int percent = 0; IsPercentage(text, percent)) {
     if (percent / 10 == lastDecile_) return;
     lastDecile_ = percent / 10;
   } else {
     lastDecile_ = -1;
   }
+  const size_t counterStart = text.find_last_not_of("0123456789") + 1;
+  const std::string counterKind =
+      counterStart > 0 && counterStart < text.size() ? text.substr(0, counterStart) : std::string();
+  if (!counterKind.empty() && counterKind == lastCounterKind_) return;
+  lastCounterKind_ = counterKind;
   if (frame) {
     if (!inAnimation_) std::fprintf(err_, "Warte auf den Neustart ...\n");
     inAnimation_ = true;

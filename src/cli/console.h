@@ -47,6 +47,7 @@ class Console {
   std::string firstError_;
   int restartWaitAnswers_ = 0;
   int lastDecile_ = -1;
+  std::string lastCounterKind_;
 };
 
 // "\r" and "\n\r" line breaks of the message texts as plain new lines.
