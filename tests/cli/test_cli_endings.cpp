@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,7 +61,9 @@ class CliEndings : public ::testing::Test {
   // Runs without a terminal.
   Ended Run(const std::string& arguments) {
     fs::remove(trace);
-    const int raw = std::system((Command(arguments) + " < /dev/null > /dev/null").c_str());
+    // Bounded in case a run does not end on its own.
+    const int raw =
+        std::system(("timeout 20 " + Command(arguments) + " < /dev/null > /dev/null").c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0, ReadAll(err), ReadAll(trace)};
   }
 
@@ -124,6 +127,36 @@ TEST_F(CliEndings, CtrlCAndSigtermAtAQuestionReleaseTheStation) {
     // Nothing of the firmware was sent after the question.
     EXPECT_EQ(e.err.find("0%"), std::string::npos);
   }
+}
+
+TEST_F(CliEndings, SigtermDuringASimulatedTransferReleasesTheStation) {
+  const std::string sample = sim::WriteSamplePackage(dir.Folder() + "paket");
+  // The trace goes into a pipe read here line by line: the run, in virtual time,
+  // can go no further ahead than the pipe holds.
+  ASSERT_EQ(mkfifo(trace.c_str(), 0600), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const std::string command = "exec " + Command("--simulate --yes update '" + sample + "'");
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::ifstream pipe(trace);
+  std::string line;
+  int messages = 0;
+  bool releaseSeen = false;
+  while (std::getline(pipe, line)) {
+    // Well into the firmware transfer.
+    if (++messages == 3000) kill(pid, SIGTERM);
+    if (messages > 3000 && line.find(kRelease) != std::string::npos) releaseSeen = true;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string e = ReadAll(err);
+  EXPECT_NE(e.find("Die Zentrale ist aus dem Update-Mode genommen.\n"), std::string::npos) << e;
+  EXPECT_EQ(e.find("Firmware ok!"), std::string::npos);
+  EXPECT_TRUE(releaseSeen);
 }
 
 TEST_F(CliEndings, UnattendedRunsEndOnTheirOwn) {
