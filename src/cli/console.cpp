@@ -72,8 +72,15 @@ void Console::EndLine() {
   lineOpen_ = false;
 }
 
+void Console::FlushCounter() {
+  // The last value of a counter run, so that the count reached shows.
+  if (!skippedCounter_.empty()) std::fprintf(err_, "%s\n", skippedCounter_.c_str());
+  skippedCounter_.clear();
+}
+
 void Console::Finish() {
   EndLine();
+  FlushCounter();
   std::fflush(err_);
 }
 
@@ -95,8 +102,8 @@ void Console::Status(const std::string& text) {
     std::fflush(err_);
     return;
   }
-  // Otherwise one line per change, percentages every 10 %; the waiting animation once.
-  // and of counters such as "Mag.Sym.:17" the first of each run.
+  // Otherwise one line per change: percentages every 10 %, of a run of counters
+  // such as "Mag.Sym.:17" the first and the last, the waiting animation once.
   if (int percent = 0; IsPercentage(text, percent)) {
     if (percent / 10 == lastDecile_) return;
     lastDecile_ = percent / 10;
@@ -106,7 +113,11 @@ void Console::Status(const std::string& text) {
   const size_t counterStart = text.find_last_not_of("0123456789") + 1;
   const std::string counterKind =
       counterStart > 0 && counterStart < text.size() ? text.substr(0, counterStart) : std::string();
-  if (!counterKind.empty() && counterKind == lastCounterKind_) return;
+  if (!counterKind.empty() && counterKind == lastCounterKind_) {
+    skippedCounter_ = text;
+    return;
+  }
+  FlushCounter();
   lastCounterKind_ = counterKind;
   if (frame) {
     if (!inAnimation_) std::fprintf(err_, "Warte auf den Neustart ...\n");
@@ -121,6 +132,8 @@ void Console::Status(const std::string& text) {
 Answer Console::Message(const std::string& text, const std::string& title, Icon icon,
                         Buttons buttons) {
   EndLine();
+  FlushCounter();
+  lastCounterKind_.clear();
   messagesShown_++;
   const std::string heading = title.empty() ? IconWord(icon) : title;
   std::fprintf(err_, "\n== %s ==\n%s\n", heading.c_str(), PlainLines(text).c_str());

@@ -33,6 +33,7 @@ class Console {
 
  private:
   void EndLine();
+  void FlushCounter();
   Answer Ask();
 
   std::FILE* err_;
@@ -48,6 +49,7 @@ class Console {
   int restartWaitAnswers_ = 0;
   int lastDecile_ = -1;
   std::string lastCounterKind_;
+  std::string skippedCounter_;
 };
 
 // "\r" and "\n\r" line breaks of the message texts as plain new lines.
