@@ -11,9 +11,10 @@
 #include "app/app_text.h"
 #include "app/window_host.h"
 #include "app/zentrale_form.h"
-#include "package/description.h"
 #include "core/settings_file.h"
+#include "package/description.h"
 #include "update/commands.h"
+#include "update/update_run.h"
 
 namespace skyrelay::app {
 
@@ -174,6 +175,15 @@ void MainWin::ShowStatus(const std::string& text) {
 
 Answer MainWin::ShowMessage(const std::string& text, const std::string& title, Icon icon,
                             Buttons buttons) {
+  // Once the user chose to quit, the rest of the run shows no more boxes.
+  if (quitRequested_) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+  const Answer answer = AskUser(text, title, icon, buttons);
+  if (running_) NoteRunError(runFirstError_, text, title, icon, buttons, answer);
+  return answer;
+}
+
+Answer MainWin::AskUser(const std::string& text, const std::string& title, Icon icon,
+                        Buttons buttons) {
   const QString boxText = DisplayText(text);
   const QString boxTitle = QString::fromStdString(title);
   if (messageHandler_) return messageHandler_(boxText, boxTitle, icon, buttons);
@@ -197,7 +207,7 @@ void MainWin::ShowComPortNumber() {
 }
 
 void MainWin::AfterYield() {
-  if (quitRequested_) throw QuitRequested{};
+  if (quitRequested_ && ctx_->MayAbandonRun()) throw QuitRequested{};
 }
 
 void MainWin::WriteSettings() {
@@ -239,29 +249,48 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
   updateBut_->setEnabled(false);
   command1_->setEnabled(false);
   command2_->setEnabled(false);
+  runFirstError_.clear();
   try {
     command();
   } catch (const QuitRequested&) {
-    // The window is closed and the port released; the event loop ends.
+    // A port test stopped by closing the window: nothing to release.
+    ctx_->host.Port().Close();
+  } catch (const std::exception& e) {
+    ctx_->host.Port().Close();
+    AskUser(std::string("Unerwarteter Fehler:\r") + e.what(), "Fehler!", Icon::Stop, Buttons::Ok);
   }
   running_ = false;
   updateBut_->setEnabled(true);
   command1_->setEnabled(true);
   command2_->setEnabled(true);
+  // The run has released the station: now the window closes.
+  if (quitRequested_) close();
 }
 
 void MainWin::RunUpdateCommand() {
-  RunWithPort([this] { UpdateCommand(*ctx_); });
+  RunWithPort([this] {
+    if (UpdateCommand(*ctx_)) ShowStatus(RunVerdict(*ctx_, runFirstError_));
+  });
 }
 
 void MainWin::RunPortTest(bool noWait) {
   RunWithPort([this, noWait] { PortTestCommand(*ctx_, noWait); });
 }
 
+void MainWin::ConfirmQuitDuringRun() {
+  if (quitRequested_) return;  // already ending: the release is under way
+  quitRequested_ = AskUser("Update läuft noch. Wirklich beenden?", "Achtung!", Icon::Stop,
+                           Buttons::YesNo) == Answer::Yes;
+}
+
 void MainWin::closeEvent(QCloseEvent* event) {
-  // Ending the program ends it at once; a run still in progress gives up its
-  // port first and leaves through its next yield.
-  if (running_) quitRequested_ = true;
+  // During a run the window stays until the run has ended and released the
+  // station; otherwise ending the program ends it at once.
+  if (running_) {
+    ConfirmQuitDuringRun();
+    event->ignore();
+    return;
+  }
   ctx_->host.Port().Close();
   zentraleForm_->hide();
   event->accept();

@@ -23,9 +23,9 @@ namespace skyrelay::app {
 class MainWin;
 class ZentraleForm;
 
-// Thrown out of a yield when the window was closed during a run; unwinds the
-// run back to the command that started it.
-struct QuitRequested {};
+// Thrown out of a yield when the window was closed during a run; the run
+// releases the command station and returns to the command that started it.
+using QuitRequested = RunCancelled;
 
 // The host the window's world runs on, and how to connect it to the world's
 // shared state once that exists (nullptr: disconnect).
@@ -106,6 +106,13 @@ class MainWin : public QMainWindow {
   void Relayout();
   // Runs a command that uses the port: the port commands are disabled meanwhile.
   void RunWithPort(const std::function<void()>& command);
+  // Closing during a run: asks first, then ends the run (which releases the
+  // station) and closes the window once the run has returned.
+  void ConfirmQuitDuringRun();
+  // A message box as such, without the run's bookkeeping.
+  Answer AskUser(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
+
+  std::string runFirstError_;
 
   HostBinding binding_;
   std::unique_ptr<Context> ctx_;

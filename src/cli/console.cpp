@@ -1,7 +1,10 @@
 #include "cli/console.h"
 
+#include "update/update_run.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 namespace skyrelay::cli {
@@ -56,20 +59,28 @@ std::string PlainLines(const std::string& text) {
 }
 
 Console::Console(std::FILE* err, std::FILE* in, bool errIsTerminal, bool inIsTerminal,
-                 std::optional<bool> answer)
+                 std::optional<bool> answer, const std::atomic<bool>* cancel)
     : err_(err),
       in_(in),
       errIsTerminal_(errIsTerminal),
       inIsTerminal_(inIsTerminal),
-      answer_(answer) {}
+      answer_(answer),
+      cancel_(cancel) {}
 
 void Console::EndLine() {
   if (lineOpen_) std::fputc('\n', err_);
   lineOpen_ = false;
 }
 
+void Console::FlushCounter() {
+  // The last value of a counter run, so that the count reached shows.
+  if (!skippedCounter_.empty()) std::fprintf(err_, "%s\n", skippedCounter_.c_str());
+  skippedCounter_.clear();
+}
+
 void Console::Finish() {
   EndLine();
+  FlushCounter();
   std::fflush(err_);
 }
 
@@ -91,7 +102,23 @@ void Console::Status(const std::string& text) {
     std::fflush(err_);
     return;
   }
-  // Otherwise one line per change; the waiting animation once.
+  // Otherwise one line per change: percentages every 10 %, of a run of counters
+  // such as "Mag.Sym.:17" the first and the last, the waiting animation once.
+  if (int percent = 0; IsPercentage(text, percent)) {
+    if (percent / 10 == lastDecile_) return;
+    lastDecile_ = percent / 10;
+  } else {
+    lastDecile_ = -1;
+  }
+  const size_t counterStart = text.find_last_not_of("0123456789") + 1;
+  const std::string counterKind =
+      counterStart > 0 && counterStart < text.size() ? text.substr(0, counterStart) : std::string();
+  if (!counterKind.empty() && counterKind == lastCounterKind_) {
+    skippedCounter_ = text;
+    return;
+  }
+  FlushCounter();
+  lastCounterKind_ = counterKind;
   if (frame) {
     if (!inAnimation_) std::fprintf(err_, "Warte auf den Neustart ...\n");
     inAnimation_ = true;
@@ -105,18 +132,34 @@ void Console::Status(const std::string& text) {
 Answer Console::Message(const std::string& text, const std::string& title, Icon icon,
                         Buttons buttons) {
   EndLine();
+  FlushCounter();
+  lastCounterKind_.clear();
   messagesShown_++;
   const std::string heading = title.empty() ? IconWord(icon) : title;
   std::fprintf(err_, "\n== %s ==\n%s\n", heading.c_str(), PlainLines(text).c_str());
   if (buttons == Buttons::Ok) {
+    NoteRunError(firstError_, text, title, icon, buttons, Answer::Ok);
     std::fflush(err_);
     return Answer::Ok;
   }
-  if (answer_) {
+  if (cancel_ && cancel_->load()) throw RunCancelled{};
+  const bool restartWait = text.find("weiter warten?") != std::string::npos;
+  Answer answer = Answer::No;
+  if (answer_ && *answer_ && restartWait && ++restartWaitAnswers_ > kRestartWaitAnswers) {
+    std::fprintf(err_, "(j/n) n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n");
+    std::fflush(err_);
+  } else if (answer_) {
     std::fprintf(err_, "(j/n) %s\n", *answer_ ? "j" : "n");
     std::fflush(err_);
-    return *answer_ ? Answer::Yes : Answer::No;
+    answer = *answer_ ? Answer::Yes : Answer::No;
+  } else {
+    answer = Ask();
   }
+  NoteRunError(firstError_, text, title, icon, buttons, answer);
+  return answer;
+}
+
+Answer Console::Ask() {
   if (!inIsTerminal_) {
     std::fprintf(err_, "(j/n) n  (keine Eingabe möglich: Nein)\n");
     std::fflush(err_);
@@ -126,7 +169,20 @@ Answer Console::Message(const std::string& text, const std::string& title, Icon 
     std::fprintf(err_, "(j/n) ");
     std::fflush(err_);
     char line[64];
-    if (!std::fgets(line, sizeof line, in_)) return Answer::No;
+    errno = 0;
+    if (!std::fgets(line, sizeof line, in_)) {
+      // Ctrl-C interrupts the read; the run ends and releases the station.
+      if (cancel_ && cancel_->load()) {
+        std::clearerr(in_);
+        std::fputc('\n', err_);
+        throw RunCancelled{};
+      }
+      if (errno == EINTR) {
+        std::clearerr(in_);
+        continue;
+      }
+      return Answer::No;
+    }
     const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
     if (c == 'j' || c == 'y') return Answer::Yes;
     if (c == 'n') return Answer::No;

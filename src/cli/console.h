@@ -2,6 +2,7 @@
 // questions: on stderr, with a progress bar on a terminal.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -13,17 +14,27 @@ namespace skyrelay::cli {
 class Console {
  public:
   // answer: the answer to every question (--yes / --no), or none to ask.
+  // cancel: set by Ctrl-C or SIGTERM; a question then ends the run by throwing
+  // RunCancelled.
   Console(std::FILE* err, std::FILE* in, bool errIsTerminal, bool inIsTerminal,
-          std::optional<bool> answer);
+          std::optional<bool> answer, const std::atomic<bool>* cancel = nullptr);
 
   void Status(const std::string& text);
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
   // Ends a progress line that is still open.
   void Finish();
   int messagesShown() const { return messagesShown_; }
+  // The first error message shown, as one line (empty: none yet).
+  const std::string& firstError() const { return firstError_; }
+
+  // --yes answers "weiter warten?" Yes this many times (70 s each), then No:
+  // the restart is waited for about five minutes at most.
+  static constexpr int kRestartWaitAnswers = 3;
 
  private:
   void EndLine();
+  void FlushCounter();
+  Answer Ask();
 
   std::FILE* err_;
   std::FILE* in_;
@@ -33,6 +44,12 @@ class Console {
   bool lineOpen_ = false;
   bool inAnimation_ = false;
   int messagesShown_ = 0;
+  const std::atomic<bool>* cancel_;
+  std::string firstError_;
+  int restartWaitAnswers_ = 0;
+  int lastDecile_ = -1;
+  std::string lastCounterKind_;
+  std::string skippedCounter_;
 };
 
 // "\r" and "\n\r" line breaks of the message texts as plain new lines.

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,12 +15,12 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "core/settings_file.h"
+#include "link/serial_setup.h"
 #include "package/description.h"
 #include "package/display_code.h"
 #include "package/package_check.h"
-#include "core/settings_file.h"
 #include "link/link.h"
-#include "link/serial_setup.h"
 #include "protocol/station.h"
 #include "qt/qt_host.h"
 #include "sim/sim.h"
@@ -57,12 +58,30 @@ constexpr const char* kUsage =
 
 std::atomic<bool> gCancel{false};
 
+// Ctrl-C and SIGTERM end the run at its next wait or question; the run then
+// releases the command station (a few seconds at most) and the program ends.
+// Further signals do not cut the release short.
 void OnSignal(int) {
-  if (gCancel.exchange(true)) std::_Exit(1);  // the second Ctrl-C ends at once
+  if (gCancel.exchange(true)) {
+    static const char kNote[] = "\nBitte warten: die Zentrale wird freigegeben ...\n";
+    const ssize_t ignored = ::write(2, kNote, sizeof kNote - 1);
+    (void)ignored;
+  }
 }
 
-// Thrown out of a yield after Ctrl-C; unwinds the run.
-struct Cancelled {};
+void InstallSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a question waiting for input sees the signal
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// Ends a run at a yield after Ctrl-C, where that is safe.
+void StopIfCancelled(const Context* ctx) {
+  if (gCancel.load() && ctx->MayAbandonRun()) throw RunCancelled{};
+}
 
 struct Options {
   std::string command;
@@ -202,7 +221,8 @@ struct Session {
   std::FILE* trace = nullptr;
 
   Session(const Options& o)
-      : options(o), console(stderr, stdin, ::isatty(2) != 0, ::isatty(0) != 0, o.answer) {}
+      : options(o),
+        console(stderr, stdin, ::isatty(2) != 0, ::isatty(0) != 0, o.answer, &gCancel) {}
   ~Session() {
     if (trace) std::fclose(trace);
   }
@@ -241,7 +261,9 @@ int BuildWorld(Session& s, int argc, char** argv) {
     auto host = std::make_unique<VirtualHost>(s.sim.get());
     Console* console = &s.console;
     host->onStatus = [console](const std::string& text) { console->Status(text); };
+    // However long it runs, the simulation keeps no history.
     host->statusLimit = 0;
+    host->messageLimit = 0;
     host->answerQuestion = [console](const RecordedMessage& m) {
       return console->Message(m.text, m.title, m.icon, m.buttons);
     };
@@ -252,6 +274,8 @@ int BuildWorld(Session& s, int argc, char** argv) {
     s.host = std::move(host);
     s.ctx = std::make_unique<Context>(*s.host);
     raw->Attach(s.ctx.get());
+    const Context* ctx = s.ctx.get();
+    raw->afterYield = [ctx] { StopIfCancelled(ctx); };
   } else {
     s.app = std::make_unique<QCoreApplication>(argc, argv);
     auto host = std::make_unique<ConsoleQtHost>(s.console);
@@ -259,9 +283,8 @@ int BuildWorld(Session& s, int argc, char** argv) {
     s.host = std::move(host);
     s.ctx = std::make_unique<Context>(*s.host);
     raw->Attach(s.ctx.get());
-    raw->afterYield = [] {
-      if (gCancel.load()) throw Cancelled{};
-    };
+    const Context* ctx = s.ctx.get();
+    raw->afterYield = [ctx] { StopIfCancelled(ctx); };
   }
   if (!s.options.tracePath.empty()) {
     s.trace = std::fopen(s.options.tracePath.c_str(), "w");
@@ -308,24 +331,25 @@ int LoadSettings(Session& s, const char* argv0) {
   return 0;
 }
 
-// Releases the command station after Ctrl-C when the run put it into update mode.
-void ReleaseAfterCancel(Session& s) {
+// The last lines of an update: the verdict, the time taken and the pages.
+void PrintVerdict(Session& s) {
+  const Context& ctx = *s.ctx;
+  const UpdateState& u = ctx.upd;
   s.console.Finish();
-  std::fprintf(stderr, "Abgebrochen.\n");
-  Context& ctx = *s.ctx;
-  // From here on the run is over: waits may yield again (a second Ctrl-C ends at once).
-  if (auto* qtHost = dynamic_cast<QtHostBase*>(&ctx.host)) qtHost->afterYield = nullptr;
-  if (ctx.upd.UpdateModeActive == 1 && ctx.host.Port().IsOpen()) {
-    std::fprintf(stderr, "Zentrale wird aus dem Update-Mode genommen ...\n");
-    ctx.tx.TxLastIndex = -1;
-    ctx.tx.TxAwaitingEcho = false;
-    try {
-      finish_update_mode(ctx);
-    } catch (const LinkLostError&) {
-      ReportLinkLost(ctx);
-    }
+  if (u.runEnded == UpdateState::RunEnd::Cancelled) {
+    std::fprintf(stderr, "Abgebrochen.\n");
+    if (u.releaseResult == 0)
+      std::fprintf(stderr, "Die Zentrale ist aus dem Update-Mode genommen.\n");
   }
-  ctx.host.Port().Close();
+  if (u.releaseResult > 0) {
+    std::fprintf(stderr, "Die Zentrale hat die Freigabe nicht bestätigt!\n");
+  }
+  std::fprintf(stderr, "%s\n", RunVerdict(ctx, s.console.firstError()).c_str());
+  std::fprintf(stderr, "Dauer: %.1f s\n", u.runEndedAt - u.runStartedAt);
+  if (u.pagesWritten > 0) {
+    std::fprintf(stderr, "Firmware: %d Seiten geschrieben, %d geprüft, %d wiederholt\n",
+                 u.pagesWritten, u.pagesVerified, u.pagesRepeated);
+  }
 }
 
 int RunUpdateCommand(Session& s) {
@@ -335,7 +359,15 @@ int RunUpdateCommand(Session& s) {
                  kUsage);
     return 2;
   }
-  if (!std::filesystem::exists(ctx.settings.UpdateFilePath)) {
+  // Nobody could answer a question: the run would say No for the user.
+  if (!s.options.answer && ::isatty(0) == 0) {
+    std::fprintf(stderr,
+                 "skyrelay-update-cli: ohne Terminal kann niemand die Fragen des Updates "
+                 "beantworten.\nBitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.\n");
+    return 2;
+  }
+  std::error_code error;
+  if (!std::filesystem::exists(ctx.settings.UpdateFilePath, error)) {
     s.console.Message(ctx.settings.UpdateFilePath + "\rDie Update-Datei wurde nicht gefunden!",
                       "Fehler!", Icon::Stop, Buttons::Ok);
     return 1;
@@ -347,12 +379,11 @@ int RunUpdateCommand(Session& s) {
     std::fprintf(stderr, "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n");
     return 1;
   }
-  try {
-    const bool opened = UpdateCommand(ctx);
-    s.console.Finish();
-    if (!opened) return 1;
-  } catch (const Cancelled&) {
-    ReleaseAfterCancel(s);
+  const bool started =
+      UpdateCommand(ctx, "Bitte --interface 1 oder 3 und --port angeben (mit --save merken).");
+  s.console.Finish();
+  if (!started) {
+    if (ctx.upd.runEnded == UpdateState::RunEnd::Cancelled) std::fprintf(stderr, "Abgebrochen.\n");
     return 1;
   }
   if (s.sim) {
@@ -362,6 +393,7 @@ int RunUpdateCommand(Session& s) {
                  ctx.host.Now(), ctx.stats.messagesSent, ctx.stats.messagesReceived,
                  s.sim->busTime);
   }
+  PrintVerdict(s);
   return LastRunSucceeded(ctx) ? 0 : 1;
 }
 
@@ -373,8 +405,11 @@ int RunPingCommand(Session& s) {
     const bool opened = s.ctx->host.Port().IsOpen();
     s.ctx->host.Port().Close();
     return result == 0 && opened ? 0 : 1;
-  } catch (const Cancelled&) {
-    ReleaseAfterCancel(s);
+  } catch (const RunCancelled&) {
+    // The port test puts nothing into update mode; there is nothing to release.
+    s.console.Finish();
+    std::fprintf(stderr, "Abgebrochen.\n");
+    s.ctx->host.Port().Close();
     return 1;
   }
 }
@@ -399,16 +434,25 @@ int Main(int argc, char** argv) {
   bool exitNow = false;
   if (const int rc = Parse(argc, argv, options, exitNow); rc != 0 || exitNow) return rc;
 
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  InstallSignalHandlers();
 
   Session s(options);
-  // Checking reads files only: no world, no port.
-  if (options.command == "check") return RunCheckCommand(s);
-  if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
-  if (const int rc = LoadSettings(s, argv[0]); rc != 0) return rc;
-  if (options.command == "update") return RunUpdateCommand(s);
-  return RunPingCommand(s);
+  try {
+    // Checking reads files only: no world, no port.
+    if (options.command == "check") return RunCheckCommand(s);
+    if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
+    if (const int rc = LoadSettings(s, argv[0]); rc != 0) return rc;
+    if (options.command == "update") return RunUpdateCommand(s);
+    return RunPingCommand(s);
+  } catch (const std::exception& e) {
+    s.console.Finish();
+    std::fprintf(stderr, "skyrelay-update-cli: unerwarteter Fehler: %s\n", e.what());
+  } catch (const RunCancelled&) {
+    s.console.Finish();
+    std::fprintf(stderr, "Abgebrochen.\n");
+  }
+  if (s.ctx) s.ctx->host.Port().Close();
+  return 1;
 }
 
 }  // namespace skyrelay::cli

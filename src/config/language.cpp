@@ -72,7 +72,8 @@ void TransferLanguageFile(Context& ctx, const std::string& path, int languageNum
   std::string bytes;
   if (!ReadFileBytes(path, bytes)) {
     // A missing language leaves the handheld's texts of that language as they
-    // are; the other files still go in.
+    // are; the other files still go in, and the run counts as incomplete.
+    ctx.upd.configurationShortfall = true;
     ctx.host.Message(path + "\r" + "Datei nicht gefunden!", "Fehler!", Icon::Stop, Buttons::Ok);
     return;
   }
@@ -95,6 +96,7 @@ void TransferLanguageFile(Context& ctx, const std::string& path, int languageNum
     if (errorFlag != 0) return;
   }
   if (wrongFormat) {
+    ctx.upd.configurationShortfall = true;
     ctx.host.Message(path + "\r" + "Falsche Dateiformat!", "Fehler!", Icon::Stop, Buttons::Ok);
   }
 }

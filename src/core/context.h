@@ -97,7 +97,26 @@ struct UpdateState {
     Failed,          // any other end with an error message
   } firmwareOutcome = FirmwareOutcome::NotRun;
   int configurationResult = -1;  // -1: the transfer did not run
-  enum class RunEnd { NotRun, Finished, Failed } runEnded = RunEnd::NotRun;
+  // The transfer showed a message without setting its error flag (a missing
+  // language file, a line in the wrong format): less was written than named.
+  bool configurationShortfall = false;
+  enum class RunEnd { NotRun, Finished, Failed, Cancelled } runEnded = RunEnd::NotRun;
+  // 1 from the moment the update-mode request goes out until the station has
+  // been released: whether or not the request was answered, the station may
+  // be in its boot loader and must be released on every way out.
+  int StationEntryRequested = 0;
+  // True while the release is under way: front ends do not abandon it.
+  bool StationReleasing = false;
+  int releaseResult = -1;       // -1: no release was needed; else finish_update_mode's result
+  std::string unexpectedError;  // what ended the run when nothing else should have
+  // Firmware pages: each write of a whole page, those that read back right, and
+  // those written again after a wrong read-back.
+  int pagesWritten = 0;
+  int pagesVerified = 0;
+  int pagesRepeated = 0;
+  std::string installedVersion;  // read back after a firmware update that ended "Firmware ok!"
+  double runStartedAt = 0;
+  double runEndedAt = 0;
 };
 
 // Display character code: code -> UTF-8 character.
@@ -143,6 +162,10 @@ class Context {
   void OnSerialData(std::span<const uint8_t> bytes);
 
   bool InTick() const { return inTick_; }
+  // Whether a front end may throw RunCancelled out of a yield now: not inside
+  // a timer tick (the tick runs inside the event loop) and not while the
+  // command station is being released.
+  bool MayAbandonRun() const { return !inTick_ && !upd.StationReleasing; }
 
  private:
   bool inTick_ = false;

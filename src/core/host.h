@@ -15,6 +15,11 @@
 namespace skyrelay {
 
 enum class Icon { None, Stop, Information, Critical };
+
+// Thrown out of Host::Yield or Host::Message by a front end when the user stops
+// a run (Ctrl-C, SIGTERM, closing the window). The update run catches it,
+// releases the command station and ends as a failed run.
+struct RunCancelled {};
 enum class Buttons { Ok, YesNo };
 enum class Answer { Ok, Yes, No };
 

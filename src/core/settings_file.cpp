@@ -79,7 +79,9 @@ std::string DefaultSettingsPath(const std::string& programFolder) {
   } else if (const char* home = std::getenv("HOME"); home && *home) {
     base = std::filesystem::path(home) / ".config";
   } else {
-    base = std::filesystem::temp_directory_path();
+    std::error_code ignored;
+    base = std::filesystem::temp_directory_path(ignored);
+    if (base.empty()) base = "/tmp";
   }
   base /= "skyrelay-update";
   std::error_code ignored;

@@ -72,6 +72,7 @@ void VirtualHost::Yield() {
   }
   // An interface that went away ends the wait (and with it the run) here.
   if (ctx_) CheckLink(*ctx_);
+  if (afterYield) afterYield();
 }
 
 void VirtualHost::SetStatus(const std::string& text) {
@@ -84,7 +85,7 @@ Answer VirtualHost::Message(const std::string& text, const std::string& title, I
                             Buttons buttons) {
   RecordedMessage m{text, title, icon, buttons, Answer::Ok};
   if (buttons == Buttons::YesNo) m.answer = answerQuestion ? answerQuestion(m) : Answer::Yes;
-  messages.push_back(m);
+  if (messages.size() < messageLimit) messages.push_back(m);
   if (onMessage) onMessage(m);
   return m.answer;
 }

@@ -110,8 +110,12 @@ class VirtualHost : public Host {
   std::function<void(const std::string&)> onStatus;
   // Called for every message box after it was answered.
   std::function<void(const RecordedMessage&)> onMessage;
-  // Keeps at most this many status texts (the run's percentage texts are many).
+  // Called at the end of every yield (a front end may stop the run from here).
+  std::function<void()> afterYield;
+  // Keeps at most this many status texts (the run's percentage texts are many)
+  // and message boxes.
   size_t statusLimit = 100000;
+  size_t messageLimit = 100000;
 
   std::vector<std::string> statuses;
   std::vector<RecordedMessage> messages;

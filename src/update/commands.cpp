@@ -1,5 +1,6 @@
 #include "update/commands.h"
 
+#include <exception>
 #include <string>
 
 #include "link/link.h"
@@ -9,17 +10,57 @@
 
 namespace skyrelay {
 
-bool UpdateCommand(Context& ctx) {
+bool DescriptionNamesNothing(const Description& desc) {
+  if (!desc.FunkFirmwarePath.empty() || !desc.ZentraleFirmwarePath.empty()) return false;
+  for (const std::string& name : desc.LanguageFiles) {
+    if (!name.empty()) return false;
+  }
+  return desc.TurnoutSymbolFile.empty() && desc.TurnoutAssignmentFile.empty() &&
+         desc.TurnoutListFile.empty() && desc.CharacterFileCount == 0;
+}
+
+std::string MissingPortSetting(const Settings& settings) {
+  if (settings.InterfaceKind == 2) return "Interface 71530 öffnet keinen Port.";
+  if (settings.InterfaceKind != 1 && settings.InterfaceKind != 3) return "Kein Interface gewählt.";
+  if (settings.ComPortNumber.empty()) return "Kein ComPort gewählt.";
+  return {};
+}
+
+bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
+  // Nothing is sent for an update that names nothing or has nowhere to go.
+  if (DescriptionNamesNothing(ctx.desc)) {
+    ctx.host.Message("Keine Update-Datei: " + ctx.settings.UpdateFilePath, "Fehler!", Icon::Stop,
+                     Buttons::Ok);
+    return false;
+  }
+  if (const std::string missing = MissingPortSetting(ctx.settings); !missing.empty()) {
+    ctx.host.Message(missing + "\r" + settingsHint, "Einstellungen", Icon::Stop, Buttons::Ok);
+    return false;
+  }
   ctx.host.SetStatus("Start");
-  bool opened = false;
   try {
     if (OpenPortForRun(ctx) != 0) return false;
-    opened = true;
+  } catch (const RunCancelled&) {
+    // Stopped while the interface was being set up: nothing was sent to the station.
+    ctx.host.Port().Close();
+    ctx.upd.runEnded = UpdateState::RunEnd::Cancelled;
+    ctx.host.SetStatus("Update abgebrochen");
+    return false;
+  } catch (const LinkLostError&) {
+    ReportLinkLost(ctx);
+    return false;
+  } catch (const std::exception& e) {
+    ctx.host.Port().Close();
+    ctx.host.Message("Unerwarteter Fehler beim Öffnen des Ports:\r" + std::string(e.what()),
+                     "Fehler!", Icon::Stop, Buttons::Ok);
+    return false;
+  }
+  try {
     RunUpdate(ctx);
   } catch (const LinkLostError&) {
-    ctx.upd.runEnded = UpdateState::RunEnd::Failed;
+    // The run has recorded its failed end; the station cannot be reached any more.
     ReportLinkLost(ctx);
-    return opened;
+    return true;
   }
   if (ctx.host.Port().IsOpen()) TogglePort(ctx);
   return true;

@@ -1,15 +1,31 @@
 // The user's commands as both programs offer them.
 #pragma once
 
+#include <string>
+
 #include "core/context.h"
 
 namespace skyrelay {
 
-// "Update": shows "Start", opens the port afresh (a port test may have left it
+// The hint the desktop program gives when the interface or the port is missing.
+inline constexpr const char* kSettingsHint =
+    "Bitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.";
+
+// True when the loaded description names no firmware, language, turnout or
+// character file: an update with it would do nothing.
+bool DescriptionNamesNothing(const Description& desc);
+
+// Which setting keeps "Update" from opening a port (no interface, interface 2,
+// no port), as one sentence; empty when both are set.
+std::string MissingPortSetting(const Settings& settings);
+
+// "Update": refuses a description that names nothing and a missing interface
+// or port (with settingsHint: where to set them), without opening the port;
+// otherwise shows "Start", opens the port afresh (a port test may have left it
 // open), runs the update and closes the port. An interface that goes away ends
-// the run at once with one message. False when the port could not be opened
-// (the run did not start).
-bool UpdateCommand(Context& ctx);
+// the run at once with one message. False when the run did not start. Nothing
+// thrown inside leaves it.
+bool UpdateCommand(Context& ctx, const std::string& settingsHint = kSettingsHint);
 
 // The port test commands "in" (wait for the answer) and "out" (no wait): opens
 // the port when it is closed, sends the handheld's wake-up request and shows the

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include "package/numbers.h"
 #include "link/link.h"
+#include "package/firmware_file.h"
+#include "package/numbers.h"
 #include "protocol/flash.h"
 #include "protocol/handheld.h"
-#include "package/firmware_file.h"
 
 namespace skyrelay {
 
@@ -72,7 +72,8 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   }
   if (!opened) {
     // The file was sound when the description was loaded; now it is gone or cut short.
-    if (std::filesystem::exists(path)) {
+    std::error_code error;
+    if (std::filesystem::exists(path, error)) {
       host.Message(kBadFileText, "Fehler", Icon::Stop, Buttons::Ok);
     } else {
       host.Message("Updatefile nicht vorhanden!", "Achtung!", Icon::Stop, Buttons::Ok);
@@ -131,6 +132,8 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
     }
     errorFlag = write_flash_section(ctx, n, data, section);
     if (errorFlag == VerifyMismatch) {
+      u.pagesWritten++;
+      u.pagesRepeated++;
       if (u.LastFailedBlock == 0) u.PageRetries = 1;
       if (u.LastFailedBlock == n) {
         u.PageRetries++;
@@ -148,7 +151,9 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
       n -= 8;
       reader.Rewind528();
       errorFlag = 0;
-    } else if (section == 7) {
+    } else if (section == 7 && errorFlag == 0) {
+      u.pagesWritten++;
+      u.pagesVerified++;
       u.LastFailedBlock = 0;
       u.PageRetries = 0;
     }
@@ -164,6 +169,8 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
     const uint32_t lastPage = FlashImageBase + static_cast<uint32_t>(kLastBlock & 0x1F8) * 64;
     write_buf1_to_flash(ctx, lastPage);
     errorFlag = verify_flash_page(ctx, lastPage, section);
+    u.pagesWritten++;
+    if (errorFlag == 0) u.pagesVerified++;
   }
   u.UpdateStep = 2;
   if (errorFlag != 0) {
@@ -246,6 +253,7 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
       "bitte nicht \r          ausschalten!",
       "Update 58400", Icon::Information, Buttons::Ok);
   host.SetStatus("Firmware ok!");
+  u.installedVersion = newVersion;
   errorFlag = 0;
   u.firmwareOutcome = Outcome::Ok;
 }

@@ -1,9 +1,9 @@
 #include "update/identify.h"
 
 #include "package/display_code.h"
+#include "package/firmware_file.h"
 #include "package/text_codec.h"
 #include "protocol/handheld.h"
-#include "package/firmware_file.h"
 
 namespace skyrelay {
 

@@ -62,7 +62,9 @@ TEST(MainWin, UpdateClickRunsTheWholeUpdate) {
   };
   QTest::mouseClick(w.window->updateButton(), Qt::LeftButton);
 
-  EXPECT_EQ(w.window->statusLabel()->text(), "Update beendet");
+  EXPECT_EQ(w.window->statusLabel()->text(),
+            "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben");
+  EXPECT_EQ(w.host->status, "Update beendet");
   EXPECT_GT(statusesDuringRun, 10);
   EXPECT_FALSE(enabledDuringRun);
   EXPECT_TRUE(w.window->updateButton()->isEnabled() && w.window->inButton()->isEnabled() &&
@@ -79,7 +81,7 @@ TEST(MainWin, UpdateClickRunsTheWholeUpdate) {
                            [](const ShownMessage& m) { return m.text.contains('\r'); }));
 }
 
-TEST(MainWin, ClosingDuringARunReleasesThePortAndEndsTheRun) {
+TEST(MainWin, ClosingDuringARunAsksThenReleasesTheStationAndEndsTheRun) {
   AppWorld w;
   w.Start(w.WritePackage(), "3", "1");
   std::vector<std::string> afterClose;
@@ -96,7 +98,11 @@ TEST(MainWin, ClosingDuringARunReleasesThePortAndEndsTheRun) {
   EXPECT_FALSE(w.window->isVisible());
   EXPECT_FALSE(w.host->Port().IsOpen());
   EXPECT_FALSE(w.window->running());
-  EXPECT_TRUE(afterClose.empty()) << afterClose.front();
+  EXPECT_EQ(afterClose, (std::vector<std::string>{"Zentrale wird aus dem Update-Mode genommen ...",
+                                                  "Update abgebrochen"}));
+  EXPECT_EQ(w.messages.back().text, QString::fromUtf8("Update läuft noch. Wirklich beenden?"));
+  EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
+  EXPECT_FALSE(w.sim.stationLog.inUpdateMode);
   EXPECT_EQ(w.sim.installs, 0);
 }
 

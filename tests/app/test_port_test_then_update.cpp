@@ -15,7 +15,9 @@ TEST(MainWin, PortTestInThenUpdateUpdatesTheHandheld) {
   EXPECT_TRUE(w.host->Port().IsOpen());
 
   QTest::mouseClick(w.window->updateButton(), Qt::LeftButton);
-  EXPECT_EQ(w.window->statusLabel()->text(), "Update beendet");
+  EXPECT_EQ(
+      w.window->statusLabel()->text(),
+      QString::fromUtf8("Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben"));
   EXPECT_EQ(w.sim.installs, 1);
   EXPECT_EQ(w.ctx().upd.firmwareOutcome, UpdateState::FirmwareOutcome::Ok);
   EXPECT_FALSE(w.host->Port().IsOpen());

@@ -92,9 +92,9 @@ TEST_F(CliTest, ExitStatusFollowsHowTheRunEnded) {
     int status;
     std::string seen;
   } cases[] = {
-      // Declined by the user (and, without a terminal, by default): not a failure.
+      // Declined by the user: not a failure. Nobody to ask: refused.
       {"--no", 0, "Update beendet"},
-      {"", 0, "(j/n) n  (keine Eingabe möglich: Nein)"},
+      {"", 2, "Bitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben."},
       {"--no --sim-texts NONE", 1, "Fehler beim Update"},
       {"--yes --sim-corrupt-page 0x300200:5", 1, "Flash Block kann nicht beschrieben werden!"},
       {"--yes --sim-article 58401", 1, "== Fehler ==\nFehler!"},
