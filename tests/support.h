@@ -2,11 +2,14 @@
 // fresh world in virtual time.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/context.h"
@@ -22,6 +25,37 @@ using Bytes = std::vector<uint8_t>;
 inline Bytes WithChecksum(Bytes m) {
   m.push_back(LocoNetChecksum(m));
   return m;
+}
+
+// The handheld's and the station's acknowledge 0xB4 0x6D with its value.
+inline Bytes Ack(uint8_t value) {
+  return WithChecksum({0xB4, 0x6D, value});
+}
+
+// The command station's fixed answer to the update-mode request.
+inline Bytes StationFixedAnswer() {
+  return WithChecksum({0xE5, 0x1F, 0x01, 0x50, 0x43, 0x70, 0x00, 0x7F, 0x7F, 0x7F,
+                       0x70, 0x00, 0x00, 0x00, 0x00, 0x30, 0x15, 0x05, 0x11, 0x2C,
+                       0x70, 0x09, 0x1A, 0x03, 0x0B, 0x00, 0x00, 0x00, 0x00, 0x00});
+}
+
+// A data answer (0xE5 0x1F to the device pair 0x66 0x33) carrying 20 bytes.
+inline Bytes DataAnswer(const std::array<int, 20>& data) {
+  Bytes m{0xE5, 0x1F, 0x01, 0x66, 0x33};
+  for (int g = 0; g < 5; g++) {
+    uint8_t flag = 0;
+    for (int k = 0; k < 4; k++) flag |= (data[g * 4 + k] & 0x80) ? (1 << k) : 0;
+    m.push_back(flag);
+    for (int k = 0; k < 4; k++) m.push_back(data[g * 4 + k] & 0x7F);
+  }
+  return WithChecksum(m);
+}
+
+// Every message box shown, in order, as "title|text".
+inline std::vector<std::string> Shown(const VirtualHost& host) {
+  std::vector<std::string> out;
+  for (const RecordedMessage& m : host.messages) out.push_back(m.title + "|" + m.text);
+  return out;
 }
 
 // Echoes every whole message the PC writes (after its bus time) and lets the test
@@ -80,6 +114,12 @@ class ScriptBus : public VirtualBus {
   Bytes ready_;
 };
 
+// Yields until `done` or `seconds` of virtual time have passed.
+inline void RunFor(VirtualHost& host, double seconds, const std::function<bool()>& done = {}) {
+  const double end = host.Now() + seconds;
+  while (host.Now() < end && !(done && done())) host.Yield();
+}
+
 // One fresh world: host, context and a scriptable bus, port open.
 struct World {
   ScriptBus bus;
@@ -92,10 +132,13 @@ struct World {
   }
   // Feeds bytes as if the port received them.
   void Receive(const Bytes& bytes) { ctx.OnSerialData(bytes); }
-  // Runs ticks until `done` or `seconds` of virtual time have passed.
-  void RunFor(double seconds, std::function<bool()> done = {}) {
-    const double end = host.Now() + seconds;
-    while (host.Now() < end && !(done && done())) host.Yield();
+  // Hands a message (without its checksum) to the transmitter.
+  void Send(const Bytes& m) {
+    std::copy(m.begin(), m.end(), ctx.tx.TxMessage.begin());
+    ctx.tx.TxLastIndex = static_cast<int>(m.size()) - 1;
+  }
+  void RunFor(double seconds, const std::function<bool()>& done = {}) {
+    test::RunFor(host, seconds, done);
   }
 };
 
@@ -108,6 +151,9 @@ struct SimWorld {
     host.Attach(&ctx);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
+  }
+  void RunFor(double seconds, const std::function<bool()>& done = {}) {
+    test::RunFor(host, seconds, done);
   }
 };
 
