@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -142,18 +143,41 @@ struct World {
   }
 };
 
-// One fresh world on the simulated LocoNet: port open, fast interface.
+// One fresh world on the simulated LocoNet: port open, fast interface. Records
+// every message the PC sends.
 struct SimWorld {
   sim::SimLoNet sim;
   VirtualHost host{&sim};
   Context ctx{host};
+  std::vector<std::pair<double, Bytes>> sent;  // with the time each went out
+  std::function<void(const Bytes&)> onSent;    // sees each message as it goes out
+  bool locoRequested = false;                  // the handheld has asked for its loco
   SimWorld() {
     host.Attach(&ctx);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
+    ctx.stats.observer = [this](double t, bool out, std::span<const uint8_t> m) {
+      locoRequested |= !out && m[0] == 0xBF;
+      if (!out) return;
+      sent.emplace_back(t, Bytes(m.begin(), m.end()));
+      if (onSent) onSent(sent.back().second);
+    };
   }
   void RunFor(double seconds, const std::function<bool()>& done = {}) {
     test::RunFor(host, seconds, done);
+  }
+  static bool IsPm01(const Bytes& m) {
+    return m.size() == 31 && m[3] == 0x66 && m[5] == 0x70 && m[10] == 0x30;
+  }
+  // For each send_pm01: the time until the next message, in tenths of a second.
+  std::vector<long> Pm01Pauses() const {
+    std::vector<long> out;
+    for (size_t i = 0; i + 1 < sent.size(); i++) {
+      if (IsPm01(sent[i].second)) {
+        out.push_back(std::lround(10 * (sent[i + 1].first - sent[i].first)));
+      }
+    }
+    return out;
   }
 };
 

@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "config_test_files.h"
+#include "core/context.h"
 #include "package/description.h"
 #include "package/numbers.h"
 #include "package/text_codec.h"
-#include "config_test_files.h"
-#include "core/context.h"
 #include "sim/virtual_host.h"
 
 namespace skyrelay {

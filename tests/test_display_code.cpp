@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "package/display_code.h"
 #include "core/context.h"
+#include "package/display_code.h"
 #include "sim/virtual_host.h"
 
 namespace skyrelay {

@@ -8,8 +8,8 @@
 
 #include "config_test_files.h"
 #include "core/context.h"
-#include "sim/virtual_host.h"
 #include "package/firmware_file.h"
+#include "sim/virtual_host.h"
 
 namespace skyrelay {
 namespace {

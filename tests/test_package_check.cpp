@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "package/description.h"
-#include "package/package_check.h"
 #include "config_test_files.h"
-#include "sim/package.h"
+#include "package/description.h"
 #include "package/firmware_file.h"
+#include "package/package_check.h"
+#include "sim/package.h"
 
 namespace skyrelay {
 namespace {

@@ -331,9 +331,9 @@ TEST(FlashPages, VerifyOutcomes) {
       w.sim.flash.corruptOffset = c.wrongByte;
     }
     w.sim.handheld.present = !c.silent;
-    w.ctx.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
+    w.onSent = [&](const Bytes& m) {
       const bool program = m.size() == 31 && m[6] == 0x03 && (m[5] & 1);  // D1 = 0x83
-      if (sent && c.dropProgramAck && program) w.sim.faults.dropAnswers = 1;
+      if (c.dropProgramAck && program) w.sim.faults.dropAnswers = 1;
     };
     const long before = w.ctx.stats.messagesSent;
     EXPECT_EQ(write_flash_section(w.ctx, 15, Block(15), section), c.result) << c.what;
