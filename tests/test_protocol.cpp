@@ -303,23 +303,18 @@ TEST(FlashPages, PagesAndTheLastPartialPageRoundTrip) {
 // a second attempt; a page program without its acknowledge is verified all the same.
 TEST(FlashPages, VerifyOutcomes) {
   const struct {
-    const char* what;
     uint32_t wrongByte;  // offset in the page programmed wrongly; 512: none
-    bool dropProgramAck, silent;
+    bool dropProgramAck;
+    long silentFrom;  // the handheld stops answering at this message of block 15
     int result;
     long messages;  // sent for block 15
     Strings shown;
   } cases[] = {
-      {"first section wrong", 5, false, false, VerifyMismatch, 4 + 1 + 5, {}},
-      {"last byte wrong", 511, false, false, VerifyMismatch, 4 + 1 + 8 * 5, {}},
-      {"program not acknowledged",
-       512,
-       true,
-       false,
-       0,
-       4 + 1 + 8 * 5,
-       {"Timeout|move_spibuf_to_buf1"}},
-      {"silent handheld", 512, false, true, 1, 1, {"Timeout|write_to_spibuf"}},
+      {5, false, 99, VerifyMismatch, 4 + 1 + 5, {}},        // the first section is wrong
+      {511, false, 99, VerifyMismatch, 4 + 1 + 8 * 5, {}},  // its last byte is wrong
+      {512, true, 99, 0, 4 + 1 + 8 * 5, {"Timeout|move_spibuf_to_buf1"}},
+      {512, false, 0, 1, 1, {"Timeout|write_to_spibuf"}},
+      {512, false, 1, 1, 2, {"Timeout|write_to_spibuf"}},
   };
   for (const auto& c : cases) {
     test::SimWorld w;
@@ -330,15 +325,15 @@ TEST(FlashPages, VerifyOutcomes) {
       w.sim.flash.corruptPrograms = 1;
       w.sim.flash.corruptOffset = c.wrongByte;
     }
-    w.sim.handheld.present = !c.silent;
+    const long before = w.ctx.stats.messagesSent;
     w.onSent = [&](const Bytes& m) {
       const bool program = m.size() == 31 && m[6] == 0x03 && (m[5] & 1);  // D1 = 0x83
       if (c.dropProgramAck && program) w.sim.faults.dropAnswers = 1;
+      if (w.ctx.stats.messagesSent - before > c.silentFrom) w.sim.handheld.present = false;
     };
-    const long before = w.ctx.stats.messagesSent;
-    EXPECT_EQ(write_flash_section(w.ctx, 15, Block(15), section), c.result) << c.what;
-    EXPECT_EQ(w.ctx.stats.messagesSent - before, c.messages) << c.what;
-    EXPECT_EQ(test::Shown(w.host), c.shown) << c.what;
+    EXPECT_EQ(write_flash_section(w.ctx, 15, Block(15), section), c.result) << c.messages;
+    EXPECT_EQ(w.ctx.stats.messagesSent - before, c.messages);
+    EXPECT_EQ(test::Shown(w.host), c.shown) << c.messages;
     if (c.result == 0) {
       EXPECT_EQ(w.sim.flash.Read(FlashImageBase + 512, 512), Blocks(8, 15));
     }
