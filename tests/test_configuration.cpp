@@ -66,7 +66,7 @@ struct ConfWorld : test::SimWorld {
   }
   void Describe(const std::string& lines) {
     ParseUpdateDescription(ctx, dir.Write("paket.tup", lines));
-    ASSERT_EQ(Messages(), "");
+    ASSERT_TRUE(host.messages.empty());
   }
   int Transfer() {
     int flag = -1;
@@ -84,11 +84,6 @@ struct ConfWorld : test::SimWorld {
   std::string Stored(int language, int t) const {
     std::string out;
     for (const std::string& c : StoredChars(TestText(language, t))) out += c;
-    return out;
-  }
-  std::string Messages() const {
-    std::string out;
-    for (const auto& m : host.messages) out += m.title + "|" + m.text + "\n";
     return out;
   }
 };
@@ -133,9 +128,9 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
   EXPECT_EQ(Texts(st.end() - 2, st.end()), (Texts{"Sprache:10 Txt:255", "neue Konfiguration"}));
   EXPECT_EQ(w.Flash(SettingsBlockAddress, 512), settings) << "the rest of its page kept";
   const std::string folder = w.dir.Folder();
-  EXPECT_EQ(w.Messages(), "Fehler!|" + folder + "de.txt\rFalsche Dateiformat!\nFehler!|" + folder +
-                              "fr.txt\rFalsche Dateiformat!\nFehler!|" + folder +
-                              "fehlt.txt\rDatei nicht gefunden!\n");
+  EXPECT_EQ(test::Shown(w.host), (Texts{"Fehler!|" + folder + "de.txt\rFalsche Dateiformat!",
+                                        "Fehler!|" + folder + "fr.txt\rFalsche Dateiformat!",
+                                        "Fehler!|" + folder + "fehlt.txt\rDatei nicht gefunden!"}));
   EXPECT_EQ(w.host.messages[0].icon, Icon::Stop);
 
   Bytes pages = Pattern(1024, 1);  // slot: length, codes, blanks
@@ -186,7 +181,7 @@ TEST(Configuration, UnusableTurnoutOrCharacterFilesWriteNothingOfThemselves) {
     w.Describe("ZEICHEN=z1.bin\r\nZEICHEN=z2.bin\r\n" + std::string(c.key) + "x.bin\r\n");
     const Bytes settingsBefore = w.Flash(SettingsBlockAddress, 128);
     EXPECT_EQ(w.Transfer(), 99);
-    EXPECT_EQ(w.Messages(), "Fehler!|" + w.dir.Folder() + "x.bin\r" + c.message + "\n");
+    EXPECT_EQ(test::Shown(w.host), Texts{"Fehler!|" + w.dir.Folder() + "x.bin\r" + c.message});
     EXPECT_EQ(w.Flash(c.untouched, 8), Bytes(8, 0xFF));
     EXPECT_EQ(w.Flash(SettingsBlockAddress, 128), settingsBefore);
     const bool characters = std::string(c.key) == "ZEICHEN=";
@@ -201,7 +196,7 @@ TEST(Configuration, HandheldThatStopsAnsweringEndsWithItsTimeout) {
     if (s == "Mag.Sym.:100") w.sim.handheld.present = false;
   };
   EXPECT_EQ(w.Transfer(), 1);
-  EXPECT_EQ(w.Messages(), "Timeout|write_to_spibuf\n");
+  EXPECT_EQ(test::Shown(w.host), Texts{"Timeout|write_to_spibuf"});
   EXPECT_EQ(w.host.status, "Mag.Sym.:100");
   EXPECT_EQ(w.sim.flash.pagePrograms, 12) << "the pages of symbols 0 to 95";
   EXPECT_EQ(w.Flash(SymbolAreaBase + 64 * 96, 64 * 8), Bytes(64 * 8, 0xFF));
@@ -258,7 +253,7 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
   EXPECT_EQ(statuses, expected);
   EXPECT_EQ(w.ctx.upd.configurationResult, 0);
   EXPECT_TRUE(LastRunSucceeded(w.ctx));
-  EXPECT_EQ(w.host.messages.size(), 3u) << w.Messages();
+  EXPECT_EQ(w.host.messages.size(), 3u);
   for (int n = 0; n < 11; n++) {
     for (int t = 0; t < 256; t++) ASSERT_EQ(w.SlotText(n, t), w.Stored(n, t)) << n << " " << t;
   }
