@@ -9,7 +9,7 @@
 #include "package/description.h"
 #include "package/numbers.h"
 #include "package/text_codec.h"
-#include "sim/virtual_host.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {
@@ -17,8 +17,7 @@ namespace {
 using testfiles::FirmwareFile;
 using Texts = std::vector<std::string>;
 
-struct DescriptionLoad : ::testing::Test {
-  DescriptionLoad() { host.Attach(&ctx); }
+struct DescriptionLoad : ::testing::Test, test::World {
   void Load(const std::string& bytes) {
     host.messages.clear();
     host.funkLabel = host.zentraleLabel = "alt";
@@ -26,7 +25,7 @@ struct DescriptionLoad : ::testing::Test {
   }
   std::string Messages() const {
     std::string out;
-    for (const auto& m : host.messages) out += m.title + "|" + m.text;
+    for (const std::string& m : test::Shown(host)) out += m;
     return out;
   }
   // `text` with every '@' replaced by the description's folder.
@@ -35,8 +34,6 @@ struct DescriptionLoad : ::testing::Test {
     return text;
   }
   testfiles::TempDir dir;
-  VirtualHost host;
-  Context ctx{host};
 };
 
 TEST_F(DescriptionLoad, KeysInAnyCaseAnywhereInTheLineWithCrLfOrLfAndUmlauts) {

@@ -7,9 +7,8 @@
 #include <string>
 
 #include "config_test_files.h"
-#include "core/context.h"
 #include "package/firmware_file.h"
-#include "sim/virtual_host.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {
@@ -19,14 +18,14 @@ using testfiles::ImageByte;
 
 TEST(FirmwareFileCheck, VersionDateAndRefusals) {
   testfiles::TempDir dir;
-  VirtualHost host;
-  Context ctx{host};
+  test::World w;
+  VirtualHost& host = w.host;
   std::string version, date;
   auto check = [&](const std::string& path) {
     version = date = "-";
     int flag = 0;
     host.messages.clear();
-    CheckUpdateFile(ctx, path, version, date, flag);
+    CheckUpdateFile(w.ctx, path, version, date, flag);
     return flag;
   };
   EXPECT_EQ(check(dir.Write("a.tup", FirmwareFile(1, 50, 0, 0, 0))), 0);
