@@ -39,6 +39,10 @@ Bytes Station(int f1, int f2, int f3, std::map<int, int> data) {
   return Long(0x4E, 0x57, {7, 7, f1, f2, f3}, data);
 }
 
+// The station's identification number 4200000017.
+const Bytes kIdAnswer =
+    test::WithChecksum({0xE5, 0x0F, 0x01, 0x4E, 0x51, 0x09, 0, 0x42, 0, 0, 0, 0x17, 0, 0});
+
 std::array<int, 20> Twenty(int seed) {
   std::array<int, 20> d{};
   for (int i = 0; i < 20; i++) d[i] = (seed + 37 * i) & 0xFF;
@@ -184,8 +188,7 @@ TEST(Waits, AnswerTestBeforeStrictTimeTest) {
   info.ctx.OnSerialData(test::DataAnswer(Twenty(1)));
   EXPECT_EQ(read_info_block(info.ctx), 0);
   EXPECT_EQ(info.yields, 1);
-  id.ctx.OnSerialData(
-      test::WithChecksum({0xE5, 0x0F, 0x01, 0x4E, 0x51, 0x09, 0, 0x42, 0, 0, 0, 0x17, 0, 0}));
+  id.ctx.OnSerialData(kIdAnswer);
   EXPECT_EQ(read_station_id(id.ctx), 1);
   EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
   EXPECT_EQ(read_info_block(silent.ctx), 1);
@@ -231,7 +234,7 @@ TEST(StationCommands, SendExactlyTheirMessages) {
   World id;
   id.bus.respond = [](const Bytes& m) -> Messages {
     if (m[1] != 0x0F) return {};
-    return {test::WithChecksum({0xE5, 0x0F, 0x01, 0x4E, 0x51, 0x09, 0, 0x42, 0, 0, 0, 0x17, 0, 0})};
+    return {kIdAnswer};
   };
   EXPECT_EQ(read_station_id(id.ctx), 0);
   EXPECT_EQ(
