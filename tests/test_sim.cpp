@@ -1,5 +1,5 @@
 // The simulated LocoNet beyond what the end-to-end tests prove: bus timing, the
-// DataFlash opcodes, restarts and the fault knobs.
+// DataFlash opcodes and the fault knobs.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -89,32 +89,6 @@ TEST(SimFlash, TransferOpcodesAndCorruptPage) {
   run(program);
   EXPECT_EQ(f.Read(0x200000, 512), Bytes(f.buffer1.begin(), f.buffer1.end()));
   EXPECT_EQ(f.pagePrograms, 3);
-}
-
-TEST(SimHandheld, RestartsAfterTheFirmwareStartWithTheVersionAfterUpdate) {
-  // Per case: version major, minor and the loco requested after the restart.
-  const int expected[4][3] = {{1, 1, 3}, {2, 4, 3}, {3, 9, 3}, {1, 8, 201}};
-  for (int c = 0; c < 4; c++) {
-    test::SimWorld w;
-    if (c == 1 || c == 2) w.sim.SetNewVersion(2, 4);
-    if (c == 2) w.sim.handheld.versionAfterUpdate = std::array<uint8_t, 5>{3, 9, 1, 2, 21};
-    if (c == 3) {
-      w.sim.handheld.reportWrongVersion = w.sim.handheld.requestWrongLoco = true;
-      w.sim.handheld.locoAddress = 200;
-      w.sim.ApplyHandheldConfig();
-    }
-    w.ctx.ans.RequestedLocoAddress = -1;
-    start_firmware_update(w.ctx);
-    w.RunFor(1, [&] { return w.sim.firmwareStarts == 1; });
-    const double startedAt = w.host.Now();
-    EXPECT_EQ(read_info_block(w.ctx), 1) << "busy installing";
-    w.RunFor(10, [&] { return w.ctx.ans.RequestedLocoAddress != -1; });
-    EXPECT_EQ(w.ctx.ans.RequestedLocoAddress, expected[c][2]) << c;
-    EXPECT_NEAR(w.host.Now() - startedAt, w.sim.handheld.restartTime, 0.05) << c;
-    ASSERT_EQ(read_info_block(w.ctx), 0);
-    EXPECT_EQ(w.ctx.ans.DataBuf[0] * 10 + w.ctx.ans.DataBuf[1],
-              expected[c][0] * 10 + expected[c][1]);
-  }
 }
 
 TEST(SimFaults, EachKnob) {
