@@ -188,26 +188,13 @@ TEST(StationSerialInterface, DialogueOrderLineSettingsAndTiming) {
   Rig r(1, "2");
   r.port.answers["xB19200\r"] = {{0.02, "B19200 o"}, {0.5, "k]\r\n"}};
   EXPECT_EQ(TogglePort(r.ctx), 0);
-  EXPECT_EQ(r.Names(), (Strings{"name /dev/ttyS1",
-                                "line 2400,n,8,2",
-                                "open",
-                                "break on",
-                                "break off",
-                                "discard",
-                                "write xB19200\r",
-                                "read B19200 o",
-                                "read k]\r\n",
-                                "close",
-                                "line 19200,n,8,2",
-                                "open",
-                                "discard",
-                                "write xRT255\r",
-                                "read ok]",
-                                "discard",
-                                "write x&LN$3C96\r",
-                                "read ok]",
-                                "close",
-                                "open"}));
+  std::string names;
+  for (const std::string& n : r.Names()) names += n + "; ";
+  EXPECT_EQ(
+      names,
+      "name /dev/ttyS1; line 2400,n,8,2; open; break on; break off; discard; write xB19200\r; "
+      "read B19200 o; read k]\r\n; close; line 19200,n,8,2; open; discard; write xRT255\r; "
+      "read ok]; discard; write x&LN$3C96\r; read ok]; close; open; ");
   EXPECT_TRUE(r.port.open && r.Quiet());
   const double off = r.Find("break off").t;
   EXPECT_NEAR(off - r.Find("break on").t, 1.01, 0.01);
