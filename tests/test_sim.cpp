@@ -1,5 +1,5 @@
-// The simulated LocoNet beyond what the end-to-end tests prove: bus timing, the
-// DataFlash opcodes and the fault knobs.
+// The simulated LocoNet beyond what the end-to-end tests prove (the DataFlash, the
+// restart and the station are shown there): bus timing and the fault knobs.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -58,37 +58,6 @@ TEST(SimBus, EchoAfterTheBusTimeThenTheAnswerMessagesQueue) {
   EXPECT_EQ(s.TakePcBytes(), kSpeed);
   EXPECT_TRUE(std::isinf(s.NextEventTime()));
   EXPECT_EQ(s.busMessages, 3);
-}
-
-TEST(SimFlash, TransferOpcodesAndCorruptPage) {
-  sim::DataFlash f;
-  Bytes pattern(16);
-  for (int i = 0; i < 16; i++) pattern[i] = static_cast<uint8_t>(0xA0 + i);
-  f.Write(0x1001F8, pattern);  // crosses into the next page
-  auto run = [&f](Bytes b) {
-    f.Transfer(b);
-    return b;
-  };
-  Bytes read{0xE8, 0x10, 0x01, 0xF8, 1, 2, 3, 4};
-  read.resize(24, 0x55);
-  read = run(read);
-  EXPECT_EQ(Bytes(read.begin() + 8, read.end()), pattern);
-  run({0x53, 0x10, 0x02, 0x00});  // the page at 0x100200 into buffer 1
-  EXPECT_EQ(Bytes(f.buffer1.begin(), f.buffer1.begin() + 8),
-            Bytes(pattern.begin() + 8, pattern.end()));
-  run({0x84, 0x00, 0x01, 0xFF, 0x11, 0x22});  // buffer address 511 wraps to 0
-  EXPECT_EQ(f.buffer1[511] * 256 + f.buffer1[0], 0x1122);
-  const Bytes program{0x83, 0x20, 0x00, 0x00};  // buffer 1 into the page at 0x200000
-  EXPECT_EQ(run(program), Bytes(4, 0xFF));
-  EXPECT_EQ(f.Read(0x200000, 512), Bytes(f.buffer1.begin(), f.buffer1.end()));
-  f.corruptPage = 0x200000;  // given as an address
-  f.corruptPrograms = 1;
-  f.corruptOffset = 5;
-  run(program);
-  EXPECT_EQ(f.memory[0x200005], f.buffer1[5] ^ 1);
-  run(program);
-  EXPECT_EQ(f.Read(0x200000, 512), Bytes(f.buffer1.begin(), f.buffer1.end()));
-  EXPECT_EQ(f.pagePrograms, 3);
 }
 
 TEST(SimFaults, EachKnob) {
