@@ -34,6 +34,7 @@ TEST(Framer, CutsStreamsIntoMessagesWholeOrByteByByte) {
       {{lone, ack, lone}, {lone, ack, lone}},
       {{Counted(15), {0x11, 0x22, 0x33}}, {Counted(15)}},  // bytes outside a message ignored
       {{Counted(64)}, {Counted(64)}},                      // the longest count
+      {{Counted(65), lone}, {lone}},                       // a count above 64 is dropped
       {{{0xE5, 0x41, 0x01, 0x02}, {0xE5, 0x00, 0x05}, lone}, {lone}},
       {{{0x12, 0x34}, {0xC0, 0x01, 0x02}, c0}, {c0}},  // an opcode restarts the message
       {{stuck, ack}, {ack}},
