@@ -184,7 +184,7 @@ struct JumpHost : Host {
 // first), except for read_station_id, which tests the time after its yield; the
 // time tests are strict.
 TEST(Waits, AnswerTestBeforeStrictTimeTest) {
-  JumpHost info(3.0), id(3.0), silent(1.0), pause(0.5);
+  JumpHost info(3.0), id(3.0), silent(1.0), idSilent(1.0), pause(0.5);
   info.ctx.OnSerialData(test::DataAnswer(Twenty(1)));
   EXPECT_EQ(read_info_block(info.ctx), 0);
   EXPECT_EQ(info.yields, 1);
@@ -193,6 +193,8 @@ TEST(Waits, AnswerTestBeforeStrictTimeTest) {
   EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
   EXPECT_EQ(read_info_block(silent.ctx), 1);
   EXPECT_EQ(silent.yields, 3) << "2 seconds are not more than 2";
+  EXPECT_EQ(read_station_id(idSilent.ctx), 1);
+  EXPECT_EQ(idSilent.yields, 3);
   WaitSeconds(pause.ctx, 1.0);
   EXPECT_EQ(pause.yields, 3);
 }
@@ -211,6 +213,7 @@ TEST(StationCommands, SendExactlyTheirMessages) {
                                   Station(3, 1, 1, {{1, 0x34}, {2, 0x12}, {3, 50}, {4, 50}}),
                                   Station(3, 1, 3, text)}));
   EXPECT_EQ(w.bus.sent[0].back(), 0x3C);
+  EXPECT_EQ(w.ctx.proto.BootLoaderVersion, 0) << "nothing written past D20";
 
   // The update mode: the fixed answer with 127, then the boot loader version 5,
   // which finish_update_mode sends back.
