@@ -2,11 +2,15 @@
 // fresh world in virtual time.
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/context.h"
@@ -22,6 +26,37 @@ using Bytes = std::vector<uint8_t>;
 inline Bytes WithChecksum(Bytes m) {
   m.push_back(LocoNetChecksum(m));
   return m;
+}
+
+// The handheld's and the station's acknowledge 0xB4 0x6D with its value.
+inline Bytes Ack(uint8_t value) {
+  return WithChecksum({0xB4, 0x6D, value});
+}
+
+// The command station's fixed answer to the update-mode request.
+inline Bytes StationFixedAnswer() {
+  return WithChecksum({0xE5, 0x1F, 0x01, 0x50, 0x43, 0x70, 0x00, 0x7F, 0x7F, 0x7F,
+                       0x70, 0x00, 0x00, 0x00, 0x00, 0x30, 0x15, 0x05, 0x11, 0x2C,
+                       0x70, 0x09, 0x1A, 0x03, 0x0B, 0x00, 0x00, 0x00, 0x00, 0x00});
+}
+
+// A data answer (0xE5 0x1F to the device pair 0x66 0x33) carrying 20 bytes.
+inline Bytes DataAnswer(const std::array<int, 20>& data) {
+  Bytes m{0xE5, 0x1F, 0x01, 0x66, 0x33};
+  for (int g = 0; g < 5; g++) {
+    uint8_t flag = 0;
+    for (int k = 0; k < 4; k++) flag |= (data[g * 4 + k] & 0x80) ? (1 << k) : 0;
+    m.push_back(flag);
+    for (int k = 0; k < 4; k++) m.push_back(data[g * 4 + k] & 0x7F);
+  }
+  return WithChecksum(m);
+}
+
+// Every message box shown, in order, as "title|text".
+inline std::vector<std::string> Shown(const VirtualHost& host) {
+  std::vector<std::string> out;
+  for (const RecordedMessage& m : host.messages) out.push_back(m.title + "|" + m.text);
+  return out;
 }
 
 // Echoes every whole message the PC writes (after its bus time) and lets the test
@@ -80,6 +115,12 @@ class ScriptBus : public VirtualBus {
   Bytes ready_;
 };
 
+// Yields until `done` or `seconds` of virtual time have passed.
+inline void RunFor(VirtualHost& host, double seconds, const std::function<bool()>& done = {}) {
+  const double end = host.Now() + seconds;
+  while (host.Now() < end && !(done && done())) host.Yield();
+}
+
 // One fresh world: host, context and a scriptable bus, port open.
 struct World {
   ScriptBus bus;
@@ -92,22 +133,51 @@ struct World {
   }
   // Feeds bytes as if the port received them.
   void Receive(const Bytes& bytes) { ctx.OnSerialData(bytes); }
-  // Runs ticks until `done` or `seconds` of virtual time have passed.
-  void RunFor(double seconds, std::function<bool()> done = {}) {
-    const double end = host.Now() + seconds;
-    while (host.Now() < end && !(done && done())) host.Yield();
+  // Hands a message (without its checksum) to the transmitter.
+  void Send(const Bytes& m) {
+    std::copy(m.begin(), m.end(), ctx.tx.TxMessage.begin());
+    ctx.tx.TxLastIndex = static_cast<int>(m.size()) - 1;
+  }
+  void RunFor(double seconds, const std::function<bool()>& done = {}) {
+    test::RunFor(host, seconds, done);
   }
 };
 
-// One fresh world on the simulated LocoNet: port open, fast interface.
+// One fresh world on the simulated LocoNet: port open, fast interface. Records
+// every message the PC sends.
 struct SimWorld {
   sim::SimLoNet sim;
   VirtualHost host{&sim};
   Context ctx{host};
+  std::vector<std::pair<double, Bytes>> sent;  // with the time each went out
+  std::function<void(const Bytes&)> onSent;    // sees each message as it goes out
+  bool locoRequested = false;                  // the handheld has asked for its loco
   SimWorld() {
     host.Attach(&ctx);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
+    ctx.stats.observer = [this](double t, bool out, std::span<const uint8_t> m) {
+      locoRequested |= !out && m[0] == 0xBF;
+      if (!out) return;
+      sent.emplace_back(t, Bytes(m.begin(), m.end()));
+      if (onSent) onSent(sent.back().second);
+    };
+  }
+  void RunFor(double seconds, const std::function<bool()>& done = {}) {
+    test::RunFor(host, seconds, done);
+  }
+  static bool IsPm01(const Bytes& m) {
+    return m.size() == 31 && m[3] == 0x66 && m[5] == 0x70 && m[10] == 0x30;
+  }
+  // For each send_pm01: the time until the next message, in tenths of a second.
+  std::vector<long> Pm01Pauses() const {
+    std::vector<long> out;
+    for (size_t i = 0; i + 1 < sent.size(); i++) {
+      if (IsPm01(sent[i].second)) {
+        out.push_back(std::lround(10 * (sent[i + 1].first - sent[i].first)));
+      }
+    }
+    return out;
   }
 };
 

@@ -2,14 +2,15 @@
 // and the text decoding and number reading it relies on.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
+#include "config_test_files.h"
+#include "core/context.h"
 #include "package/description.h"
 #include "package/numbers.h"
 #include "package/text_codec.h"
-#include "config_test_files.h"
-#include "core/context.h"
-#include "sim/virtual_host.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {
@@ -17,8 +18,7 @@ namespace {
 using testfiles::FirmwareFile;
 using Texts = std::vector<std::string>;
 
-struct DescriptionLoad : ::testing::Test {
-  DescriptionLoad() { host.Attach(&ctx); }
+struct DescriptionLoad : ::testing::Test, test::World {
   void Load(const std::string& bytes) {
     host.messages.clear();
     host.funkLabel = host.zentraleLabel = "alt";
@@ -26,7 +26,7 @@ struct DescriptionLoad : ::testing::Test {
   }
   std::string Messages() const {
     std::string out;
-    for (const auto& m : host.messages) out += m.title + "|" + m.text;
+    for (const std::string& m : test::Shown(host)) out += m;
     return out;
   }
   // `text` with every '@' replaced by the description's folder.
@@ -35,8 +35,6 @@ struct DescriptionLoad : ::testing::Test {
     return text;
   }
   testfiles::TempDir dir;
-  VirtualHost host;
-  Context ctx{host};
 };
 
 TEST_F(DescriptionLoad, KeysInAnyCaseAnywhereInTheLineWithCrLfOrLfAndUmlauts) {
@@ -162,10 +160,14 @@ TEST_F(DescriptionLoad, NamesWithBackslashesOpenHereIgnoringCase) {
 
 TEST(VersionNumber, ReadsTheLeadingNumberAndLabelsItWithAComma) {
   const std::pair<const char*, double> cases[] = {
-      {"  1.5  ", 1.5}, {"1 . 5", 1.5}, {"1.5 vom: 3.11.9", 1.5}, {"1,5", 1}, {"1.05", 1.05},
-      {"1.2.3", 1.2},   {".5", 0.5},    {"-2.5x", -2.5},          {"7\r", 7}, {"", 0},
-      {"v1.5", 0}};
+      {"  1.5  ", 1.5}, {"1 . 5", 1.5},  {"1.5 vom: 3.11.9", 1.5},
+      {"1,5", 1},       {"1.05", 1.05},  {"1.2.3", 1.2},
+      {".5", 0.5},      {"-2.5x", -2.5}, {"7\r", 7},
+      {"", 0},          {"v1.5", 0},     {"+1.5", 1.5},
+      {"-.5", -0.5}};
   for (const auto& [text, number] : cases) EXPECT_EQ(ReadLeadingNumber(text), number) << text;
+  EXPECT_EQ(ReadLeadingNumber("1" + std::string(400, '0')), HUGE_VAL);
+  EXPECT_EQ(ReadLeadingNumber("0." + std::string(400, '0') + "1"), 0);
   EXPECT_EQ(FormatUserNumber(1.05) + " " + FormatUserNumber(0) + " " + FormatUserNumber(-1.5),
             "1,05 0 -1,5");
 }
@@ -177,7 +179,20 @@ TEST(TextFiles, DecodingLinesAndUpperCase) {
   EXPECT_EQ(Utf8ToCp1252("Grün €Ω"), "Gr\xFCn \x80?");
   EXPECT_EQ(SplitLines("a\r\n\r\nb\nc\r"), (Texts{"a", "", "b", "c"}));
   EXPECT_EQ(SplitLines("a\rb\n"), (Texts{"a\rb"}));
-  EXPECT_EQ(ToUpperText("grün äöü ß 5 œ ÿ é"), "GRÜN ÄÖÜ ß 5 Œ Ÿ É");
+  EXPECT_EQ(ToUpperText("grün äöü ß 5 œ ÿ é þ š ž ÷"), "GRÜN ÄÖÜ ß 5 Œ Ÿ É Þ Š Ž ÷");
+  EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF"), "");
+  EXPECT_EQ(ToUpperText("a😀"), "A😀") << "four bytes in UTF-8";
+
+  // Every byte from 0x80 on, and back; the five unassigned ones come back as '?'.
+  std::string high;
+  for (int b = 0x80; b <= 0xFF; b++) high += static_cast<char>(b);
+  std::string latin1 = "\u00A0";
+  for (int b = 0xA1; b <= 0xFF; b++) latin1 += {char(0xC0 | b >> 6), char(0x80 | (b & 0x3F))};
+  const std::string windows = "€\uFFFD‚ƒ„…†‡ˆ‰Š‹Œ\uFFFDŽ\uFFFD\uFFFD‘’“”•–—˜™š›œ\uFFFDžŸ";
+  EXPECT_EQ(DecodeTextFile(high), windows + latin1);
+  std::string back = high;
+  for (int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) back[b - 0x80] = '?';
+  EXPECT_EQ(Utf8ToCp1252(windows + latin1), back);
 }
 
 }  // namespace

@@ -8,15 +8,14 @@
 #include <vector>
 
 #include "package/display_code.h"
-#include "core/context.h"
-#include "sim/virtual_host.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {
 
 using Codes = std::vector<int>;
 
-struct DisplayCode : ::testing::Test {
+struct DisplayCode : ::testing::Test, test::World {
   DisplayCode() { BuildDisplayCodeTable(ctx); }
   // The codes written for a text; nothing around them may change.
   Codes Convert(const std::string& text, int width, int start = 100) {
@@ -26,8 +25,6 @@ struct DisplayCode : ::testing::Test {
     EXPECT_EQ(buf[start + std::max(width, 0)], -7);
     return Codes(buf.begin() + start, buf.begin() + start + std::max(width, 0));
   }
-  VirtualHost host;
-  Context ctx{host};
   std::array<int, 513> buf{};
 };
 

@@ -7,9 +7,8 @@
 #include <string>
 
 #include "config_test_files.h"
-#include "core/context.h"
-#include "sim/virtual_host.h"
 #include "package/firmware_file.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {
@@ -19,14 +18,14 @@ using testfiles::ImageByte;
 
 TEST(FirmwareFileCheck, VersionDateAndRefusals) {
   testfiles::TempDir dir;
-  VirtualHost host;
-  Context ctx{host};
+  test::World w;
+  VirtualHost& host = w.host;
   std::string version, date;
   auto check = [&](const std::string& path) {
     version = date = "-";
     int flag = 0;
     host.messages.clear();
-    CheckUpdateFile(ctx, path, version, date, flag);
+    CheckUpdateFile(w.ctx, path, version, date, flag);
     return flag;
   };
   EXPECT_EQ(check(dir.Write("a.tup", FirmwareFile(1, 50, 0, 0, 0))), 0);
@@ -58,68 +57,51 @@ TEST(FirmwareFileCheck, VersionDateAndRefusals) {
   EXPECT_FALSE(std::filesystem::exists(dir.Folder() + "missing.tup"));
 }
 
-TEST(FirmwareReader, ReadsAllRecordsOfAWholeFile) {
+// Records in order, a short file ending without handing out bytes beyond it, and the
+// rewind by eight records (never before the first).
+TEST(FirmwareReader, RecordsRewindAndShortFiles) {
   testfiles::TempDir dir;
   FirmwareReader reader;
   ASSERT_TRUE(reader.Open(dir.Write("h.tup", FirmwareFile(1, 5) + std::string(100, 'U'))));
   EXPECT_EQ(reader.VersionText() + " " + reader.DateText(), "1.5 3.11.9");
   int block = 0;
   std::array<int, 65> data{};
-  for (int k = 0; k < BlockRecordCount; k++) {
-    ASSERT_TRUE(reader.ReadRecord(block, data)) << k;
-    ASSERT_EQ(block, k);
-    EXPECT_EQ(data[0], ImageByte(k, 0));
-    EXPECT_EQ(data[63], ImageByte(k, 63));
+  auto next = [&] {
+    EXPECT_TRUE(reader.ReadRecord(block, data));
+    return block;
+  };
+  auto rewound = [&] {
+    reader.Rewind528();
+    return next();
+  };
+  EXPECT_EQ(rewound(), 0) << "never before the first record";
+  for (int k = 1; k <= 3; k++) EXPECT_EQ(next(), k);
+  EXPECT_EQ(rewound(), 0);
+  while (block < 15) next();
+  EXPECT_EQ(rewound(), 8);
+  for (int k = 9; k < BlockRecordCount; k++) {
+    ASSERT_EQ(next(), k);
+    for (int i : {0, 63}) EXPECT_EQ(data[i], ImageByte(k, i));
     EXPECT_EQ(data[64], 0);
   }
   EXPECT_EQ(reader.Position(), FirmwareFileSize);
   reader.Close();
   EXPECT_FALSE(reader.ReadRecord(block, data));
-}
 
-TEST(FirmwareReader, ShortFileEndsWithoutHandingOutBytesBeyondIt) {
-  testfiles::TempDir dir;
   const std::string image = FirmwareFile(1, 5, 3, 11, 9, 11);
-  FirmwareReader reader;  // ten whole records and 30 bytes of the eleventh
   ASSERT_TRUE(reader.Open(dir.Write("short.tup", image.substr(0, image.size() - 36))));
-  int block = 0;
-  std::array<int, 65> data{};
-  for (int k = 0; k < 10; k++) ASSERT_TRUE(reader.ReadRecord(block, data));
+  for (int k = 0; k < 10; k++) next();
   const long position = reader.Position();
   data.fill(0x55);
   EXPECT_FALSE(reader.ReadRecord(block, data));
   EXPECT_EQ(block, -1);
   EXPECT_EQ(data, (std::array<int, 65>{}));
   EXPECT_EQ(reader.Position(), position);
-  reader.Rewind528();
-  ASSERT_TRUE(reader.ReadRecord(block, data));
-  EXPECT_EQ(block, 2);
-
+  EXPECT_EQ(rewound(), 2);
   EXPECT_FALSE(reader.Open(dir.Write("tiny.tup", image.substr(0, 45))));
   EXPECT_FALSE(reader.IsOpen());
   EXPECT_TRUE(reader.Open(dir.Write("other.tup", "x" + image.substr(1))))
       << "the header is not compared again";
-}
-
-TEST(FirmwareReader, RewindAfterRecordKContinuesAtRecordKMinus7) {
-  testfiles::TempDir dir;
-  FirmwareReader reader;
-  ASSERT_TRUE(reader.Open(dir.Write("h.tup", FirmwareFile(1, 5))));
-  int block = 0;
-  std::array<int, 65> data{};
-  auto readAfterRewind = [&] {
-    reader.Rewind528();
-    EXPECT_TRUE(reader.ReadRecord(block, data));
-    return block;
-  };
-  EXPECT_EQ(readAfterRewind(), 0) << "never before the first record";
-  for (int k = 1; k <= 3; k++) ASSERT_TRUE(reader.ReadRecord(block, data));
-  EXPECT_EQ(readAfterRewind(), 0);
-  while (block < 15) ASSERT_TRUE(reader.ReadRecord(block, data));
-  EXPECT_EQ(readAfterRewind(), 8);
-  EXPECT_EQ(data[10], ImageByte(8, 10));
-  while (block < 496) ASSERT_TRUE(reader.ReadRecord(block, data));
-  EXPECT_EQ(readAfterRewind(), 489);
 }
 
 }  // namespace

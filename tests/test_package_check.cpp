@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "package/description.h"
-#include "package/package_check.h"
 #include "config_test_files.h"
-#include "sim/package.h"
+#include "package/description.h"
 #include "package/firmware_file.h"
+#include "package/package_check.h"
+#include "sim/package.h"
 
 namespace skyrelay {
 namespace {
@@ -77,7 +77,7 @@ TEST_F(PackageCheck, BrokenPackageReportsEveryFault) {
   Edit("texte/deutsch.txt", "\r\n13: ", "\r\n\r\n13: ");  // a blank line 20
   dir.Write("weichen/liste.bin", Read("weichen/liste.bin").substr(0, 100));
   std::string symbols = Read("weichen/symbole.bin");
-  symbols[2 * 7 + 1] = 1;  // value 7 above 255
+  symbols[1] = 1;  // value 0 above 255
   dir.Write("weichen/symbole.bin", symbols);
   std::filesystem::remove(dir.Folder() + "zeichen/zeichen1.bin");
   dir.Write("zeichen/zeichen2.bin", Read("zeichen/zeichen2.bin").substr(0, 5));
@@ -95,7 +95,7 @@ TEST_F(PackageCheck, BrokenPackageReportsEveryFault) {
       "Datei endet hier\n"
       "texte/deutsch.txt:20: falsches Format (drittes Zeichen ist kein ':')\n"
       "texte/english.txt:0: Datei nicht gefunden\n"
-      "weichen/symbole.bin:0: enthält Werte über 255 (erste an Position 7)\n"
+      "weichen/symbole.bin:0: enthält Werte über 255 (erste an Position 0)\n"
       "weichen/liste.bin:0: Datei zu kurz: 100 statt 512 Bytes\n"
       "zeichen/zeichen1.bin:0: Datei nicht gefunden\n"
       "zeichen/zeichen2.bin:0: Datei zu kurz: 5 statt 10 Bytes\n");

@@ -1,237 +1,354 @@
-// Long messages and the service commands, byte by byte, with a scripted far side.
+// The service commands of the handheld and the command station, byte by byte against
+// a scripted far side, their waits, and the flash page writer against the simulator.
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "protocol/flash.h"
 #include "protocol/handheld.h"
-#include "protocol/long_message.h"
 #include "protocol/station.h"
 #include "support.h"
 
 namespace skyrelay {
 namespace {
 
+using test::Ack;
 using test::Bytes;
-using test::WithChecksum;
 using test::World;
+using Messages = std::vector<Bytes>;
+using Strings = std::vector<std::string>;
 
-Bytes Ack(uint8_t value) {
-  return WithChecksum({0xB4, 0x6D, value});
+// A long message as the commands must send it: five 3-bit fields and data bytes
+// D1..D20 (full 8-bit values; the top bits go into the group's flag byte).
+Bytes Long(uint8_t d1, uint8_t d2, std::array<int, 5> fields, std::map<int, int> data = {}) {
+  Bytes m{0xED, 0x1F, 0x08, d1, d2};
+  for (int g = 0; g < 5; g++) {
+    m.push_back(static_cast<uint8_t>(fields[g] << 4));
+    for (int k = 1; k <= 4; k++) {
+      const int value = data.count(4 * g + k) ? data[4 * g + k] : 0;
+      if (value & 0x80) m[5 + 5 * g] |= static_cast<uint8_t>(1 << (k - 1));
+      m.push_back(value & 0x7F);
+    }
+  }
+  return test::WithChecksum(m);
+}
+Bytes Handheld(std::array<int, 5> fields, std::map<int, int> data = {}) {
+  return Long(0x66, 0x33, fields, data);
+}
+Bytes Station(int f1, int f2, int f3, std::map<int, int> data) {
+  return Long(0x4E, 0x57, {7, 7, f1, f2, f3}, data);
 }
 
-// A far side that acknowledges every long message with 127.
-void AcknowledgeAll(World& w) {
-  w.bus.respond = [](const Bytes& m) -> std::vector<Bytes> {
-    if (m[0] == 0xED) return {Ack(0x7F)};
-    return {};
+// The station's identification number 4200000017.
+const Bytes kIdAnswer =
+    test::WithChecksum({0xE5, 0x0F, 0x01, 0x4E, 0x51, 0x09, 0, 0x42, 0, 0, 0, 0x17, 0, 0});
+
+std::array<int, 20> Twenty(int seed) {
+  std::array<int, 20> d{};
+  for (int i = 0; i < 20; i++) d[i] = (seed + 37 * i) & 0xFF;
+  return d;
+}
+
+// Acknowledges every long message with 127 and answers the fetches with Twenty(offset).
+void HandheldAnswers(World& w) {
+  w.bus.respond = [](const Bytes& m) -> Messages {
+    if (m[0] != 0xED) return {};
+    const int op = (m[10] >> 4) & 7, pm01 = m[5] == 0x70;
+    const int offset = ((m[15] >> 4) & 1) * 64 + ((m[20] >> 4) & 7) * 8 + ((m[25] >> 4) & 7);
+    if (op == 2 || (op == 3 && !pm01)) return {test::DataAnswer(Twenty(op == 3 ? 0 : offset))};
+    return {Ack(0x7F)};
   };
 }
 
-TEST(LongMessage, PackingAndOffsetFields) {
-  World w;
-  BeginLongMessage(w.ctx, 0x66, 0x33);
-  auto& m = w.ctx.tx.TxMessage;
-  m[6] = 0xE8;
-  m[7] = 0x30;
-  m[8] = 0x7C;
-  m[29] = 0xFF;
-  PackHighBits(w.ctx);
-  EXPECT_EQ(m[5], 0x01);
-  EXPECT_EQ(m[6], 0x68);
-  EXPECT_EQ(m[7], 0x30);
-  EXPECT_EQ(m[8], 0x7C);
-  EXPECT_EQ(m[25], 0x08);
-  EXPECT_EQ(m[29], 0x7F);
-
-  const int offsets[][4] = {{0, 0x00, 0x00, 0x00},   {20, 0x00, 0x20, 0x40},
-                            {60, 0x00, 0x70, 0x40},  {100, 0x10, 0x40, 0x40},
-                            {120, 0x10, 0x70, 0x00}, {127, 0x10, 0x70, 0x70},
-                            {128, 0x00, 0x00, 0x00}};
-  for (const auto& o : offsets) {
-    SetSpiOffsetFields(w.ctx, o[0]);
-    EXPECT_EQ(m[15], o[1]) << o[0];
-    EXPECT_EQ(m[20], o[2]) << o[0];
-    EXPECT_EQ(m[25], o[3]) << o[0];
+TEST(HandheldCommands, SendExactlyTheirMessageAndStoreTheAnswer) {
+  std::map<int, int> spi60, spi0, spi120;
+  std::array<int, 513> buf{};
+  for (int i = 0; i <= 512; i++) buf[i] = (i * 13 + 200) & 0xFF;
+  for (int d = 1; d <= 19; d++)
+    spi60[d] = buf[59 + d], spi0[d] = buf[d - 1], spi120[d] = buf[119 + d];
+  spi60[20] = 68, spi0[20] = buf[19], spi120[20] = 1;
+  const struct {
+    const char* name;
+    std::function<int(Context&)> run;
+    Bytes message;
+    int answerAt;  // where a data answer lands in DataBuf; -1: none
+  } cases[] = {
+      {"read_info_block", [](Context& c) { return read_info_block(c); }, Handheld({0, 3, 0, 0, 0}),
+       0},
+      {"read_spibuf 100", [](Context& c) { return read_spibuf(c, 100); }, Handheld({0, 2, 1, 4, 4}),
+       100},
+      {"read_flash_to_spibuf", [](Context& c) { return read_flash_to_spibuf(c, 0x3F0000, 128); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0xE8}, {2, 0x3F}, {20, 136}}), -1},
+      {"read_flash_to_spibuf low", [](Context& c) { return read_flash_to_spibuf(c, 0x12345F, 32); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0xE8}, {2, 0x12}, {3, 0x34}, {4, 0x5F}, {20, 40}}), -1},
+      {"write_to_spibuf 60", [](Context& c) { return write_to_spibuf(c, 60, 68); },
+       Handheld({0, 1, 0, 7, 4}, spi60), -1},
+      {"write_to_spibuf 0", [](Context& c) { return write_to_spibuf(c, 0, 0); },
+       Handheld({0, 0, 0, 0, 0}, spi0), -1},
+      {"write_to_spibuf 120", [](Context& c) { return write_to_spibuf(c, 120, 1); },
+       Handheld({0, 1, 1, 7, 0}, spi120), -1},
+      {"move_spibuf_to_buf1", [](Context& c) { return move_spibuf_to_buf1(c, 0xE07FF); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0x53}, {2, 0x0E}, {3, 0x06}, {20, 4}}), -1},
+      {"write_buf1_to_flash", [](Context& c) { return write_buf1_to_flash(c, 0x3F0123); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0x83}, {2, 0x3F}, {3, 0x00}, {20, 4}}), -1},
+      {"send_pm01 without waiting", [](Context& c) { return send_pm01(c, true); },
+       Handheld({7, 3, 1, 5, 6}), -1},
+      {"start_firmware_update", [](Context& c) { return start_firmware_update(c), 0; },
+       Handheld({5, 4, 2, 3, 6}, {{14, 0x2B}, {15, 0x06}, {16, 0x4D}}), -1},
+  };
+  for (const auto& c : cases) {
+    World w;
+    HandheldAnswers(w);
+    w.ctx.ans.DataBuf = buf;
+    EXPECT_EQ(c.run(w.ctx), 0) << c.name;
+    w.RunFor(0.1);
+    EXPECT_EQ(w.bus.sent, Messages{c.message}) << c.name;
+    std::array<int, 513> expected = buf;
+    if (c.answerAt >= 0) {
+      const auto data = Twenty(c.answerAt);
+      std::copy(data.begin(), data.end(), expected.begin() + c.answerAt);
+    }
+    EXPECT_EQ(w.ctx.ans.DataBuf, expected) << c.name;
+    EXPECT_TRUE(w.host.messages.empty()) << c.name;
   }
 }
 
-TEST(HandheldCommands, MessagesAreByteExact) {
-  World w;
-  AcknowledgeAll(w);
-  ASSERT_EQ(read_flash_to_spibuf(w.ctx, 0x3F0000, 128), 0);
-  Bytes m = w.bus.sent.back();
-  EXPECT_EQ(Bytes(m.begin() + 5, m.begin() + 11), (Bytes{0x01, 0x68, 0x3F, 0x00, 0x00, 0x10}));
-  EXPECT_EQ(m[15], 0x00);
-  EXPECT_EQ(m[20], 0x00);
-  EXPECT_EQ(m[25], 0x08);
-  EXPECT_EQ(m[29], 0x08);
-  EXPECT_EQ(m[30], LocoNetChecksum(Bytes(m.begin(), m.begin() + 30)));
-
-  for (int i = 0; i <= 512; i++) w.ctx.ans.DataBuf[i] = i & 0xFF;
-  ASSERT_EQ(write_to_spibuf(w.ctx, 60, 68), 0);
-  m = w.bus.sent.back();
-  EXPECT_EQ(m[10], 0x10);
-  EXPECT_EQ(m[15] & 0xF0, 0x00);
-  EXPECT_EQ(m[20] & 0xF0, 0x70);
-  EXPECT_EQ(m[25] & 0xF0, 0x40);
-  EXPECT_EQ(m[6], 60);
-  EXPECT_EQ(m[28], 78);
-  EXPECT_EQ(m[29], 0x44);
-
-  w.ctx.ans.DataBuf[19] = 0x99;
-  ASSERT_EQ(write_to_spibuf(w.ctx, 0, 0), 0);
-  m = w.bus.sent.back();
-  EXPECT_EQ(m[10], 0x00);
-  EXPECT_EQ(m[29], 0x19);
-  EXPECT_EQ(m[25], 0x08) << "top bit of 0x99 in the flag byte";
-
-  ASSERT_EQ(move_spibuf_to_buf1(w.ctx, 0xE0600), 0);
-  const Bytes a = w.bus.sent.back();
-  ASSERT_EQ(move_spibuf_to_buf1(w.ctx, 0xE07FF), 0);
-  EXPECT_EQ(a, w.bus.sent.back());
-  EXPECT_EQ(Bytes(a.begin() + 5, a.begin() + 10), (Bytes{0x00, 0x53, 0x0E, 0x06, 0x00}));
-  EXPECT_EQ(a[29], 4);
-  ASSERT_EQ(write_buf1_to_flash(w.ctx, 0xE0600), 0);
-  EXPECT_EQ(w.bus.sent.back()[5], 0x01);
-  EXPECT_EQ(w.bus.sent.back()[6], 0x03);
-
-  start_firmware_update(w.ctx);
-  w.RunFor(0.1);
-  m = w.bus.sent.back();
-  EXPECT_EQ((Bytes{m[5], m[10], m[15], m[20], m[25]}), (Bytes{0x50, 0x40, 0x20, 0x30, 0x60}));
-  EXPECT_EQ((Bytes{m[21], m[22], m[23], m[24]}), (Bytes{0x00, 0x2B, 0x06, 0x4D}));
-  EXPECT_TRUE(w.host.messages.empty());
-}
-
-TEST(HandheldCommands, TimeOutsAndTheirMessages) {
-  World w;  // nobody answers
-  double start = w.host.Now();
-  EXPECT_EQ(read_info_block(w.ctx), 1);
-  EXPECT_GT(w.host.Now() - start, 2.0);
-  EXPECT_LT(w.host.Now() - start, 2.05);
-  EXPECT_TRUE(w.host.messages.empty());
-
-  EXPECT_EQ(read_spibuf(w.ctx, 0), 1);
-  ASSERT_EQ(w.host.messages.size(), 1u);
-  EXPECT_EQ(w.host.messages[0].text, "read_spibuf");
-  EXPECT_EQ(w.host.messages[0].title, "Timeout");
-  EXPECT_EQ(w.host.messages[0].icon, Icon::Critical);
-
-  // A refusal (0) is no success: the command waits for its time-out.
-  w.bus.respond = [](const Bytes& m) -> std::vector<Bytes> {
-    return m[0] == 0xED ? std::vector<Bytes>{Ack(0x00)} : std::vector<Bytes>{};
+TEST(HandheldCommands, TimeOutAfterTwoSecondsWithTheirMessage) {
+  const struct {
+    std::function<int(Context&)> run;
+    Strings shown;
+  } cases[] = {
+      {[](Context& c) { return read_info_block(c); }, {}},
+      {[](Context& c) { return read_spibuf(c, 0); }, {"Timeout|read_spibuf"}},
+      {[](Context& c) { return read_flash_to_spibuf(c, 0, 8); }, {"Timeout|read_flash_to_spibuf"}},
+      {[](Context& c) { return write_to_spibuf(c, 0, 0); }, {"Timeout|write_to_spibuf"}},
+      {[](Context& c) { return move_spibuf_to_buf1(c, 0); }, {"Timeout|move_spibuf_to_buf1"}},
+      {[](Context& c) { return write_buf1_to_flash(c, 0); }, {"Timeout|move_spibuf_to_buf1"}},
   };
-  EXPECT_EQ(write_to_spibuf(w.ctx, 0, 0), 1);
-  EXPECT_EQ(w.host.messages.back().text, "write_to_spibuf");
-  EXPECT_EQ(write_buf1_to_flash(w.ctx, 0), 1);
-  EXPECT_EQ(w.host.messages.back().text, "move_spibuf_to_buf1");
+  for (const auto& c : cases) {
+    for (bool refused : {false, true}) {
+      World w;  // nobody answers, or the handheld refuses with 0: no success either
+      if (refused) w.bus.respond = [](const Bytes&) { return Messages{Ack(0)}; };
+      const double start = w.host.Now();
+      EXPECT_EQ(c.run(w.ctx), 1);
+      EXPECT_GT(w.host.Now() - start, 2.0);
+      EXPECT_LT(w.host.Now() - start, 2.011);
+      EXPECT_EQ(test::Shown(w.host), c.shown);
+      for (const RecordedMessage& m : w.host.messages) EXPECT_EQ(m.icon, Icon::Critical);
+    }
+  }
 }
 
-TEST(HandheldCommands, SendPm01) {
+// send_pm01 clears the ring first: an acknowledge left over from before is no answer.
+TEST(HandheldCommands, SendPm01TriesTwentyOneTimesOneSecondApart) {
   World w;
-  EXPECT_EQ(send_pm01(w.ctx, true), 0);
-  EXPECT_EQ(w.host.Now(), 0);
-  w.RunFor(0.05);
-  EXPECT_EQ(w.bus.sent.size(), 1u);
-
+  w.ctx.ans.LastRequestOpcode = 0xED;
+  w.Receive(Ack(0x7F));
   const double start = w.host.Now();
   EXPECT_EQ(send_pm01(w.ctx, false), 1);
-  EXPECT_EQ(w.bus.sent.size(), 22u) << "one without waiting, then 21 attempts";
-  EXPECT_NEAR(w.host.Now() - start, 21.0, 0.5);
-  EXPECT_EQ(w.host.status, "PM01= 20");
-  EXPECT_EQ(w.host.statuses[3], "PM01= 3");
+  EXPECT_EQ(w.bus.sent, Messages(21, Handheld({7, 3, 1, 5, 6})));
+  EXPECT_NEAR(w.host.Now() - start, 21.0, 0.3);
+  Strings progress;
+  for (int i = 0; i <= 20; i++) progress.push_back("PM01= " + std::to_string(i));
+  EXPECT_EQ(w.host.statuses, progress);
   EXPECT_TRUE(w.host.messages.empty());
-  const Bytes m = w.bus.sent.back();
-  EXPECT_EQ((Bytes{m[5], m[10], m[15], m[20], m[25]}), (Bytes{0x70, 0x30, 0x10, 0x50, 0x60}));
 
   World answered;
-  AcknowledgeAll(answered);
+  HandheldAnswers(answered);
   EXPECT_EQ(send_pm01(answered.ctx, false), 0);
   EXPECT_EQ(answered.bus.sent.size(), 1u);
+  EXPECT_TRUE(answered.host.statuses.empty());
 }
 
-TEST(StationCommands, MessagesAreByteExact) {
-  World w;
-  station_clear(w.ctx);
-  EXPECT_EQ(w.bus.sent.back(),
-            (Bytes{0xED, 0x1F, 0x08, 0x4E, 0x57, 0x70, 0, 0, 0, 0, 0x70, 0, 0, 0, 0,   0x30,
-                   0,    0,    0,    0,    0x10, 0,    0, 0, 0, 0, 0,    0, 0, 0, 0x3C}));
+// A host whose every yield moves the clock by a whole step and runs one tick.
+struct JumpHost : Host {
+  double now = 0, step;
+  long yields = 0;
+  VirtualPort port{nullptr, &now};
+  Context ctx{*this};
+  explicit JumpHost(double s) : step(s) { port.Open(); }
+  double Now() override { return now; }
+  void Yield() override {
+    now += step;
+    yields++;
+    ctx.Tick();
+  }
+  void SetStatus(const std::string&) override {}
+  Answer Message(const std::string&, const std::string&, Icon, Buttons) override {
+    return Answer::Ok;
+  }
+  SerialPort& Port() override { return port; }
+};
 
-  station_set_value(w.ctx, 10, 50);
-  Bytes m = w.bus.sent.back();
-  EXPECT_EQ((Bytes{m[6], m[7], m[8], m[9]}), (Bytes{10, 0, 50, 50}));
-  EXPECT_EQ((Bytes{m[15], m[20], m[25]}), (Bytes{0x30, 0x10, 0x10}));
-
-  station_send_text(w.ctx, "Update SKY RELAY abÜcdef");  // Ü (0xDC) is the 20th character
-  m = w.bus.sent.back();
-  EXPECT_EQ(m[6], 'U');
-  EXPECT_EQ(m[29], 0x5C);
-  EXPECT_EQ(m[25], 0x38) << "field 3 and the top bit of the twentieth character";
-  EXPECT_EQ((Bytes{m[15], m[20]}), (Bytes{0x30, 0x10}));
-
-  World id;
-  id.bus.respond = [](const Bytes& req) -> std::vector<Bytes> {
-    if (req[0] != 0xED || req[1] != 0x0F) return {};
-    return {WithChecksum(
-        {0xE5, 0x0F, 0x01, 0x4E, 0x51, 0x09, 0x00, 0x42, 0x00, 0x00, 0x00, 0x17, 0x00, 0x00})};
-  };
-  EXPECT_EQ(read_station_id(id.ctx), 0);
-  EXPECT_EQ(id.bus.sent.back(),
-            (Bytes{0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0, 0, 0x04}));
+// An answer taken in the pass that also passes the time-out counts (answer test
+// first), except for read_station_id, which tests the time after its yield; the
+// time tests are strict.
+TEST(Waits, AnswerTestBeforeStrictTimeTest) {
+  JumpHost info(3.0), id(3.0), silent(1.0), idSilent(1.0), pause(0.5);
+  info.ctx.OnSerialData(test::DataAnswer(Twenty(1)));
+  EXPECT_EQ(read_info_block(info.ctx), 0);
+  EXPECT_EQ(info.yields, 1);
+  id.ctx.OnSerialData(kIdAnswer);
+  EXPECT_EQ(read_station_id(id.ctx), 1);
   EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
-
-  World silent;
-  const double start = silent.host.Now();
-  EXPECT_EQ(read_station_id(silent.ctx), 1);
-  EXPECT_GT(silent.host.Now() - start, 2.0);
-  EXPECT_TRUE(silent.host.messages.empty());
+  EXPECT_EQ(read_info_block(silent.ctx), 1);
+  EXPECT_EQ(silent.yields, 3) << "2 seconds are not more than 2";
+  EXPECT_EQ(read_station_id(idSilent.ctx), 1);
+  EXPECT_EQ(idSilent.yields, 3);
+  WaitSeconds(pause.ctx, 1.0);
+  EXPECT_EQ(pause.yields, 3);
 }
 
-Bytes StationFixedAnswer() {
-  return WithChecksum({0xE5, 0x1F, 0x01, 0x50, 0x43, 0x70, 0x00, 0x7F, 0x7F, 0x7F,
-                       0x70, 0x00, 0x00, 0x00, 0x00, 0x30, 0x15, 0x05, 0x11, 0x2C,
-                       0x70, 0x09, 0x1A, 0x03, 0x0B, 0x00, 0x00, 0x00, 0x00, 0x00});
-}
-
-TEST(StationCommands, EnterBootLoaderNeedsTheFixedAnswerWith127) {
-  // 127 alone is not enough: the first step times out.
+TEST(StationCommands, SendExactlyTheirMessages) {
   World w;
-  w.bus.respond = [](const Bytes& m) -> std::vector<Bytes> {
-    return m[0] == 0xED ? std::vector<Bytes>{Ack(0x7F)} : std::vector<Bytes>{};
-  };
-  EXPECT_EQ(enter_boot_loader(w.ctx), 1);
-  ASSERT_EQ(w.host.messages.size(), 1u);
-  EXPECT_EQ(w.host.messages[0].text, "enter_boot_loader");
+  const std::map<int, int> code = {{9, 0x15},  {10, 0x05}, {11, 0x11}, {12, 0x2C},
+                                   {13, 0x09}, {14, 0x1A}, {15, 0x03}, {16, 0x0B}};
+  station_clear(w.ctx);
+  station_set_value(w.ctx, 0x1234, 50);
+  station_send_text(w.ctx, "Update SKY RELAY abÜcdef");  // Ü (0xDC) is the 20th character
+  EXPECT_NEAR(w.host.Now(), 1.5, 0.05) << "half a second after each";
+  std::map<int, int> text;
+  for (int i = 0; i < 20; i++) text[i + 1] = static_cast<uint8_t>("Update SKY RELAY ab\xDC"[i]);
+  EXPECT_EQ(w.bus.sent, (Messages{Station(3, 1, 0, {}),
+                                  Station(3, 1, 1, {{1, 0x34}, {2, 0x12}, {3, 50}, {4, 50}}),
+                                  Station(3, 1, 3, text)}));
+  EXPECT_EQ(w.bus.sent[0].back(), 0x3C);
+  EXPECT_EQ(w.ctx.proto.BootLoaderVersion, 0) << "nothing written past D20";
 
-  // The fixed answer and 127, then the version 5; finish sends it back.
-  World ok;
-  ok.bus.respond = [](const Bytes& m) -> std::vector<Bytes> {
+  // The update mode: the fixed answer with 127, then the boot loader version 5,
+  // which finish_update_mode sends back.
+  World mode;
+  mode.bus.respond = [](const Bytes& m) -> Messages {
     if (m[0] != 0xED) return {};
     const int field2 = (m[20] >> 4) & 7;
-    if (field2 == 7) return {StationFixedAnswer(), Ack(0x7F)};
-    if (field2 == 4) return {Ack(0x05)};
-    return {Ack(0x7F)};
+    if (field2 == 7) return {test::StationFixedAnswer(), Ack(0x7F)};
+    return {Ack(field2 == 4 ? 0x05 : 0x7F)};
   };
-  EXPECT_EQ(enter_boot_loader(ok.ctx), 0);
-  EXPECT_EQ(ok.ctx.proto.BootLoaderVersion, 5);
-  EXPECT_EQ(ok.ctx.ans.StationReplyState, 0);
-  const Bytes first = ok.bus.sent[0];
-  EXPECT_EQ((Bytes{first[16], first[17], first[18], first[19], first[21], first[22], first[23],
-                   first[24]}),
-            (Bytes{0x15, 0x05, 0x11, 0x2C, 0x09, 0x1A, 0x03, 0x0B}));
-  EXPECT_EQ((Bytes{first[7], first[8], first[9]}), (Bytes{0x7F, 0x7F, 0x7F}));
-  EXPECT_EQ(finish_update_mode(ok.ctx), 0);
-  EXPECT_EQ(ok.bus.sent.back()[6], 5);
-  EXPECT_EQ(ok.bus.sent.back()[20], 0x00);
-  EXPECT_TRUE(ok.host.messages.empty());
+  EXPECT_EQ(enter_boot_loader(mode.ctx), 0);
+  EXPECT_EQ(mode.ctx.proto.BootLoaderVersion, 5);
+  EXPECT_EQ(finish_update_mode(mode.ctx), 0);
+  std::map<int, int> enter = code, finish = code;
+  for (int d : {2, 3, 4}) enter[d] = finish[d] = 0x7F;
+  finish[1] = 5;
+  EXPECT_EQ(mode.bus.sent,
+            (Messages{Station(3, 7, 0, enter), Station(3, 4, 0, enter), Station(3, 0, 0, finish)}));
+  EXPECT_TRUE(mode.host.messages.empty());
 
-  // An acknowledge with 1 ends the first step by itself.
-  World one;
-  one.bus.respond = [](const Bytes& m) -> std::vector<Bytes> {
-    if (m[0] != 0xED) return {};
-    return {Ack(((m[20] >> 4) & 7) == 7 ? 0x01 : 0x09)};
+  World id;
+  id.bus.respond = [](const Bytes& m) -> Messages {
+    if (m[1] != 0x0F) return {};
+    return {kIdAnswer};
   };
-  EXPECT_EQ(enter_boot_loader(one.ctx), 0);
-  EXPECT_EQ(one.ctx.proto.BootLoaderVersion, 9);
+  EXPECT_EQ(read_station_id(id.ctx), 0);
+  EXPECT_EQ(
+      id.bus.sent,
+      Messages{test::WithChecksum({0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0, 0})});
+  EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
+}
+
+// The first step needs the fixed answer together with 127, or 1 alone; the second
+// takes any acknowledge as the version.
+TEST(StationCommands, EnterBootLoaderAnswersAndTimeOuts) {
+  const struct {
+    Messages first, second;
+    int result, version;
+    Strings shown;
+  } cases[] = {
+      {{Ack(0x7F)}, {Ack(5)}, 1, 0, {"Timeout|enter_boot_loader"}},
+      {{test::StationFixedAnswer()}, {Ack(5)}, 1, 0, {"Timeout|enter_boot_loader"}},
+      {{Ack(0x01)}, {Ack(9)}, 0, 9, {}},
+      {{Ack(0x01)}, {}, 1, 0, {"Timeout|boot_loader_version"}},
+  };
+  for (const auto& c : cases) {
+    World w;
+    w.bus.respond = [&](const Bytes& m) -> Messages {
+      if (m[0] != 0xED) return {};
+      return ((m[20] >> 4) & 7) == 7 ? c.first : c.second;
+    };
+    EXPECT_EQ(enter_boot_loader(w.ctx), c.result);
+    EXPECT_EQ(w.ctx.proto.BootLoaderVersion, c.version);
+    EXPECT_EQ(test::Shown(w.host), c.shown);
+    EXPECT_EQ(w.bus.sent.size(), c.result == 0 || c.shown[0].ends_with("version") ? 2u : 1u);
+  }
+  World silent;
+  EXPECT_EQ(finish_update_mode(silent.ctx) + read_station_id(silent.ctx), 2);
+  EXPECT_EQ(test::Shown(silent.host), Strings{"Timeout|enter_boot_loader"})
+      << "read_station_id is silent";
+}
+
+std::array<int, 65> Block(int k) {
+  std::array<int, 65> data{};
+  for (int i = 0; i < 64; i++) data[i] = (k * 31 + i * 7 + (i >> 3)) & 0xFF;
+  return data;
+}
+
+Bytes Blocks(int from, int to) {
+  Bytes out;
+  for (int k = from; k <= to; k++) {
+    const auto data = Block(k);
+    out.insert(out.end(), data.begin(), data.begin() + 64);
+  }
+  return out;
+}
+
+TEST(FlashPages, PagesAndTheLastPartialPageRoundTrip) {
+  test::SimWorld w;
+  int section = -1;
+  for (int k = 0; k <= 16; k++) {
+    ASSERT_EQ(write_flash_section(w.ctx, k, Block(k), section), 0) << "block " << k;
+    EXPECT_EQ(section, k & 7);
+  }
+  EXPECT_EQ(w.sim.flash.pagePrograms, 2) << "block 16 waits in buffer 1";
+  ASSERT_EQ(write_buf1_to_flash(w.ctx, FlashImageBase + 1024), 0);
+  ASSERT_EQ(verify_flash_page(w.ctx, FlashImageBase + 1024, 0), 0);
+  EXPECT_EQ(w.sim.flash.Read(FlashImageBase, 17 * 64), Blocks(0, 16));
+  EXPECT_TRUE(w.host.messages.empty());
+}
+
+// A page that reads back wrong ends the verify at its first wrong section, without
+// a second attempt; a page program without its acknowledge is verified all the same.
+TEST(FlashPages, VerifyOutcomes) {
+  const struct {
+    uint32_t wrongByte;  // offset in the page programmed wrongly; 512: none
+    bool dropProgramAck;
+    long silentFrom;  // the handheld stops answering at this message of block 15
+    int result;
+    long messages;  // sent for block 15
+    Strings shown;
+  } cases[] = {
+      {5, false, 99, VerifyMismatch, 4 + 1 + 5, {}},        // the first section is wrong
+      {511, false, 99, VerifyMismatch, 4 + 1 + 8 * 5, {}},  // its last byte is wrong
+      {512, true, 99, 0, 4 + 1 + 8 * 5, {"Timeout|move_spibuf_to_buf1"}},
+      {512, false, 0, 1, 1, {"Timeout|write_to_spibuf"}},
+      {512, false, 1, 1, 2, {"Timeout|write_to_spibuf"}},
+  };
+  for (const auto& c : cases) {
+    test::SimWorld w;
+    int section = -1;
+    for (int k = 8; k < 15; k++) ASSERT_EQ(write_flash_section(w.ctx, k, Block(k), section), 0);
+    if (c.wrongByte < 512) {
+      w.sim.flash.corruptPage = FlashImageBase / 512 + 1;
+      w.sim.flash.corruptPrograms = 1;
+      w.sim.flash.corruptOffset = c.wrongByte;
+    }
+    const long before = w.ctx.stats.messagesSent;
+    w.onSent = [&](const Bytes& m) {
+      const bool program = m.size() == 31 && m[6] == 0x03 && (m[5] & 1);  // D1 = 0x83
+      if (c.dropProgramAck && program) w.sim.faults.dropAnswers = 1;
+      if (w.ctx.stats.messagesSent - before > c.silentFrom) w.sim.handheld.present = false;
+    };
+    EXPECT_EQ(write_flash_section(w.ctx, 15, Block(15), section), c.result) << c.messages;
+    EXPECT_EQ(w.ctx.stats.messagesSent - before, c.messages);
+    EXPECT_EQ(test::Shown(w.host), c.shown) << c.messages;
+    if (c.result == 0) {
+      EXPECT_EQ(w.sim.flash.Read(FlashImageBase + 512, 512), Blocks(8, 15));
+    }
+  }
+
+  test::SimWorld silent;  // a verify that gets no answer tries six times
+  silent.sim.handheld.present = false;
+  EXPECT_EQ(verify_flash_page(silent.ctx, 0x307C00, 0), VerifyMismatch);
+  EXPECT_EQ(test::Shown(silent.host), Strings(6, "Timeout|read_flash_to_spibuf"));
 }
 
 }  // namespace

@@ -1,19 +1,20 @@
 // The whole update run against the simulated LocoNet, in virtual time: what the
-// user sees and what the handheld ends up holding.
+// user sees, what goes over the bus and what the handheld ends up holding.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
+#include <cmath>
 #include <ctime>
 #include <memory>
 
+#include "config_test_files.h"
 #include "package/description.h"
 #include "package/display_code.h"
-#include "config_test_files.h"
 #include "protocol/flash.h"
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "support.h"
+#include "update/commands.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
 #include "update/update_run.h"
@@ -22,298 +23,404 @@ namespace skyrelay {
 namespace {
 
 using Outcome = UpdateState::FirmwareOutcome;
+using Strings = std::vector<std::string>;
+
+const std::string kQuestion =
+    "Update|Funk- oder LocoNet-Handregler :\r\rVersion im Handregler: 1.0 vom: 1.1.20\r\rSoll "
+    "die Version 2.1 vom 6.12.26 geladen werden?";
+const std::string kCurrent =
+    "Update|Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    "
+    "Update trotzdem durchführen? ";
+const std::string kInstall =
+    "Achtung!|     Das Update wird jetzt geladen!            \rBitte den Handregler nicht von "
+    "LocoNet trennen\r    und das Ende des Vorgangs abwarten! (ca. 60s)";
+const std::string kSuccess =
+    "Update 58400|     Firmware-Update ok!      \r\r Jetzt erhält der Handregler u.U. \r  noch "
+    "neue Daten, bitte nicht \r          ausschalten!";
+const std::string kUnknown =
+    "|Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?";
+const std::string kBadFile =
+    "Fehler|Das Update-File ist nicht in Ordnung\n\r oder passt nicht zum Gerät!";
+std::string LocoNetError(int step) {
+  return "Fehler|Fehler bei einer Ausgabe auf LocoNet: " + std::to_string(step);
+}
 
 struct UpdateWorld : test::SimWorld {
   testfiles::TempDir dir;
   sim::FirmwareSpec firmware;  // 2.1 by default; the handheld has 1.0
+  Strings answers;             // answers to the questions in turn, "Y" or "N"; then Yes
 
   UpdateWorld() {
     BuildDisplayCodeTable(ctx);
-    // Page programs of the firmware stage, before the configuration data follows.
-    host.onStatus = [this](const std::string& text) {
-      if (text == "Firmware ok!" || text == "Fehler") firmwarePrograms = sim.flash.pagePrograms;
+    host.answerQuestion = [this](const RecordedMessage&) {
+      if (answers.empty()) return Answer::Yes;
+      const std::string a = answers.front();
+      answers.erase(answers.begin());
+      return a == "Y" ? Answer::Yes : Answer::No;
     };
   }
-
-  void Texts(const std::string& text51, const std::string& text52) {
+  void Handheld(int article, const std::string& text51, const std::string& text52) {
+    sim.handheld.articleNumber = article;
     sim.handheld.text51 = text51;
     sim.handheld.text52 = text52;
     sim.ApplyHandheldConfig();
   }
-
-  // Writes the firmware file (optionally damaged) and a description naming it.
-  void Load(const std::function<void(sim::ByteVector&)>& damage = {}) {
+  // Writes the firmware file (optionally damaged) and a description naming it, for the
+  // radio handhelds and, with `zentrale`, the digital-set ones too.
+  void Load(const std::function<void(sim::ByteVector&)>& damage = {}, bool zentrale = false) {
     sim::ByteVector bytes = sim::FirmwareFileBytes(firmware);
     if (damage) damage(bytes);
     dir.Write("fw/funk.tup", std::string(bytes.begin(), bytes.end()));
     const std::string version =
         std::to_string(firmware.version[0]) + "." + std::to_string(firmware.version[1]);
-    const std::string tup =
-        dir.Write("paket.tup", "FUNK=fw\\funk.tup\r\nFUNKVERSION=" + version + "\r\n");
-    ParseUpdateDescription(ctx, tup);
+    std::string tup = "FUNK=fw\\funk.tup\r\nFUNKVERSION=" + version + "\r\n";
+    if (zentrale) tup += "ZENTRALE=fw\\funk.tup\r\nZENTRALEVERSION=" + version + "\r\n";
+    ParseUpdateDescription(ctx, dir.Write("paket.tup", tup));
     ASSERT_TRUE(host.messages.empty()) << host.messages[0].text;
   }
-
-  void Run() {
-    const auto cpuStart = std::clock();
-    RunUpdate(ctx);
-    cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-  }
-
-  bool Told(const std::string& text) const {
-    return std::any_of(host.messages.begin(), host.messages.end(),
-                       [&](const RecordedMessage& m) { return m.text == text; });
-  }
-  bool ToldStartingWith(const std::string& text) const {
-    return std::any_of(host.messages.begin(), host.messages.end(),
-                       [&](const RecordedMessage& m) { return m.text.rfind(text, 0) == 0; });
-  }
+  void Run() { RunUpdate(ctx); }
   bool Showed(const std::string& status) const {
     return std::find(host.statuses.begin(), host.statuses.end(), status) != host.statuses.end();
   }
-  sim::ByteVector Flash(uint32_t address, size_t count) const {
-    return sim.flash.Read(address, count);
+  // The status texts other than progress and the restart animation.
+  Strings Statuses() const {
+    Strings out;
+    for (const std::string& s : host.statuses) {
+      if (s.empty() || (s.back() != '%' && s.find("##") == std::string::npos)) out.push_back(s);
+    }
+    return out;
   }
-
-  double cpuSeconds = 0;
-  long firmwarePrograms = -1;
+  sim::ByteVector Image() const { return sim.flash.Read(FlashImageBase, 497 * 64); }
 };
 
-TEST(UpdateRun, OlderRadioHandheldGetsTheImageByteForByte) {
+TEST(UpdateRun, OlderRadioHandheldGetsTheImageAndTheStationIsReleased) {
   UpdateWorld w;
   w.Load();
+  const auto cpuStart = std::clock();
   w.Run();
-  EXPECT_EQ(w.Flash(FlashImageBase, 497 * 64), sim::FirmwareImage(w.firmware));
-  EXPECT_TRUE(w.Showed("Firmware ok!"));
-  EXPECT_EQ(w.host.status, "Update beendet");
-  EXPECT_TRUE(w.Showed("0%"));
-  EXPECT_TRUE(w.Showed("50%"));
-  EXPECT_TRUE(w.Showed("100%"));
-  EXPECT_TRUE(w.Showed("Zentrale Update-Mode"));
+  const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  EXPECT_EQ(w.Image(), sim::FirmwareImage(w.firmware));
+  EXPECT_EQ(test::Shown(w.host), (Strings{kQuestion, kInstall, kSuccess}));
+  std::vector<Icon> icons;
+  for (const RecordedMessage& m : w.host.messages) icons.push_back(m.icon);
+  EXPECT_EQ(icons, (std::vector<Icon>{Icon::None, Icon::Stop, Icon::Information}));
+  EXPECT_EQ(w.Statuses(), (Strings{"Zentrale Update-Mode", "Lese Version", "Firmware ok!",
+                                   "neue Konfiguration", "Update beendet"}));
+  const auto& s = w.host.statuses;
+  EXPECT_EQ(std::count_if(s.begin(), s.end(), [](auto& t) { return t.back() == '%'; }), 497);
+  EXPECT_TRUE(w.Showed("0%") && w.Showed("50%") && w.Showed("100%"));
+  // Phase 4 waits for its answer; phase 6 and the end of the transfer pause a second.
+  EXPECT_EQ(w.Pm01Pauses(), (std::vector<long>{0, 10, 10}));
   EXPECT_EQ(w.sim.installs, 1);
   EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Ok);
+  EXPECT_EQ(w.ctx.upd.configurationResult, 0);
   EXPECT_TRUE(LastRunSucceeded(w.ctx));
-  // The questions and messages the user saw, in order.
-  ASSERT_GE(w.host.messages.size(), 3u);
-  EXPECT_EQ(w.host.messages[0].text,
-            "Funk- oder LocoNet-Handregler :\r\rVersion im Handregler: 1.0 vom: 1.1.20\r\rSoll "
-            "die Version 2.1 vom 6.12.26 geladen werden?");
-  EXPECT_EQ(w.host.messages[0].title, "Update");
-  EXPECT_EQ(w.host.messages[0].buttons, Buttons::YesNo);
-  EXPECT_EQ(w.host.messages[1].title, "Achtung!");
-  EXPECT_TRUE(w.ToldStartingWith("     Firmware-Update ok!"));
-  // The station was put into update mode and released again.
-  EXPECT_EQ(w.sim.stationLog.enterRequests, 1);
-  EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
-  EXPECT_FALSE(w.sim.stationLog.inUpdateMode);
-  ASSERT_EQ(w.sim.stationLog.texts.size(), 1u);
-  EXPECT_EQ(w.sim.stationLog.texts[0], "Update " + w.ctx.ProductName);
-
+  const sim::StationLog& log = w.sim.stationLog;
+  EXPECT_EQ(std::vector<int>(
+                {log.enterRequests, log.finishRequests, log.inUpdateMode, log.finishedWithVersion}),
+            std::vector<int>({1, 1, 0, w.sim.station.bootLoaderVersion}));
+  EXPECT_EQ(log.values, (std::vector<std::pair<int, int>>{{10, 50}}));
+  EXPECT_EQ(log.texts, Strings{"Update " + w.ctx.ProductName});
   std::printf(
       "[ figures ] firmware update: %.1f s virtual, %ld messages sent, %ld received, "
       "%.3f s CPU\n",
-      w.host.Now(), w.ctx.stats.messagesSent, w.ctx.stats.messagesReceived, w.cpuSeconds);
+      w.host.Now(), w.ctx.stats.messagesSent, w.ctx.stats.messagesReceived, cpu);
 }
 
-TEST(UpdateRun, CurrentVersionDeclinedSkipsEverythingButReleasesTheStation) {
-  UpdateWorld w;
-  w.sim.handheld.version = {2, 1, 6, 12, 26};
-  w.sim.ApplyHandheldConfig();
-  w.Load();
-  w.host.answerQuestion = [](const RecordedMessage&) { return Answer::No; };
-  w.Run();
-  EXPECT_TRUE(w.Told(
-      "Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    Update "
-      "trotzdem durchführen? "));
-  EXPECT_TRUE(w.Showed("Software aktuell!"));
-  EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Declined);
-  EXPECT_EQ(w.ctx.upd.configurationResult, -1) << "no configuration transfer";
-  EXPECT_EQ(w.Flash(FlashImageBase, 512), sim::ByteVector(512, 0xFF));
-  EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
-  EXPECT_EQ(w.host.status, "Update beendet");
-  EXPECT_TRUE(LastRunSucceeded(w.ctx));
+// The kind decides the firmware file and the question; both text pairs give kind 2.
+TEST(UpdateRun, IdentificationByArticleAndTexts) {
+  const std::string frei21 = "           FREI      ";  // 21 characters, F as code 12
+  const struct {
+    int article;
+    std::string text51, text52;
+    int kind;
+    std::string first;  // the first message shown, or the status after "Lese Version"
+  } cases[] = {
+      {58400, "FREI", "BELEGT", 1, "Update|Funk- oder LocoNet-Handregler :"},
+      {58400, "FREI ROT", "GRÜN BELEGT", 2, "Update|Handregler aus Digital-Set :"},
+      {58400, "ROT", "GRÜN", 2, "Update|Handregler aus Digital-Set :"},
+      {58400, frei21, "BELEGT", 1, "Update|Funk- oder LocoNet-Handregler :"},
+      {58400, frei21 + "X", "BELEGT", 0, kUnknown},  // a count of 22: no text
+      {58400, "FREI", "FREI", 0, kUnknown},
+      {58400, "ROT", "BELEGT", 0, kUnknown},
+      {58400, "", "", 0, kUnknown},
+      {58401, "", "", 1, "|Fehler!"},
+      {58402, "", "", 2, "|Fehler!"},
+      {58403, "FREI", "BELEGT", 0, kUnknown},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.article) + " " + c.text51 + "/" + c.text52);
+    UpdateWorld w;
+    w.Handheld(c.article, c.text51, c.text52);
+    w.Load({}, true);
+    w.answers = {"N"};
+    w.Run();
+    EXPECT_EQ(w.ctx.upd.HandheldKind, c.kind);
+    ASSERT_FALSE(w.host.messages.empty());
+    EXPECT_EQ(test::Shown(w.host)[0].substr(0, c.first.size()), c.first);
+    EXPECT_EQ(w.host.messages.size(), 1u);
+    EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
+    EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
+    EXPECT_EQ(w.host.status, c.kind == 0 ? "Fehler beim Update" : "Update beendet");
+  }
 }
 
-TEST(UpdateRun, VersionOneFiftyCountsAsOneFive) {
-  UpdateWorld w;
-  w.sim.handheld.version = {1, 5, 3, 11, 9};
-  w.sim.ApplyHandheldConfig();
-  w.firmware.version = {1, 50, 1, 1, 1};
-  w.Load();
-  w.host.answerQuestion = [](const RecordedMessage&) { return Answer::No; };
-  w.Run();
-  EXPECT_TRUE(w.ToldStartingWith("Die Handregler Software ist aktuell!"));
-}
+// Declining writes nothing, sends send_pm01 without waiting and pauses a second.
+TEST(UpdateRun, QuestionsAnswered) {
+  const struct {
+    std::array<uint8_t, 5> installed;
+    int fileMinor;
+    Strings answers;
+    Strings shown, statuses;
+    Outcome outcome;
+  } cases[] = {
+      {{2, 1, 6, 12, 26}, 1, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
+      {{1, 5, 3, 11, 9}, 50, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
+      {{2, 1, 6, 12, 26}, 1, {"Y", "N"}, {kCurrent, "Update|Funk"}, {""}, Outcome::Declined},
+      {{1, 0, 1, 1, 20}, 1, {"N"}, {kQuestion}, {""}, Outcome::Declined},
+  };
+  for (const auto& c : cases) {
+    UpdateWorld w;
+    w.sim.handheld.version = c.installed;
+    w.sim.ApplyHandheldConfig();
+    w.firmware.version = {2, static_cast<uint8_t>(c.fileMinor), 6, 12, 26};
+    if (c.fileMinor == 50) w.firmware.version[0] = 1;
+    w.Load();
+    w.answers = c.answers;
+    w.Run();
+    Strings shown = test::Shown(w.host);
+    for (size_t i = 0; i < shown.size() && i < c.shown.size(); i++) {
+      shown[i] = shown[i].substr(0, c.shown[i].size());
+    }
+    EXPECT_EQ(shown, c.shown);
+    Strings statuses = c.statuses;
+    statuses.insert(statuses.begin(), {"Zentrale Update-Mode", "Lese Version"});
+    statuses.push_back("Update beendet");
+    EXPECT_EQ(w.Statuses(), statuses);
+    EXPECT_EQ(w.ctx.upd.firmwareOutcome, c.outcome);
+    EXPECT_EQ(w.ctx.upd.configurationResult, -1) << "no configuration transfer";
+    EXPECT_TRUE(LastRunSucceeded(w.ctx));
+    EXPECT_EQ(w.Pm01Pauses(), std::vector<long>{10});
+    EXPECT_TRUE(UpdateWorld::IsPm01(w.sent[w.sent.size() - 2].second)) << "before the finish";
+    EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
+  }
 
-TEST(UpdateRun, UnrecognisedHandheld) {
-  UpdateWorld w;
-  w.Texts("", "");
-  w.Load();
-  w.host.answerQuestion = [](const RecordedMessage&) { return Answer::No; };
-  w.Run();
-  ASSERT_EQ(w.host.messages.size(), 1u);
-  EXPECT_EQ(w.host.messages[0].text,
-            "Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?");
-  EXPECT_EQ(w.host.messages[0].title, "");
-  EXPECT_EQ(w.host.status, "Fehler beim Update");
-  EXPECT_EQ(w.sim.stationLog.finishRequests, 1) << "released when it was entered";
-  EXPECT_FALSE(LastRunSucceeded(w.ctx));
-
-  // Going on anyway: no firmware for kind 0, only the configuration data.
+  // An unrecognised handheld updated anyway: no firmware for kind 0, the data still goes in.
   UpdateWorld yes;
-  yes.Texts("", "");
+  yes.Handheld(58400, "", "");
   yes.Load();
   yes.Run();
-  EXPECT_TRUE(yes.Showed("Fehler im Updatefile!"));
+  EXPECT_EQ(test::Shown(yes.host), Strings{kUnknown});
+  EXPECT_EQ(yes.Statuses(),
+            (Strings{"Zentrale Update-Mode", "Lese Version", "Fehler im Updatefile!",
+                     "neue Konfiguration", "Update beendet"}));
   EXPECT_EQ(yes.ctx.upd.firmwareOutcome, Outcome::NoFirmwareFile);
-  EXPECT_EQ(yes.host.status, "Update beendet");
+  EXPECT_TRUE(LastRunSucceeded(yes.ctx));
 }
 
-TEST(UpdateRun, DigitalSetTextsAndOtherArticles) {
-  UpdateWorld w;
-  w.Texts("ROT", "GRÜN");
-  w.Load();
-  w.Run();
-  EXPECT_EQ(w.ctx.upd.HandheldKind, 2);
-  EXPECT_TRUE(w.Showed("Fehler im Updatefile!")) << "the package has no digital-set firmware";
-
-  UpdateWorld radio;
-  radio.sim.handheld.articleNumber = 58401;
-  radio.sim.ApplyHandheldConfig();
-  radio.Load();
-  radio.Run();
-  EXPECT_EQ(radio.ctx.upd.HandheldKind, 1);
-  EXPECT_TRUE(radio.Told("Fehler!"));
-  EXPECT_EQ(radio.ctx.upd.firmwareOutcome, Outcome::NotApplicable);
-  EXPECT_EQ(radio.Flash(FlashImageBase, 512), sim::ByteVector(512, 0xFF));
-}
-
-// A run in which the page at 0x300200 is programmed wrongly `failures` times.
-std::unique_ptr<UpdateWorld> RunWithBadPage(int failures) {
-  auto w = std::make_unique<UpdateWorld>();
-  w->sim.flash.corruptPage = 0x300200;
-  w->sim.flash.corruptPrograms = failures;
-  w->Load();
-  w->Run();
-  return w;
-}
-
+// Pages that read back wrong are sent again, at most five times each; the counters
+// start afresh for every page. The last page is verified once, without repetition.
 TEST(UpdateRun, PageRepetition) {
-  const auto twice = RunWithBadPage(2);
-  EXPECT_TRUE(twice->Showed("Firmware ok!"));
-  EXPECT_EQ(twice->Flash(FlashImageBase, 497 * 64), sim::FirmwareImage(twice->firmware));
-  EXPECT_EQ(twice->firmwarePrograms, 63 + 2);
-  // After each failure the progress fell back to block 8.
-  const auto& s = twice->host.statuses;
-  EXPECT_EQ(std::count(s.begin(), s.end(), "1%"), 3 + 3 * 2) << "blocks 5..7 once, 8 and 9 thrice";
-
-  EXPECT_TRUE(RunWithBadPage(4)->Showed("Firmware ok!"));
-
-  const auto five = RunWithBadPage(5);
-  EXPECT_TRUE(five->Told("Flash Block kann nicht beschrieben werden!"));
-  EXPECT_FALSE(five->Showed("Firmware ok!"));
-  EXPECT_EQ(five->sim.installs, 0);
-  EXPECT_EQ(five->ctx.upd.firmwareOutcome, Outcome::Failed);
-  EXPECT_EQ(five->host.status, "Update beendet");
-  EXPECT_FALSE(LastRunSucceeded(five->ctx));
-}
-
-TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
-  struct Case {
-    int64_t id;
-    bool entered;
-  } cases[] = {{4212345678, true}, {1299999999, true}, {2412345678, false}, {-1, false}};
-  for (const Case& c : cases) {
+  const struct {
+    uint32_t page;
+    int failures;
+    uint32_t laterPage;
+    int laterFailures;
+    Strings shown;
+    long programs;
+  } cases[] = {
+      {0x300200, 2, 0, 0, {kQuestion, kInstall, kSuccess}, 63 + 2},
+      {0x300200, 4, 0, 0, {kQuestion, kInstall, kSuccess}, 63 + 4},
+      {0x300200, 2, 0x300600, 4, {kQuestion, kInstall, kSuccess}, 63 + 6},
+      {0x300200, 5, 0, 0, {kQuestion, "Achtung!|Flash Block kann nicht beschrieben werden!"}, 6},
+      {0x307C00, 1, 0, 0, {kQuestion, LocoNetError(2)}, 63},
+  };
+  for (const auto& c : cases) {
     UpdateWorld w;
-    w.sim.station.idNumber = c.id;
+    w.sim.flash.corruptPage = c.page;
+    w.sim.flash.corruptPrograms = c.failures;
+    long programs = -1;
+    w.host.onStatus = [&](const std::string& s) {
+      if (s == "4%" && c.laterFailures > 0 && w.sim.flash.corruptPage == c.page) {
+        w.sim.flash.corruptPage = c.laterPage;
+        w.sim.flash.corruptPrograms = c.laterFailures;
+      }
+      if (s == "Firmware ok!" || s == "Fehler") programs = w.sim.flash.pagePrograms;
+    };
     w.Load();
     w.Run();
-    EXPECT_EQ(w.Showed("Zentrale Update-Mode"), c.entered) << c.id;
-    EXPECT_EQ(w.sim.stationLog.enterRequests, c.entered ? 1 : 0) << c.id;
-    EXPECT_EQ(w.sim.stationLog.finishRequests, c.entered ? 1 : 0) << c.id;
-    EXPECT_FALSE(w.sim.stationLog.inUpdateMode);
-    EXPECT_EQ(w.host.status, "Update beendet") << c.id;
-    if (c.entered) {
-      EXPECT_EQ(w.sim.stationLog.finishedWithVersion, w.sim.station.bootLoaderVersion);
-      ASSERT_EQ(w.sim.stationLog.values.size(), 1u);
-      EXPECT_EQ(w.sim.stationLog.values[0], std::make_pair(10, 50));
+    EXPECT_EQ(test::Shown(w.host), c.shown);
+    EXPECT_EQ(programs, c.programs);
+    const bool ok = c.shown.back() == kSuccess;
+    EXPECT_EQ(w.sim.installs, ok ? 1 : 0);
+    if (ok) {
+      EXPECT_EQ(w.Image(), sim::FirmwareImage(w.firmware));
+    }
+    EXPECT_EQ(LastRunSucceeded(w.ctx), ok);
+    EXPECT_EQ(w.host.status, "Update beendet");
+    if (c.failures == 2 && c.laterFailures == 0) {  // the progress fell back to block 8
+      const auto& s = w.host.statuses;
+      EXPECT_EQ(std::count(s.begin(), s.end(), "1%"), 3 + 3 * 2) << "blocks 5..7, 8 and 9 thrice";
     }
   }
 }
 
-TEST(UpdateRun, DamagedFirmwareFiles) {
-  UpdateWorld wrongNumber;
-  wrongNumber.Load([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 0x07; });
-  wrongNumber.Run();
-  EXPECT_TRUE(
-      wrongNumber.Told("Das Update-File ist nicht in Ordnung\n\r oder passt nicht zum Gerät!"));
-  EXPECT_EQ(wrongNumber.ctx.upd.firmwareOutcome, Outcome::Failed);
-  EXPECT_EQ(wrongNumber.sim.installs, 0);
-  EXPECT_EQ(wrongNumber.host.status, "Update beendet");
-  EXPECT_EQ(wrongNumber.firmwarePrograms, 12) << "pages before block 100";
-
-  UpdateWorld high;
-  high.Load([](sim::ByteVector& b) { b[46] = 0x80; });
-  high.Run();
-  EXPECT_TRUE(high.ToldStartingWith("Das Update-File ist nicht in Ordnung"));
-
-  UpdateWorld cut;
-  cut.Load([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); });
-  cut.Run();
-  EXPECT_TRUE(cut.ToldStartingWith("Das Update-File ist nicht in Ordnung"));
-  EXPECT_EQ(cut.sim.installs, 0);
-  EXPECT_EQ(cut.firmwarePrograms, 62);
+// A command that fails is reported with the phase it failed in.
+TEST(UpdateRun, LocoNetErrorsNameTheirStep) {
+  const auto settingsRead = [](const test::Bytes& m) {
+    return m[3] == 0x66 && m[6] == 0x68 && m[7] == 0x3F;  // D1 = 0xE8, D2 = 0x3F
+  };
+  const struct {
+    int step;
+    std::function<void(UpdateWorld&, const test::Bytes&)> fault;
+    Strings shown;
+  } cases[] = {
+      {1,
+       [](UpdateWorld& w, const test::Bytes&) {
+         if (w.host.status == "20%") w.sim.handheld.present = false;
+       },
+       {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}},
+      {3,
+       [&](UpdateWorld& w, const test::Bytes& m) {
+         if (settingsRead(m)) w.sim.handheld.present = false;
+       },
+       {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)}},
+      {4,
+       [](UpdateWorld& w, const test::Bytes&) {
+         if (w.locoRequested) w.sim.handheld.present = false;
+       },
+       {kQuestion, kInstall, LocoNetError(4)}},
+      {5,
+       [](UpdateWorld& w, const test::Bytes& m) {
+         if (w.locoRequested && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
+       },
+       {kQuestion, kInstall, LocoNetError(5)}},
+  };
+  for (const auto& c : cases) {
+    UpdateWorld w;
+    w.onSent = [&](const test::Bytes& m) { c.fault(w, m); };
+    w.Load();
+    w.Run();
+    EXPECT_EQ(test::Shown(w.host), c.shown) << c.step;
+    EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2], "Fehler");
+    EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Failed);
+    EXPECT_EQ(w.ctx.upd.configurationResult, -1);
+    EXPECT_EQ(w.sim.installs, c.step < 4 ? 0 : 1);
+    EXPECT_FALSE(LastRunSucceeded(w.ctx));
+  }
 }
 
 TEST(UpdateRun, RestartProblems) {
-  UpdateWorld silent;
+  UpdateWorld silent;  // asked every 70 s while the user wants to wait
   silent.sim.handheld.neverRestart = true;
   silent.Load();
-  int asked = 0;
-  silent.host.answerQuestion = [&](const RecordedMessage& m) {
-    if (m.title != "Achtung") return Answer::Yes;
-    return ++asked < 3 ? Answer::Yes : Answer::No;
-  };
+  silent.answers = {"Y", "Y", "Y", "N"};
+  std::vector<double> asked;
+  silent.host.onMessage = [&](const RecordedMessage&) { asked.push_back(silent.host.Now()); };
   silent.Run();
-  EXPECT_EQ(asked, 3);
-  EXPECT_TRUE(
-      silent.Told(silent.ctx.ProductName + " meldet sich nicht zurück!\r     weiter warten?     "));
+  const std::string wait =
+      "Achtung|" + silent.ctx.ProductName + " meldet sich nicht zurück!\r     weiter warten?     ";
+  EXPECT_EQ(test::Shown(silent.host), (Strings{kQuestion, kInstall, wait, wait, wait}));
+  ASSERT_EQ(asked.size(), 5u);
+  for (int i = 2; i < 5; i++) EXPECT_NEAR(asked[i] - asked[i - 1], 70.0, 0.02) << i;
   EXPECT_EQ(silent.ctx.upd.firmwareOutcome, Outcome::Failed);
   EXPECT_EQ(silent.host.status, "Update beendet");
   EXPECT_FALSE(LastRunSucceeded(silent.ctx));
 
-  UpdateWorld wrongLoco;
-  wrongLoco.sim.handheld.requestWrongLoco = true;
-  wrongLoco.Load();
-  wrongLoco.Run();
-  EXPECT_TRUE(
-      wrongLoco.Told(wrongLoco.ctx.ProductName + " hat die falsche Lok beim Starten angemeldet!"));
+  UpdateWorld loco;
+  loco.sim.handheld.requestWrongLoco = true;
+  loco.Load();
+  loco.Run();
+  EXPECT_EQ(test::Shown(loco.host).back(), "Update 58400|" + loco.ctx.ProductName +
+                                               " hat die falsche Lok beim Starten angemeldet!");
 
-  UpdateWorld wrongVersion;
-  wrongVersion.sim.handheld.reportWrongVersion = true;
-  wrongVersion.Load();
-  wrongVersion.Run();
-  EXPECT_TRUE(wrongVersion.Told("Es wurde die falsche Version nach dem Update gelesen!"));
-  EXPECT_FALSE(wrongVersion.Showed("Firmware ok!"));
+  // 1.5 read back is not the file's 1.50: the versions are compared as texts.
+  UpdateWorld version;
+  version.firmware.version = {1, 50, 1, 1, 1};
+  version.sim.handheld.versionAfterUpdate = std::array<uint8_t, 5>{1, 5, 1, 1, 1};
+  version.Load();
+  version.Run();
+  EXPECT_EQ(test::Shown(version.host).back(),
+            "Update 58400|Es wurde die falsche Version nach dem Update gelesen!");
+  EXPECT_FALSE(version.Showed("Firmware ok!"));
+  for (UpdateWorld* w : {&loco, &version}) EXPECT_EQ(w->ctx.upd.firmwareOutcome, Outcome::Failed);
 }
 
-TEST(UpdateRun, SilentHandheld) {
+TEST(UpdateRun, DamagedFirmwareFiles) {
+  const struct {
+    std::function<void(sim::ByteVector&)> damage;
+    long programs;
+  } cases[] = {
+      {[](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 0x07; }, 12},   // record 100 numbered 7
+      {[](sim::ByteVector& b) { b[46] = 0x80; }, 0},                   // record 0 numbered 0x8000
+      {[](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }, 62},  // the last one cut
+  };
+  for (const auto& c : cases) {
+    UpdateWorld w;
+    w.Load(c.damage);
+    w.Run();
+    EXPECT_EQ(test::Shown(w.host), (Strings{kQuestion, kBadFile}));
+    EXPECT_EQ(w.sim.flash.pagePrograms, c.programs);
+    EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Failed);
+    EXPECT_EQ(w.host.status, "Update beendet");
+  }
+}
+
+TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
+  const std::pair<int64_t, bool> cases[] = {
+      {4212345678, true}, {1299999999, true}, {2412345678, false}, {-1, false}};
+  for (const auto& [id, entered] : cases) {
+    UpdateWorld w;
+    w.sim.station.idNumber = id;
+    w.Load();
+    w.Run();
+    EXPECT_EQ(w.Showed("Zentrale Update-Mode"), entered) << id;
+    EXPECT_EQ(w.sim.stationLog.enterRequests + w.sim.stationLog.finishRequests, entered ? 2 : 0);
+    EXPECT_EQ(w.sim.stationLog.values.size(), entered ? 1u : 0u);
+    EXPECT_TRUE(LastRunSucceeded(w.ctx)) << id;
+  }
+
+  UpdateWorld silent;  // a silent handheld ends the run after 21 attempts of send_pm01
+  silent.sim.handheld.present = false;
+  silent.Load();
+  silent.Run();
+  EXPECT_EQ(silent.Statuses().back(), "Fehler beim Update");
+  EXPECT_EQ(silent.host.statuses[silent.host.statuses.size() - 2], "PM01= 20");
+  EXPECT_TRUE(silent.host.messages.empty());
+  EXPECT_EQ(silent.sim.stationLog.finishRequests, 1);
+  EXPECT_FALSE(LastRunSucceeded(silent.ctx));
+}
+
+TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   UpdateWorld w;
-  w.sim.handheld.present = false;
+  w.ctx.settings.ComPortNumber = "ttyUSB0";
   w.Load();
-  w.Run();
-  EXPECT_EQ(w.host.status, "Fehler beim Update");
-  EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2], "PM01= 20");
-  EXPECT_TRUE(w.host.messages.empty());
-  EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
+  w.host.Port().Close();
+  EXPECT_TRUE(UpdateCommand(w.ctx));
+  EXPECT_EQ(w.host.statuses[0], "Start");
+  EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Ok);
+  EXPECT_FALSE(w.host.Port().IsOpen());
+  w.host.virtualPort().failOpen = true;
+  EXPECT_FALSE(UpdateCommand(w.ctx));
+  EXPECT_EQ(w.host.status, "Fehler");
+
+  const std::pair<bool, std::string> tests[] = {{true, "0"}, {false, "1"}};
+  for (const auto& [noWait, status] : tests) {
+    test::SimWorld t;
+    t.sim.handheld.present = false;
+    t.host.Port().Close();
+    t.ctx.settings.ComPortNumber = "ttyUSB0";
+    EXPECT_EQ(PortTestCommand(t.ctx, noWait), noWait ? 0 : 1);
+    EXPECT_EQ(t.host.status, status);
+    EXPECT_TRUE(t.host.Port().IsOpen());
+  }
 }
 
 TEST(RestartAnimation, MarksTravelAcrossAndBack) {
-  EXPECT_EQ(RestartAnimationFrame(0.0), "##        ");
-  EXPECT_EQ(RestartAnimationFrame(0.25), "  ##      ");
-  EXPECT_EQ(RestartAnimationFrame(1.0), "        ##");
-  EXPECT_EQ(RestartAnimationFrame(1.75), "  ##      ");
-  EXPECT_EQ(RestartAnimationFrame(2.0), "##        ");
+  const std::pair<double, const char*> frames[] = {{0.0, "##        "}, {0.25, "  ##      "},
+                                                   {1.0, "        ##"}, {1.75, "  ##      "},
+                                                   {2.0, "##        "}, {2.6, "    ##    "}};
+  for (const auto& [t, frame] : frames) EXPECT_EQ(RestartAnimationFrame(t), frame) << t;
 }
 
 }  // namespace

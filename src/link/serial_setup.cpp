@@ -99,7 +99,7 @@ SendResult SendSlowly(Context& ctx, const std::string& text) {
 // BytesWaiting() blocks for a few milliseconds when nothing has arrived yet,
 // which keeps this loop idle between characters (and lets a virtual-time port
 // move its clock on).
-bool AwaitAnswer(Context& ctx) {
+bool AwaitInterfaceAnswer(Context& ctx) {
   SerialPort& port = ctx.host.Port();
   std::string answer;
   const double start = ctx.host.Now();
@@ -209,7 +209,7 @@ int OpenStationSerialInterface(Context& ctx) {
       case SendResult::Ok:
         break;
     }
-    return AwaitAnswer(ctx) ? 0 : dialogueError();
+    return AwaitInterfaceAnswer(ctx) ? 0 : dialogueError();
   };
 
   if (!port.IsOpen()) {

@@ -13,31 +13,13 @@ constexpr uint8_t kHandheld1 = 0x66;
 constexpr uint8_t kHandheld2 = 0x33;
 constexpr double kCommandTimeout = 2.0;
 
-enum class Awaited { Acknowledge, Block };
-
-// Polls the awaited answer: answer test first, then the strict time test, then yield.
-// On time-out shows the command's message (unless `timeoutText` is empty).
-int AwaitAnswer(Context& ctx, Awaited awaited, double timeout, const char* timeoutText) {
-  const double start = ctx.host.Now();
-  for (;;) {
-    const bool answered =
-        awaited == Awaited::Acknowledge ? ctx.ans.ReplyStatus == 127 : ctx.ans.BlockReceived == 1;
-    if (answered) return 0;
-    if (ctx.host.Now() - start > timeout) break;
-    ctx.host.Yield();
-  }
-  if (timeoutText[0] != '\0') {
-    ctx.host.Message(timeoutText, "Timeout", Icon::Critical, Buttons::Ok);
-  }
-  return 1;
-}
-
 // Sends the long message now in TxMessage and waits for the acknowledge 127.
 int SendAndAwaitAcknowledge(Context& ctx, const char* timeoutText) {
   PackHighBits(ctx);
   ctx.tx.TxLastIndex = 29;
   ctx.ans.ReplyStatus = 0;
-  return AwaitAnswer(ctx, Awaited::Acknowledge, kCommandTimeout, timeoutText);
+  return AwaitAnswer(
+      ctx, kCommandTimeout, [&] { return ctx.ans.ReplyStatus == 127; }, timeoutText);
 }
 
 int SendAndAwaitBlock(Context& ctx, int offset, const char* timeoutText) {
@@ -45,7 +27,8 @@ int SendAndAwaitBlock(Context& ctx, int offset, const char* timeoutText) {
   ctx.tx.TxLastIndex = 29;
   ctx.ans.BlockReceived = 0;
   ctx.ans.DataBufOffset = offset;
-  return AwaitAnswer(ctx, Awaited::Block, kCommandTimeout, timeoutText);
+  return AwaitAnswer(
+      ctx, kCommandTimeout, [&] { return ctx.ans.BlockReceived == 1; }, timeoutText);
 }
 
 // A DataFlash page command (0x53 or 0x83) for the page that holds `address`.
@@ -71,7 +54,7 @@ int send_pm01(Context& ctx, bool noWait) {
     ctx.ans.ReplyStatus = -1;
     ctx.tx.TxLastIndex = 29;
     if (noWait) return 0;
-    if (AwaitAnswer(ctx, Awaited::Acknowledge, 1.0, "") == 0) return 0;
+    if (AwaitAnswer(ctx, 1.0, [&] { return ctx.ans.ReplyStatus == 127; }) == 0) return 0;
     ctx.host.SetStatus("PM01= " + std::to_string(attempt));
     if (attempt >= 20) return 1;
   }

@@ -47,4 +47,19 @@ void SetSpiOffsetFields(Context& ctx, int offset) {
   m[25] = (offset & 7) * 16;
 }
 
+int AwaitAnswer(Context& ctx, double timeout, const std::function<bool()>& answered,
+                const char* timeoutText, TimeTest order) {
+  const double start = ctx.host.Now();
+  for (;;) {
+    if (answered()) return 0;
+    if (order == TimeTest::BeforeYield && ctx.host.Now() - start > timeout) break;
+    ctx.host.Yield();
+    if (order == TimeTest::AfterYield && ctx.host.Now() - start > timeout) break;
+  }
+  if (timeoutText[0] != '\0') {
+    ctx.host.Message(timeoutText, "Timeout", Icon::Critical, Buttons::Ok);
+  }
+  return 1;
+}
+
 }  // namespace skyrelay

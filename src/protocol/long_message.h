@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "core/context.h"
 
@@ -29,5 +30,16 @@ void BeginLongMessage(Context& ctx, uint8_t device1, uint8_t device2);
 void SetLongMessageFields(Context& ctx, int f1, int f2, int f3, int f4, int f5);
 // The three offset fields of groups 3 to 5 for an SPI-buffer offset.
 void SetSpiOffsetFields(Context& ctx, int offset);
+
+// Where a service command's wait tests its time-out within each pass.
+enum class TimeTest { BeforeYield, AfterYield };
+
+// The wait of every service command: polls `answered`, then tests the time-out
+// (strictly more than `timeout` seconds) and yields, until one of them ends it;
+// with TimeTest::AfterYield the time is tested after the yield instead. Result 0
+// = answered, 1 = time-out; a time-out shows `timeoutText` (unless it is empty)
+// with the title "Timeout".
+int AwaitAnswer(Context& ctx, double timeout, const std::function<bool()>& answered,
+                const char* timeoutText = "", TimeTest order = TimeTest::BeforeYield);
 
 }  // namespace skyrelay

@@ -1,7 +1,7 @@
 #include "protocol/station.h"
 
-#include "package/text_codec.h"
 #include "link/link.h"
+#include "package/text_codec.h"
 #include "protocol/long_message.h"
 
 namespace skyrelay {
@@ -23,19 +23,6 @@ void SetFields(Context& ctx, int f1, int f2, int f3) {
   ctx.proto.StationField1 = f1;
   ctx.proto.StationField2 = f2;
   ctx.proto.StationField3 = f3;
-}
-
-// Answer test, then time test, then yield; the time-out message names the command.
-template <typename Answered>
-int AwaitStation(Context& ctx, Answered answered, const char* timeoutText) {
-  const double start = ctx.host.Now();
-  for (;;) {
-    if (answered()) return 0;
-    if (ctx.host.Now() - start > kStationTimeout) break;
-    ctx.host.Yield();
-  }
-  ctx.host.Message(timeoutText, "Timeout", Icon::Critical, Buttons::Ok);
-  return 1;
 }
 
 int SendAndPause(Context& ctx) {
@@ -69,8 +56,8 @@ int enter_boot_loader(Context& ctx) {
   a.ReplyStatus = -1;
   a.StationReplyState = -1;
   SendStationMessage(ctx);
-  if (AwaitStation(
-          ctx,
+  if (AwaitAnswer(
+          ctx, kStationTimeout,
           [&] { return a.ReplyStatus == 1 || (a.StationReplyState == 1 && a.ReplyStatus == 127); },
           "enter_boot_loader") != 0) {
     return 1;
@@ -81,8 +68,8 @@ int enter_boot_loader(Context& ctx) {
   SetFields(ctx, 3, 4, 0);
   a.ReplyStatus = -1;
   SendStationMessage(ctx);
-  if (AwaitStation(
-          ctx, [&] { return a.ReplyStatus != -1; }, "boot_loader_version") != 0) {
+  if (AwaitAnswer(
+          ctx, kStationTimeout, [&] { return a.ReplyStatus != -1; }, "boot_loader_version") != 0) {
     return 1;
   }
   ctx.proto.BootLoaderVersion = a.ReplyStatus;
@@ -94,8 +81,8 @@ int finish_update_mode(Context& ctx) {
   SetFields(ctx, 3, 0, 0);
   ctx.ans.ReplyStatus = 0;
   SendStationMessage(ctx);
-  return AwaitStation(
-      ctx, [&] { return ctx.ans.ReplyStatus == 127; }, "enter_boot_loader");
+  return AwaitAnswer(
+      ctx, kStationTimeout, [&] { return ctx.ans.ReplyStatus == 127; }, "enter_boot_loader");
 }
 
 int station_clear(Context& ctx) {
@@ -137,12 +124,9 @@ int read_station_id(Context& ctx) {
   ctx.ans.StationIdNumber = -1;
   ctx.tx.TxLastIndex = 13;
 
-  const double start = ctx.host.Now();
-  for (;;) {
-    if (ctx.ans.StationIdNumber != -1) return 0;
-    ctx.host.Yield();
-    if (ctx.host.Now() - start > kStationTimeout) return 1;
-  }
+  return AwaitAnswer(
+      ctx, kStationTimeout, [&] { return ctx.ans.StationIdNumber != -1; }, "",
+      TimeTest::AfterYield);
 }
 
 }  // namespace skyrelay

@@ -5,10 +5,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QString>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -18,6 +16,7 @@
 
 #include "app/main_win.h"
 #include "app/start_up.h"
+#include "config_test_files.h"
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
@@ -56,10 +55,6 @@ class SimWindowHost : public VirtualHost {
 
 struct AppWorld {
   AppWorld() {
-    static std::atomic<int> counter{0};
-    dir = std::filesystem::temp_directory_path() /
-          ("skyrelay-app-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir);
     window = std::make_unique<MainWin>([this](MainWin& w) {
       auto owned = std::make_unique<SimWindowHost>(&sim, w);
       SimWindowHost* raw = host = owned.get();
@@ -75,18 +70,10 @@ struct AppWorld {
       return fileDialogAnswer;
     });
   }
-  ~AppWorld() {
-    window.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
-
-  std::string Path(const std::string& relative) const { return (dir / relative).string(); }
+  std::string Path(const std::string& relative) const { return (files.path() / relative).string(); }
   std::string SettingsPath() const { return Path("SkyRelayUpd.cfg"); }
   std::string Write(const std::string& relative, const std::string& bytes) const {
-    std::filesystem::create_directories((dir / relative).parent_path());
-    std::ofstream(dir / relative, std::ios::binary) << bytes;
-    return Path(relative);
+    return files.Write(relative, bytes);
   }
   std::string Read(const std::string& path) const {
     std::ostringstream text;
@@ -106,7 +93,7 @@ struct AppWorld {
   void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }
   Context& ctx() { return window->ctx(); }
 
-  std::filesystem::path dir;
+  testfiles::TempDir files;  // removed after the window is gone
   sim::SimLoNet sim;
   SimWindowHost* host = nullptr;
   std::unique_ptr<MainWin> window;
