@@ -1,13 +1,12 @@
 #include "update/firmware_update.h"
 
 #include <cmath>
-#include <filesystem>
 
-#include "package/numbers.h"
 #include "link/link.h"
+#include "package/firmware_file.h"
+#include "package/numbers.h"
 #include "protocol/flash.h"
 #include "protocol/handheld.h"
-#include "package/firmware_file.h"
 
 namespace skyrelay {
 
@@ -72,7 +71,7 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   }
   if (!opened) {
     // The file was sound when the description was loaded; now it is gone or cut short.
-    if (std::filesystem::exists(path)) {
+    if (reader.Problem().failure != FileFailure::Missing) {
       host.Message(kBadFileText, "Fehler", Icon::Stop, Buttons::Ok);
     } else {
       host.Message("Updatefile nicht vorhanden!", "Achtung!", Icon::Stop, Buttons::Ok);
