@@ -293,9 +293,9 @@ int LoadSettings(Session& s, const char* argv0) {
     std::error_code error;
     settings.UpdateFilePath = std::filesystem::absolute(o.arguments[0], error).string();
   }
-  if (o.save && !WriteSettingsFile(o.settingsPath, settings)) {
-    std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n",
-                 o.settingsPath.c_str());
+  std::string problem;
+  if (o.save && !WriteSettingsFile(o.settingsPath, settings, &problem)) {
+    std::fprintf(stderr, "skyrelay-update-cli: %s\n", problem.c_str());
     return 1;
   }
   if (s.options.simulate) {
