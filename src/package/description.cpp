@@ -180,8 +180,10 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name) {
   const std::string folder = WithSlashes(ctx.desc.UpdateFolder);
   const std::string relative = WithSlashes(name);
   const std::string path = folder + relative;
+  // A name longer than a path can be names no file; it is not looked for.
+  if (relative.empty() || path.size() > 4096) return path;
   std::error_code ignored;
-  if (relative.empty() || std::filesystem::exists(path, ignored)) return path;
+  if (std::filesystem::exists(path, ignored)) return path;
 
   // Packages made on Windows write names in any letter case ("FW\H.TUP" for
   // fw/h.tup). Each part of the name is looked up in its folder, the exact
@@ -192,6 +194,7 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name) {
     size_t end = relative.find('/', start);
     if (end == std::string::npos) end = relative.size();
     std::string part = relative.substr(start, end - start);
+    if (part.size() > 255) return path;  // longer than any file name
     if (!part.empty() && part != "." && part != "..") {
       const std::optional<std::string> match = EntryIgnoringCase(resolved, part);
       if (!match) return path;

@@ -9,9 +9,11 @@
 namespace skyrelay {
 
 // Size limits: text files a few hundred times what a full package needs, the
-// binary files exactly what their format holds.
-inline constexpr size_t DescriptionFileLimit = 1 << 20;  // 1 MiB
-inline constexpr size_t LanguageFileLimit = 1 << 20;     // 1 MiB
+// binary files exactly what their format holds. A text file of
+// this size still loads in a fraction of a second and well under 100 MiB, whatever
+// it holds.
+inline constexpr size_t DescriptionFileLimit = 256 << 10;  // 256 KiB
+inline constexpr size_t LanguageFileLimit = 256 << 10;     // 256 KiB
 
 enum class FileFailure {
   None,
