@@ -46,8 +46,7 @@ TEST_F(WarningCheck, SoundPackagesGiveNoWarning) {
   // umlauts, a remark with '=' after other text.
   std::string upper = Read("beispiel.tup") + "; Stand: Version=2\r\n";
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  dir.Write("texte/deutsch.txt",
-            "00: Grün\r\n01: Zurück\r\n02:\r\n1f: ÄÖÜ äöü +-.:/=_?<>^|]\r\n");
+  dir.Write("texte/deutsch.txt", "00: Grün\r\n01: Zurück\r\n02:\r\n1f: ÄÖÜ äöü +-.:/=_?<>^|]\r\n");
   dir.Write("texte/english.txt",
             "00: Gr\xFCn\r\n01: Zur\xFC"
             "ck\r\n02: \xC4\xD6\xDC\r\n");
