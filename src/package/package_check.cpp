@@ -106,6 +106,7 @@ class PackageChecker {
                                       : " – meinten Sie " + unknown.nearest + "?";
       Warn(descriptionPath_, unknown.line, text);
     }
+    SortByLine(0);
 
     // The load sees the firmware files in this order and stops at the first
     // that fails; the files it did not reach are checked here the same way.
@@ -210,6 +211,11 @@ class PackageChecker {
     const LanguageFile file = ParseLanguageFile(bytes);
     for (const LanguageText& text : file.texts) WarnAboutLanguageText(path, text);
     ReportLanguageFormat(path, bytes, file);
+    SortByLine(first);
+  }
+
+  // The problems from `first` on, in the order of their lines.
+  void SortByLine(size_t first) {
     std::stable_sort(
         problems_.begin() + static_cast<std::ptrdiff_t>(first), problems_.end(),
         [](const PackageProblem& a, const PackageProblem& b) { return a.line < b.line; });
