@@ -31,3 +31,7 @@ echo "== desktop program for the other brand =="
 cmake -S . -B build-fen -DCMAKE_BUILD_TYPE= -DSKYRELAY_BRAND=FEN >/dev/null
 cmake --build build-fen -j"$jobs" --target skyrelay_app_tests skyrelay-update
 ctest --test-dir build-fen --output-on-failure -j"$jobs" -R '^app\.'
+
+echo "== fuzz targets, a few seconds each =="
+# Keeps the targets building and replays the corpus; scripts/fuzz.sh runs them longer.
+bash scripts/fuzz.sh 3

@@ -47,7 +47,8 @@ TEST_F(PackageCheck, SoundPackagesGiveNoProblem) {
   std::string upper = Read("beispiel.tup");  // as written on Windows, names in capitals
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_EQ(Listing(CheckPackage(dir.Write("GROSS.TUP", upper))), "");
-  EXPECT_EQ(Listing(CheckPackage(dir.Write("leer.tup", "; nichts\r\n"))), "");
+  EXPECT_EQ(Listing(CheckPackage(dir.Write("leer.tup", "; nichts\r\n"))),
+            ":0: Keine Update-Datei: " + dir.Folder() + "leer.tup\n");
 }
 
 TEST_F(PackageCheck, DescriptionProblems) {

@@ -318,9 +318,9 @@ int LoadSettings(Session& s, const char* argv0) {
     std::error_code error;
     settings.UpdateFilePath = std::filesystem::absolute(o.arguments[0], error).string();
   }
-  if (o.save && !WriteSettingsFile(o.settingsPath, settings)) {
-    std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n",
-                 o.settingsPath.c_str());
+  std::string problem;
+  if (o.save && !WriteSettingsFile(o.settingsPath, settings, &problem)) {
+    std::fprintf(stderr, "skyrelay-update-cli: %s\n", problem.c_str());
     return 1;
   }
   if (s.options.simulate) {
@@ -417,11 +417,10 @@ int RunPingCommand(Session& s) {
 int RunCheckCommand(Session& s) {
   const std::vector<PackageProblem> problems = CheckPackage(s.options.arguments[0]);
   for (const PackageProblem& p : problems) {
-    if (p.line > 0) {
-      std::printf("%s:%d: %s\n", p.file.c_str(), p.line, p.text.c_str());
-    } else {
-      std::printf("%s: %s\n", p.file.c_str(), p.text.c_str());
-    }
+    std::string where = p.file;
+    if (!where.empty() && p.line > 0) where += ":" + std::to_string(p.line);
+    if (!where.empty()) where += ": ";
+    std::printf("%s%s%s\n", where.c_str(), p.warning ? "Warnung: " : "", p.text.c_str());
   }
   if (problems.empty()) std::printf("%s: in Ordnung\n", s.options.arguments[0].c_str());
   return problems.empty() ? 0 : 1;

@@ -4,9 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "package/description.h"
 #include "package/display_code.h"
-#include "package/text_codec.h"
 #include "protocol/handheld.h"
 #include "update/identify.h"
 
@@ -18,84 +16,26 @@ constexpr uint32_t kLanguageAreaSize = 0x2000;  // 16 pages of 16 slots
 constexpr uint32_t kTextSlotSize = 32;
 constexpr uint32_t kPageSize = 512;
 
-struct TextLine {
-  int number = 0;
-  std::string text;  // upper case, 1 to 21 characters
-  int length = 0;
-};
-
-int HexDigitValue(const std::string& character) {
-  if (character.size() != 1) return -1;
-  const char c = character[0];
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// Positions 1 and 2 as a hexadecimal number, up to the first character that is
-// not a hexadecimal digit; no digit gives 0.
-int TextNumber(const std::vector<std::string>& characters) {
-  int number = 0;
-  for (size_t i = 0; i < 2 && i < characters.size(); i++) {
-    const int digit = HexDigitValue(characters[i]);
-    if (digit < 0) break;
-    number = number * 16 + digit;
-  }
-  return number;
-}
-
-// One line "NN:?text": false when its third character is not ':'.
-bool ParseTextLine(const std::string& line, TextLine& out) {
-  const std::vector<std::string> characters = Utf8Characters(line);
-  if (characters.size() < 3 || characters[2] != ":") return false;
-  out.number = TextNumber(characters);
-  // Position 4 is the separator and is not read.
-  std::string text;
-  for (size_t i = 4; i < characters.size(); i++) text += characters[i];
-  std::vector<std::string> upper = Utf8Characters(ToUpperText(text));
-  if (upper.size() > MaxTextLength) upper.resize(MaxTextLength);
-  out.text.clear();
-  for (const std::string& c : upper) out.text += c;
-  out.length = static_cast<int>(upper.size());
-  if (out.length == 0) {
-    out.text.assign(MaxTextLength, ' ');
-    out.length = MaxTextLength;
-  }
-  return true;
-}
-
 }  // namespace
 
 void TransferLanguageFile(Context& ctx, const std::string& path, int languageNumber,
                           int& errorFlag) {
-  std::string bytes;
-  if (!ReadFileBytes(path, bytes)) {
+  LanguageFile file;
+  if (const std::string problem = ReadLanguageFile(path, file); !problem.empty()) {
     // A missing language leaves the handheld's texts of that language as they
     // are; the other files still go in, and the run counts as incomplete.
     ctx.upd.configurationShortfall = true;
-    ctx.host.Message(path + "\r" + "Datei nicht gefunden!", "Fehler!", Icon::Stop, Buttons::Ok);
+    ctx.host.Message(path + "\r" + problem + "!", "Fehler!", Icon::Stop, Buttons::Ok);
     return;
   }
 
   // The whole file is parsed before the first text goes out; a line in the wrong
   // format ends it, and only the texts before that line are written.
-  std::vector<TextLine> texts;
-  bool wrongFormat = false;
-  for (const std::string& line : SplitLines(DecodeTextFile(bytes))) {
-    TextLine parsed;
-    if (!ParseTextLine(line, parsed)) {
-      wrongFormat = true;
-      break;
-    }
-    texts.push_back(std::move(parsed));
-  }
-
-  for (const TextLine& t : texts) {
+  for (const LanguageText& t : file.texts) {
     WriteLanguageText(ctx, languageNumber, t.number, t.text, t.length, errorFlag);
     if (errorFlag != 0) return;
   }
-  if (wrongFormat) {
+  if (file.wrongFormatLine != 0) {
     ctx.upd.configurationShortfall = true;
     ctx.host.Message(path + "\r" + "Falsche Dateiformat!", "Fehler!", Icon::Stop, Buttons::Ok);
   }

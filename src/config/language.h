@@ -5,18 +5,15 @@
 #include <string>
 
 #include "core/context.h"
+#include "package/language_file.h"
 
 namespace skyrelay {
 
-// Characters a text slot holds at most.
-inline constexpr int MaxTextLength = 21;
-
-// Reads the whole file (Windows-1252 unless it is valid UTF-8, lines ending in
-// CR LF or LF) and writes its texts into language `languageNumber`. A line whose
-// third character is not ':' (a blank line too) ends the file: the texts before
-// it are written, then "Falsche Dateiformat!" is shown. A file that cannot be
-// read is reported and skipped. Neither changes errorFlag; only a handheld
-// command that times out does.
+// Takes the file as the package layer reads it (ReadLanguageFile) and writes its texts into
+// language `languageNumber`. A line whose third character is not ':' (a blank line too) ends the
+// file: the texts before it are written, then "Falsche Dateiformat!" is shown. A file that cannot
+// be read is reported and skipped. Neither changes errorFlag; only a handheld command that times
+// out does.
 void TransferLanguageFile(Context& ctx, const std::string& path, int languageNumber,
                           int& errorFlag);
 

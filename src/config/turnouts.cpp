@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "package/description.h"
 #include "config/transfer.h"
+#include "package/data_files.h"
 #include "protocol/handheld.h"
 
 namespace skyrelay {
@@ -12,29 +12,15 @@ namespace {
 
 constexpr uint32_t kPageSize = 512;
 
-// Reads the whole file and checks that it holds at least `needed` bytes. A file
-// that cannot be used is reported and gives the flag 99, so nothing of it
-// reaches the handheld.
-bool ReadDataFile(Context& ctx, const std::string& path, size_t needed, std::string& bytes,
-                  int& errorFlag) {
-  std::string problem;
-  if (!ReadFileBytes(path, bytes)) {
-    problem = "Datei nicht gefunden!";
-  } else if (bytes.size() < needed) {
-    problem = "Datei zu kurz: " + std::to_string(bytes.size()) + " statt " +
-              std::to_string(needed) + " Bytes!";
-  } else {
-    return true;
-  }
-  ctx.host.Message(path + "\r" + problem, "Fehler!", Icon::Stop, Buttons::Ok);
+// Reads the whole file through the package layer. A file that cannot be used
+// is reported and gives the flag 99, so nothing of it reaches the handheld.
+bool ReadUsableDataFile(Context& ctx, const std::string& path, size_t size, std::string& bytes,
+                        int& errorFlag) {
+  const std::string problem = ReadDataFile(path, size, bytes);
+  if (problem.empty()) return true;
+  ctx.host.Message(path + "\r" + problem + "!", "Fehler!", Icon::Stop, Buttons::Ok);
   errorFlag = 99;
   return false;
-}
-
-// Value `index` of a turnout file: 16 bits, low byte first. The handheld takes
-// one byte per value, so a value above 255 goes in as its low byte.
-int TurnoutFileValue(const std::string& bytes, size_t index) {
-  return static_cast<uint8_t>(bytes[2 * index]);
 }
 
 // DataBuf(0..3): buffer 1 write at `offset` within the buffer.
@@ -59,7 +45,7 @@ int WriteSection64(Context& ctx) {
 
 void TransferTurnoutSymbols(Context& ctx, const std::string& path, int& errorFlag) {
   std::string bytes;
-  if (!ReadDataFile(ctx, path, TurnoutSymbolFileSize, bytes, errorFlag)) return;
+  if (!ReadUsableDataFile(ctx, path, TurnoutSymbolFileSize, bytes, errorFlag)) return;
 
   auto& buf = ctx.ans.DataBuf;
   for (int symbol = 0; symbol < 256; symbol++) {
@@ -82,7 +68,7 @@ void TransferTurnoutSymbols(Context& ctx, const std::string& path, int& errorFla
 
 void TransferTurnoutAssignment(Context& ctx, const std::string& path, int& errorFlag) {
   std::string bytes;
-  if (!ReadDataFile(ctx, path, TurnoutAssignmentFileSize, bytes, errorFlag)) return;
+  if (!ReadUsableDataFile(ctx, path, TurnoutAssignmentFileSize, bytes, errorFlag)) return;
 
   // Values 0 to 2559 fill five pages; the file's last value is not used.
   auto& buf = ctx.ans.DataBuf;
@@ -101,7 +87,7 @@ void TransferTurnoutAssignment(Context& ctx, const std::string& path, int& error
 
 void TransferTurnoutList(Context& ctx, const std::string& path, int& errorFlag) {
   std::string bytes;
-  if (!ReadDataFile(ctx, path, TurnoutListFileSize, bytes, errorFlag)) return;
+  if (!ReadUsableDataFile(ctx, path, TurnoutListFileSize, bytes, errorFlag)) return;
 
   ctx.host.SetStatus("Weichenliste");
   // The list fills only bytes 8 to 263 of its page; the page goes into buffer 1
@@ -118,7 +104,7 @@ void TransferTurnoutList(Context& ctx, const std::string& path, int& errorFlag) 
 
 void TransferCharacterFile(Context& ctx, const std::string& path, int& errorFlag) {
   std::string bytes;
-  if (!ReadDataFile(ctx, path, CharacterFileSize, bytes, errorFlag)) return;
+  if (!ReadUsableDataFile(ctx, path, CharacterFileSize, bytes, errorFlag)) return;
 
   auto& buf = ctx.ans.DataBuf;
   for (int i = 0; i < 8; i++) buf[4 + i] = static_cast<uint8_t>(bytes[2 + i]);

@@ -1,6 +1,10 @@
 #include "core/settings_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +30,26 @@ std::string StripLineEnd(std::string s) {
   return s;
 }
 
+// The file a path finally names: symbolic links are followed (a link that
+// names a file not yet there names where it will be).
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; hop++) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    char buffer[4096];
+    const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return current;
+    std::string next(buffer, static_cast<size_t>(n));
+    if (next[0] != '/') {
+      const size_t slash = current.find_last_of('/');
+      if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+    }
+    current = next;
+  }
+  return current;
+}
+
 }  // namespace
 
 bool ReadSettingsFile(const std::string& path, Settings& settings) {
@@ -44,26 +68,37 @@ bool ReadSettingsFile(const std::string& path, Settings& settings) {
   return true;
 }
 
-bool WriteSettingsFile(const std::string& path, const Settings& settings) {
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << settings.UpdateFilePath << "\r\n"
-        << settings.InterfaceKind << "\r\n"
-        << settings.ComPortNumber << "\r\n";
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::remove(temporary.c_str());
+bool WriteSettingsFile(const std::string& path, const Settings& settings, std::string* problem) {
+  auto fail = [&](const std::string& text) {
+    if (problem) *problem = text;
     return false;
+  };
+  const std::string target = FollowLinks(path);
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return fail(target + " ist keine Datei");
+  if (exists && ((st.st_mode & S_IWUSR) == 0 || ::access(target.c_str(), W_OK) != 0)) {
+    return fail(target + " ist schreibgeschützt; die Einstellungen werden nicht gespeichert");
+  }
+
+  const std::string temporary = target + ".tmp" + std::to_string(::getpid());
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return fail(target + " kann nicht geschrieben werden");
+  const std::string text = settings.UpdateFilePath + "\r\n" +
+                           std::to_string(settings.InterfaceKind) + "\r\n" +
+                           settings.ComPortNumber + "\r\n";
+  bool ok = !exists || ::fchmod(fd, st.st_mode & 07777) == 0;
+  for (size_t done = 0; ok && done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return fail(target + " kann nicht geschrieben werden");
   }
   return true;
 }

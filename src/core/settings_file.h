@@ -13,9 +13,13 @@ namespace skyrelay {
 // returns false.
 bool ReadSettingsFile(const std::string& path, Settings& settings);
 
-// Writes the three lines through a temporary file that is then renamed, so a
-// crash never leaves a cut file. False when the file cannot be written.
-bool WriteSettingsFile(const std::string& path, const Settings& settings);
+// Writes the three lines through a temporary file beside the file that is then
+// renamed over it, so a crash never leaves a cut file. A symbolic link is
+// followed to the file it names (the link stays), and the file keeps its
+// permissions. A read-only file is left as it is. False when the file cannot be
+// written; problem (when given) then says why, in German, with the path.
+bool WriteSettingsFile(const std::string& path, const Settings& settings,
+                       std::string* problem = nullptr);
 
 // Where the settings file lives: beside the program when that folder is
 // writable (a portable install), otherwise in the user's configuration folder

@@ -1,14 +1,14 @@
 #include "package/description.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
-#include <memory>
-#include <optional>
 #include <string_view>
-#include <vector>
+#include <utility>
 
-#include "package/text_codec.h"
 #include "package/firmware_file.h"
+#include "package/package_file.h"
+#include "package/text_codec.h"
 
 namespace skyrelay {
 
@@ -56,34 +56,74 @@ constexpr Key kKeys[] = {
     {"ZEICHEN=", Entry::Character},
 };
 
-// One line, upper-cased character by character, so that a key found in the
-// upper-case copy can be mapped back to the same character of the line as read.
-class KeyLine {
- public:
-  explicit KeyLine(const std::string& line) : characters_(Utf8Characters(line)) {
-    for (const std::string& c : characters_) {
-      starts_.push_back(upper_.size());
-      upper_ += ToUpperText(c);
+// Upper case for the ASCII letters only: the keys are ASCII, no other character
+// upper-cases to an ASCII letter, and every character keeps its byte offset, so
+// a key found here starts at the same byte of the line as read.
+std::string AsciiUpper(const std::string& line) {
+  std::string upper = line;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+// Control bytes that no text file holds (tab, line ends, form feed and the
+// old end-of-file mark Ctrl-Z are text).
+bool LooksLikeText(const std::string& bytes) {
+  for (char ch : bytes) {
+    const auto b = static_cast<uint8_t>(ch);
+    if (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != '\v' && b != 0x1A) {
+      return false;
     }
   }
+  return true;
+}
 
-  // The part of the line after the first occurrence of key, as written.
-  std::optional<std::string> ValueAfter(std::string_view key) const {
-    const size_t at = upper_.find(key);
-    if (at == std::string::npos) return std::nullopt;
-    // Keys are ASCII, so a match starts at a character and has one character per byte.
-    size_t index = 0;
-    while (index < starts_.size() && starts_[index] < at) index++;
-    std::string value;
-    for (size_t i = index + key.size(); i < characters_.size(); i++) value += characters_[i];
-    return value;
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); j++) row[j] = j;
+  for (size_t i = 1; i <= a.size(); i++) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); j++) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
   }
+  return row[b.size()];
+}
 
- private:
-  std::vector<std::string> characters_;
-  std::vector<size_t> starts_;  // byte offset of each character in upper_
-  std::string upper_;
-};
+// A line that holds no known key but starts with a word and '=' (blanks
+// allowed around the word) is taken as a misspelt key.
+std::optional<UnknownKey> UnknownKeyOf(const std::string& line, int lineNumber) {
+  const size_t equals = line.find('=');
+  if (equals == std::string::npos) return std::nullopt;
+  const size_t first = line.find_first_not_of(" \t");
+  if (first == equals) return std::nullopt;
+  std::string word = line.substr(first, equals - first);
+  while (!word.empty() && (word.back() == ' ' || word.back() == '\t')) word.pop_back();
+  if (word.empty() || word.size() > 40) return std::nullopt;
+  for (char c : word) {
+    const auto b = static_cast<uint8_t>(c);
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || b >= 0x80;
+    if (!letter) return std::nullopt;
+  }
+  UnknownKey unknown{lineNumber, ToUpperText(line.substr(first, equals - first + 1)), ""};
+  const std::string upperWord = ToUpperText(word);
+  size_t best = std::string::npos;
+  for (const Key& key : kKeys) {
+    const std::string name(key.text.substr(0, key.text.size() - 1));
+    const size_t distance = EditDistance(upperWord, name);
+    // Near: at most a third of the key's letters differ (at least one, at most three).
+    const size_t allowed = std::clamp<size_t>(name.size() / 3, 1, 3);
+    if (distance <= allowed && distance < best) {
+      best = distance;
+      unknown.nearest = std::string(key.text);
+    }
+  }
+  return unknown;
+}
 
 // Checks one named firmware file against its announced version (absent counts
 // as 0). False when the load must end: the check failed (it showed its own
@@ -140,8 +180,10 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name) {
   const std::string folder = WithSlashes(ctx.desc.UpdateFolder);
   const std::string relative = WithSlashes(name);
   const std::string path = folder + relative;
+  // A name longer than a path can be names no file; it is not looked for.
+  if (relative.empty() || path.size() > 4096) return path;
   std::error_code ignored;
-  if (relative.empty() || std::filesystem::exists(path, ignored)) return path;
+  if (std::filesystem::exists(path, ignored)) return path;
 
   // Packages made on Windows write names in any letter case ("FW\H.TUP" for
   // fw/h.tup). Each part of the name is looked up in its folder, the exact
@@ -152,6 +194,7 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name) {
     size_t end = relative.find('/', start);
     if (end == std::string::npos) end = relative.size();
     std::string part = relative.substr(start, end - start);
+    if (part.size() > 255) return path;  // longer than any file name
     if (!part.empty() && part != "." && part != "..") {
       const std::optional<std::string> match = EntryIgnoringCase(resolved, part);
       if (!match) return path;
@@ -166,14 +209,76 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name) {
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) return false;
-  char buffer[8192];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
-  return !std::ferror(file.get());
+  return !ReadPackageFile(path, 16 << 20, bytes);
+}
+
+bool DescriptionScan::NamesSomething() const {
+  if (!ZentraleFirmwarePath.empty() || !FunkFirmwarePath.empty()) return true;
+  for (const std::string& name : LanguageFiles) {
+    if (!name.empty()) return true;
+  }
+  return !TurnoutSymbolFile.empty() || !TurnoutAssignmentFile.empty() || !TurnoutListFile.empty() ||
+         !CharacterFiles.empty();
+}
+
+DescriptionScan ScanDescription(const std::string& bytes) {
+  DescriptionScan scan;
+  if (!LooksLikeText(bytes)) {
+    scan.isText = false;
+    return scan;
+  }
+  int lineNumber = 0;
+  int characterLines = 0;
+  for (const std::string& line : SplitLines(DecodeTextFile(bytes))) {
+    lineNumber++;
+    const std::string upper = AsciiUpper(line);
+    bool anyKey = false;
+    for (const Key& key : kKeys) {
+      const size_t at = upper.find(key.text);
+      if (at == std::string::npos) continue;
+      anyKey = true;
+      std::string value = line.substr(at + key.text.size());
+      switch (key.entry) {
+        case Entry::Zentrale:
+          scan.ZentraleFirmwarePath = std::move(value);
+          break;
+        case Entry::Funk:
+          scan.FunkFirmwarePath = std::move(value);
+          break;
+        case Entry::ZentraleVersion:
+          scan.ZentraleVersion = std::move(value);
+          break;
+        case Entry::FunkVersion:
+          scan.FunkVersion = std::move(value);
+          break;
+        case Entry::Language:
+          scan.LanguageFiles[key.language] = std::move(value);
+          break;
+        case Entry::TurnoutSymbols:
+          scan.TurnoutSymbolFile = std::move(value);
+          break;
+        case Entry::TurnoutAssignment:
+          scan.TurnoutAssignmentFile = std::move(value);
+          break;
+        case Entry::TurnoutList:
+          scan.TurnoutListFile = std::move(value);
+          break;
+        case Entry::Character:
+          if (++characterLines <= kMaxCharacterFiles) {
+            scan.CharacterFiles.push_back(std::move(value));
+          } else if (scan.firstIgnoredCharacterLine == 0) {
+            scan.firstIgnoredCharacterLine = lineNumber;
+          }
+          break;
+      }
+    }
+    if (!anyKey) {
+      if (std::optional<UnknownKey> unknown = UnknownKeyOf(line, lineNumber)) {
+        scan.unknownKeys.push_back(std::move(*unknown));
+      }
+    }
+  }
+  return scan;
 }
 
 void ParseUpdateDescription(Context& ctx, const std::string& path) {
@@ -184,54 +289,31 @@ void ParseUpdateDescription(Context& ctx, const std::string& path) {
   std::optional<double> zentraleVersion;
 
   std::string bytes;
-  if (!ReadFileBytes(path, bytes)) {
-    ctx.host.Message(path + "\r" + "Die Update-Datei kann nicht geöffnet werden!", "Fehler!",
-                     Icon::Stop, Buttons::Ok);
+  if (const FileProblem problem = ReadPackageFile(path, DescriptionFileLimit, bytes)) {
+    const std::string text =
+        problem.failure == FileFailure::Missing || problem.failure == FileFailure::Unreadable
+            ? std::string("Die Update-Datei kann nicht geöffnet werden!")
+            : problem.text + "!";
+    ctx.host.Message(path + "\r" + text, "Fehler!", Icon::Stop, Buttons::Ok);
     return;
   }
 
-  int ignoredCharacterFiles = 0;
-  for (const std::string& line : SplitLines(DecodeTextFile(bytes))) {
-    const KeyLine keyLine(line);
-    for (const Key& key : kKeys) {
-      const std::optional<std::string> value = keyLine.ValueAfter(key.text);
-      if (!value) continue;
-      switch (key.entry) {
-        case Entry::Zentrale:
-          desc.ZentraleFirmwarePath = *value;
-          break;
-        case Entry::Funk:
-          desc.FunkFirmwarePath = *value;
-          break;
-        case Entry::ZentraleVersion:
-          zentraleVersion = ReadLeadingNumber(*value);
-          break;
-        case Entry::FunkVersion:
-          funkVersion = ReadLeadingNumber(*value);
-          break;
-        case Entry::Language:
-          desc.LanguageFiles[key.language] = *value;
-          break;
-        case Entry::TurnoutSymbols:
-          desc.TurnoutSymbolFile = *value;
-          break;
-        case Entry::TurnoutAssignment:
-          desc.TurnoutAssignmentFile = *value;
-          break;
-        case Entry::TurnoutList:
-          desc.TurnoutListFile = *value;
-          break;
-        case Entry::Character:
-          if (desc.CharacterFileCount < kMaxCharacterFiles) {
-            desc.CharacterFiles[++desc.CharacterFileCount] = *value;
-          } else {
-            ignoredCharacterFiles++;
-          }
-          break;
-      }
-    }
+  const DescriptionScan scan = ScanDescription(bytes);
+  if (!scan.isText || !scan.NamesSomething()) {
+    ctx.host.Message("Keine Update-Datei: " + path, "Fehler!", Icon::Stop, Buttons::Ok);
+    return;
   }
-  if (ignoredCharacterFiles > 0) {
+  desc.ZentraleFirmwarePath = scan.ZentraleFirmwarePath;
+  desc.FunkFirmwarePath = scan.FunkFirmwarePath;
+  if (scan.ZentraleVersion) zentraleVersion = ReadLeadingNumber(*scan.ZentraleVersion);
+  if (scan.FunkVersion) funkVersion = ReadLeadingNumber(*scan.FunkVersion);
+  desc.LanguageFiles = scan.LanguageFiles;
+  desc.TurnoutSymbolFile = scan.TurnoutSymbolFile;
+  desc.TurnoutAssignmentFile = scan.TurnoutAssignmentFile;
+  desc.TurnoutListFile = scan.TurnoutListFile;
+  for (const std::string& name : scan.CharacterFiles)
+    desc.CharacterFiles[++desc.CharacterFileCount] = name;
+  if (scan.firstIgnoredCharacterLine > 0) {
     ctx.host.SetStatus("Mehr als 100 Zeichendateien: weitere ignoriert");
   }
 

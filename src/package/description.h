@@ -3,19 +3,55 @@
 // fills ctx.desc and the two version labels of the main window.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "package/numbers.h"
 #include "core/context.h"
+#include "package/numbers.h"
 
 namespace skyrelay {
+
+// A key of the description that no entry has, and the known key nearest to it.
+struct UnknownKey {
+  int line = 0;
+  std::string key;      // as written up to and including '=', upper case ("DEUTCH=")
+  std::string nearest;  // the nearest known key ("DEUTSCH="); empty when none is near
+};
+
+// What a description's bytes say, found by the one key scanner that loading and
+// the package check share: in every line (upper case), every key anywhere, the
+// value the rest of the line as written.
+struct DescriptionScan {
+  bool isText = true;  // false: control bytes no text file holds (a firmware or other binary file)
+  std::string ZentraleFirmwarePath;  // names as written
+  std::string FunkFirmwarePath;
+  std::optional<std::string> ZentraleVersion;  // values as written
+  std::optional<std::string> FunkVersion;
+  std::array<std::string, 11> LanguageFiles;
+  std::string TurnoutSymbolFile;
+  std::string TurnoutAssignmentFile;
+  std::string TurnoutListFile;
+  std::vector<std::string> CharacterFiles;  // at most 100, in the order of their lines
+  int firstIgnoredCharacterLine = 0;        // the line of a 101st "ZEICHEN=" key; 0: none
+  std::vector<UnknownKey> unknownKeys;
+
+  // Whether the description names anything the system knows: a firmware file,
+  // a language, turnout or character file.
+  bool NamesSomething() const;
+};
+
+DescriptionScan ScanDescription(const std::string& bytes);
 
 // Loads the description at path: clears ctx.desc, reads every key line, checks
 // the "ZENTRALE=" file and then the "FUNK=" file against their announced
 // versions, and on success stores the full firmware paths and sets the version
 // labels. A firmware file that fails its check, or a version that differs
 // ("Falsche Version!"), ends the load with the bare names kept and the labels
-// unchanged. A file that cannot be read ends it with a message naming the file.
+// unchanged. A file that cannot be read (missing, not a regular file, larger
+// than a description can be) ends it with a message naming the file; so does a
+// file that is not text or names nothing the system knows ("Keine Update-Datei: ").
 void ParseUpdateDescription(Context& ctx, const std::string& path);
 
 // The path of a file the description names: UpdateFolder followed by the name,
@@ -29,7 +65,8 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name);
 // when it has neither.
 std::string FolderOfPath(const std::string& path);
 
-// Reads a whole file as bytes. False when it cannot be opened or read.
+// Reads a whole regular file of at most 16 MiB as bytes. False when it cannot be
+// opened or read.
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 
 }  // namespace skyrelay

@@ -1,6 +1,10 @@
 #include "package/firmware_file.h"
 
+#include <unistd.h>
+
 #include <cstdint>
+
+#include "package/package_file.h"
 
 namespace skyrelay {
 
@@ -38,9 +42,23 @@ void CheckUpdateFile(Context& ctx, const std::string& path, std::string& version
     errorFlag = 1;
   };
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) return fail(kNotThere);
+  FileProblem problem;
+  size_t size = 0;
+  const int fd = OpenPackageFile(path, FirmwareFileSize, problem, size);
+  if (fd < 0) {
+    if (problem.failure == FileFailure::Missing || problem.failure == FileFailure::Unreadable) {
+      return fail(kNotThere);
+    }
+    // A FIFO, a folder or a file over the size of an image: named with its problem.
+    ctx.host.Message(path + "\r" + problem.text + "!", kAttention, Icon::Stop, Buttons::Ok);
+    errorFlag = 1;
+    return;
+  }
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
+  if (!file) {
+    ::close(fd);
+    return fail(kNotThere);
+  }
 
   uint8_t header[UpdateFileHeaderLength];
   const size_t got = ReadBytes(file.get(), header, sizeof header);
@@ -60,13 +78,21 @@ void CheckUpdateFile(Context& ctx, const std::string& path, std::string& version
 
 bool FirmwareReader::Open(const std::string& path) {
   Close();
-  file_.reset(std::fopen(path.c_str(), "rb"));
-  if (!file_) return false;
+  size_t size = 0;
+  const int fd = OpenPackageFile(path, FirmwareFileSize, problem_, size);
+  if (fd < 0) return false;
+  file_.reset(::fdopen(fd, "rb"));
+  if (!file_) {
+    ::close(fd);
+    problem_ = FileProblem{FileFailure::Unreadable, "Datei kann nicht gelesen werden"};
+    return false;
+  }
   uint8_t header[UpdateFileHeaderLength];
   uint8_t record[VersionRecordLength];
   if (ReadBytes(file_.get(), header, sizeof header) != sizeof header ||
       ReadBytes(file_.get(), record, sizeof record) != sizeof record) {
     Close();
+    problem_ = FileProblem{FileFailure::Unreadable, "Datei zu kurz"};
     return false;
   }
   VersionAndDate(record, versionText_, dateText_);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "package/package_file.h"
 
 namespace skyrelay {
 
@@ -30,8 +31,9 @@ std::string FirmwareDateText(int d1, int d2, int d3);
 
 // Checks the header of the firmware file at path and returns its version text
 // and date text. On failure shows "Updatefile nicht vorhanden!" (cannot be
-// opened or read) or "Falsches Fileformat!" (header differs, file too short),
-// title "Achtung!", and sets errorFlag to 1; the texts are then left as they were.
+// opened or read), "Falsches Fileformat!" (header differs, file too short) or
+// the path and what keeps it from being read (a FIFO, a folder, a file larger
+// than an image), title "Achtung!", and sets errorFlag to 1; the texts are then left as they were.
 // errorFlag is not touched on success. Never creates a file.
 void CheckUpdateFile(Context& ctx, const std::string& path, std::string& versionText,
                      std::string& dateText, int& errorFlag);
@@ -46,9 +48,11 @@ class FirmwareReader {
   ~FirmwareReader() { Close(); }
 
   // Opens the file, skips the header without comparing it and reads the
-  // version record. False when the file cannot be opened or ends within the
-  // first 46 bytes; the reader is then closed.
+  // version record. False when the file cannot be opened (missing, not a
+  // regular file, larger than an image) or ends within the first 46 bytes; the
+  // reader is then closed and Problem() says why.
   bool Open(const std::string& path);
+  const FileProblem& Problem() const { return problem_; }
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& VersionText() const { return versionText_; }
   const std::string& DateText() const { return dateText_; }
@@ -76,6 +80,7 @@ class FirmwareReader {
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::string versionText_;
   std::string dateText_;
+  FileProblem problem_;
   long position_ = FirstRecordOffset;
 };
 

@@ -1,24 +1,28 @@
 #include "package/package_check.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
-#include "package/description.h"
-#include "package/numbers.h"
-#include "package/text_codec.h"
-#include "config/turnouts.h"
 #include "core/context.h"
 #include "core/host.h"
+#include "package/data_files.h"
+#include "package/description.h"
+#include "package/display_code.h"
 #include "package/firmware_file.h"
+#include "package/language_file.h"
+#include "package/numbers.h"
+#include "package/package_file.h"
+#include "package/text_codec.h"
 
 namespace skyrelay {
 
 namespace {
 
-constexpr int kMaxCharacterFiles = 100;
-constexpr const char* kNotFound = "Datei nicht gefunden";
+constexpr const char* kWrongFormat = "falsches Format (drittes Zeichen ist kein ':')";
 
 // A port that is never open: the check must not reach any device.
 class ClosedPort : public SerialPort {
@@ -57,49 +61,6 @@ class RecordingHost : public Host {
   ClosedPort port_;
 };
 
-// What the description says beyond what the load keeps: the firmware names as
-// written (a successful load keeps them joined with the folder), the announced
-// versions (held only while a load runs) and where the character list overflows.
-struct DescriptionScan {
-  std::string zentraleName;
-  std::string funkName;
-  std::optional<std::string> zentraleVersion;  // the value as written
-  std::optional<std::string> funkVersion;
-  int firstIgnoredCharacterLine = 0;  // the line of the 101st "ZEICHEN=" key; 0: none
-};
-
-// Keys are found in the upper-case copy of each line, as the load does; the
-// value is the rest of the line as written. Upper-casing keeps every character
-// in place, so the key's character position is the same in both.
-DescriptionScan ScanDescription(const std::string& bytes) {
-  DescriptionScan scan;
-  int characterLines = 0;
-  int lineNumber = 0;
-  for (const std::string& line : SplitLines(DecodeTextFile(bytes))) {
-    lineNumber++;
-    const std::string upper = ToUpperText(line);
-    auto valueAfter = [&](std::string_view key) -> std::optional<std::string> {
-      const size_t at = upper.find(key);
-      if (at == std::string::npos) return std::nullopt;
-      const std::vector<std::string> characters = Utf8Characters(line);
-      std::string value;
-      for (size_t i = Utf8Characters(upper.substr(0, at)).size() + key.size();
-           i < characters.size(); i++) {
-        value += characters[i];
-      }
-      return value;
-    };
-    if (auto v = valueAfter("ZENTRALE=")) scan.zentraleName = *v;
-    if (auto v = valueAfter("FUNK=")) scan.funkName = *v;
-    if (auto v = valueAfter("ZENTRALEVERSION=")) scan.zentraleVersion = v;
-    if (auto v = valueAfter("FUNKVERSION=")) scan.funkVersion = v;
-    if (valueAfter("ZEICHEN=") && ++characterLines == kMaxCharacterFiles + 1) {
-      scan.firstIgnoredCharacterLine = lineNumber;
-    }
-  }
-  return scan;
-}
-
 // A message text "path\rtext" as the file and the text; a text without a path
 // belongs to fallbackFile.
 PackageProblem ProblemFromMessage(const std::string& message, const std::string& fallbackFile) {
@@ -120,23 +81,37 @@ class PackageChecker {
 
   std::vector<PackageProblem> Run() {
     std::string bytes;
-    if (!ReadFileBytes(descriptionPath_, bytes)) {
-      return {{descriptionPath_, 0, "Die Update-Datei kann nicht geöffnet werden"}};
+    if (const FileProblem problem =
+            ReadPackageFile(descriptionPath_, DescriptionFileLimit, bytes)) {
+      return {{descriptionPath_, 0,
+               problem.failure == FileFailure::Missing || problem.failure == FileFailure::Unreadable
+                   ? "Die Update-Datei kann nicht geöffnet werden"
+                   : problem.text}};
     }
-    ParseUpdateDescription(ctx_, descriptionPath_);
     scan_ = ScanDescription(bytes);
+    if (!scan_.isText || !scan_.NamesSomething()) {
+      return {{"", 0, "Keine Update-Datei: " + descriptionPath_}};
+    }
+    BuildDisplayCodeTable(ctx_);
+    ParseUpdateDescription(ctx_, descriptionPath_);
     loadMessages_ = host_.messages;
     host_.messages.clear();
     for (const std::string& status : host_.statuses) {
-      PackageProblem problem{descriptionPath_, 0, status};
-      if (scan_.firstIgnoredCharacterLine > 0) problem.line = scan_.firstIgnoredCharacterLine;
-      problems_.push_back(problem);
+      problems_.push_back({descriptionPath_, scan_.firstIgnoredCharacterLine, status});
     }
+    WarnAboutText(descriptionPath_, bytes);
+    for (const UnknownKey& unknown : scan_.unknownKeys) {
+      std::string text = "unbekannter Schlüssel " + unknown.key;
+      text += unknown.nearest.empty() ? ", die Zeile wird nicht gelesen"
+                                      : " – meinten Sie " + unknown.nearest + "?";
+      Warn(descriptionPath_, unknown.line, text);
+    }
+    SortByLine(0);
 
     // The load sees the firmware files in this order and stops at the first
     // that fails; the files it did not reach are checked here the same way.
-    CheckFirmware(scan_.zentraleName, scan_.zentraleVersion, "ZENTRALEVERSION=");
-    CheckFirmware(scan_.funkName, scan_.funkVersion, "FUNKVERSION=");
+    CheckFirmware(scan_.ZentraleFirmwarePath, scan_.ZentraleVersion, "ZENTRALEVERSION=");
+    CheckFirmware(scan_.FunkFirmwarePath, scan_.FunkVersion, "FUNKVERSION=");
     for (size_t i = nextLoadMessage_; i < loadMessages_.size(); i++) {
       problems_.push_back(ProblemFromMessage(loadMessages_[i], descriptionPath_));
     }
@@ -199,8 +174,8 @@ class PackageChecker {
   // Every block record: its block number and whether it is there at all.
   void CheckFirmwareRecords(const std::string& path) {
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
-      problems_.push_back({path, 0, kNotFound});
+    if (const FileProblem problem = ReadPackageFile(path, FirmwareFileSize, bytes)) {
+      problems_.push_back({path, 0, problem.text});
       return;
     }
     for (int k = 0; k < BlockRecordCount; k++) {
@@ -221,26 +196,95 @@ class PackageChecker {
     }
   }
 
-  // Every line must have ':' as its third character; the transfer of the file
-  // stops at the first line that does not. Long texts are cut, as designed.
+  // The texts as the transfer reads them (it stops at the first line whose third
+  // character is not ':'; the lines after it are checked too), and what the
+  // handheld would show of each.
   void CheckLanguageFile(const std::string& name) {
     const std::string path = DescribedFilePath(ctx_, name);
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
-      problems_.push_back({path, 0, kNotFound});
+    if (const FileProblem problem = ReadPackageFile(path, LanguageFileLimit, bytes)) {
+      problems_.push_back({path, 0, problem.text});
       return;
     }
-    bool first = true;
-    int lineNumber = 0;
-    for (const std::string& line : SplitLines(DecodeTextFile(bytes))) {
-      lineNumber++;
-      const std::vector<std::string> characters = Utf8Characters(line);
-      if (characters.size() >= 3 && characters[2] == ":") continue;
-      std::string text = "falsches Format (drittes Zeichen ist kein ':')";
-      if (first) text += ", die Übertragung der Datei endet hier";
-      first = false;
-      problems_.push_back({path, lineNumber, text});
+    const size_t first = problems_.size();
+    WarnAboutText(path, bytes);
+    const LanguageFile file = ParseLanguageFile(bytes);
+    for (const LanguageText& text : file.texts) WarnAboutLanguageText(path, text);
+    ReportLanguageFormat(path, bytes, file);
+    SortByLine(first);
+  }
+
+  // The problems from `first` on, in the order of their lines.
+  void SortByLine(size_t first) {
+    std::stable_sort(
+        problems_.begin() + static_cast<std::ptrdiff_t>(first), problems_.end(),
+        [](const PackageProblem& a, const PackageProblem& b) { return a.line < b.line; });
+  }
+
+  void ReportLanguageFormat(const std::string& path, const std::string& bytes,
+                            const LanguageFile& file) {
+    if (file.wrongFormatLine == 0) return;
+    problems_.push_back({path, file.wrongFormatLine,
+                         std::string(kWrongFormat) + ", die Übertragung der Datei endet hier"});
+    const std::vector<std::string> lines = SplitLines(DecodeTextFile(bytes));
+    for (size_t i = static_cast<size_t>(file.wrongFormatLine); i < lines.size(); i++) {
+      const size_t third = Utf8CharacterEnd(lines[i], Utf8CharacterEnd(lines[i], 0));
+      if (lines[i].size() > third && lines[i][third] == ':') continue;
+      problems_.push_back({path, static_cast<int>(i + 1), kWrongFormat});
     }
+  }
+
+  // Characters the display does not have, and texts it cuts.
+  void WarnAboutLanguageText(const std::string& path, const LanguageText& text) {
+    const std::vector<std::string> written =
+        Utf8Characters(Utf8Prefix(text.written, MaxTextLength));
+    const std::vector<std::string> shown = Utf8Characters(text.text);
+    std::vector<std::string> missing;
+    for (size_t i = 0; i < written.size() && i < shown.size(); i++) {
+      if (shown[i] == " " || CharToDisplayCode(ctx_, shown[i]) != BlankDisplayCode) continue;
+      const std::string code = CodePointName(written[i]);
+      const std::string named = static_cast<uint8_t>(written[i][0]) < 0x20
+                                    ? "Steuerzeichen " + code
+                                    : "„" + written[i] + "“ (" + code + ")";
+      if (std::find(missing.begin(), missing.end(), named) == missing.end()) {
+        missing.push_back(named);
+      }
+    }
+    if (!missing.empty()) {
+      std::string list;
+      for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
+      Warn(path, text.line,
+           (missing.size() == 1 ? "Zeichen " + list + " gibt es im Display nicht, es wird"
+                                : "Zeichen " + list + " gibt es im Display nicht, sie werden") +
+               " zum Leerzeichen: „" + text.text + "“");
+    }
+    const size_t length = Utf8Length(text.written);
+    if (length > static_cast<size_t>(MaxTextLength)) {
+      Warn(path, text.line,
+           "Text hat " + std::to_string(length) + " Zeichen, das Display zeigt nur die ersten " +
+               std::to_string(MaxTextLength) + ": „" + text.text + "“");
+    }
+  }
+
+  // Encodings and line ends of a text file.
+  void WarnAboutText(const std::string& path, const std::string& bytes) {
+    for (const TextWarning& w : TextFileWarnings(bytes)) Warn(path, w.line, w.text);
+  }
+
+  void Warn(const std::string& path, int line, const std::string& text) {
+    problems_.push_back({path, line, text, true});
+  }
+
+  // "U+00DF" for ß.
+  static std::string CodePointName(const std::string& character) {
+    uint32_t c = static_cast<uint8_t>(character[0]);
+    if (character.size() > 1) {
+      c &= 0x3Fu >> (character.size() - 1);
+      for (size_t i = 1; i < character.size(); i++) c = (c << 6) | (character[i] & 0x3F);
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
+    return name;
   }
 
   // A turnout file: its size, and values whose high byte is not 0 (the handheld
@@ -249,12 +293,8 @@ class PackageChecker {
     if (name.empty()) return;
     const std::string path = DescribedFilePath(ctx_, name);
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
-      problems_.push_back({path, 0, kNotFound});
-      return;
-    }
-    if (bytes.size() < size) {
-      problems_.push_back({path, 0, TooShort(bytes.size(), size)});
+    if (const std::string problem = ReadDataFile(path, size, bytes); !problem.empty()) {
+      problems_.push_back({path, 0, problem});
       return;
     }
     for (size_t v = 0; v < usedValues; v++) {
@@ -269,15 +309,10 @@ class PackageChecker {
   void CheckCharacterFile(const std::string& name) {
     const std::string path = DescribedFilePath(ctx_, name);
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
-      problems_.push_back({path, 0, kNotFound});
-    } else if (bytes.size() < CharacterFileSize) {
-      problems_.push_back({path, 0, TooShort(bytes.size(), CharacterFileSize)});
+    if (const std::string problem = ReadDataFile(path, CharacterFileSize, bytes);
+        !problem.empty()) {
+      problems_.push_back({path, 0, problem});
     }
-  }
-
-  static std::string TooShort(size_t size, size_t needed) {
-    return "Datei zu kurz: " + std::to_string(size) + " statt " + std::to_string(needed) + " Bytes";
   }
 
   std::string descriptionPath_;

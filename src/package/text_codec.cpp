@@ -1,6 +1,7 @@
 #include "package/text_codec.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace skyrelay {
 
@@ -160,6 +161,80 @@ std::vector<std::string> Utf8Characters(const std::string& text) {
     out.push_back(one);
   }
   return out;
+}
+
+size_t Utf8CharacterEnd(const std::string& s, size_t i) {
+  if (i >= s.size()) return s.size();
+  const auto b = static_cast<uint8_t>(s[i]);
+  if (b < 0x80) return i + 1;
+  const int extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+  if (extra < 0 || i + extra >= s.size()) return i + 1;
+  for (int k = 1; k <= extra; k++) {
+    if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) return i + 1;
+  }
+  return i + extra + 1;
+}
+
+std::string Utf8Prefix(const std::string& text, size_t count) {
+  size_t at = 0;
+  for (size_t n = 0; n < count && at < text.size(); n++) at = Utf8CharacterEnd(text, at);
+  return text.substr(0, at);
+}
+
+size_t Utf8Length(const std::string& text) {
+  size_t n = 0;
+  for (size_t at = 0; at < text.size(); at = Utf8CharacterEnd(text, at)) n++;
+  return n;
+}
+
+std::vector<TextWarning> TextFileWarnings(const std::string& bytes) {
+  std::vector<TextWarning> warnings;
+  const bool utf8 = IsValidUtf8(bytes);
+  int line = 1;
+  bool sawUtf8 = false;
+  bool sawBroken = false;
+  bool sawLoneCr = false;
+  int firstStray = 0;  // the line of the first byte that is not UTF-8
+  for (size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    if (b == '\n') line++;
+    if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] != '\n' && !sawLoneCr) {
+      sawLoneCr = true;
+      warnings.push_back({line,
+                          "Zeilenende nur mit CR (ohne LF): die folgenden Zeilen werden "
+                          "mit dieser zu einer Zeile"});
+    }
+    if (b < 0x80 || utf8) {
+      i = b < 0x80 ? i + 1 : Utf8CharacterEnd(bytes, i);
+      continue;
+    }
+    const size_t end = Utf8CharacterEnd(bytes, i);
+    const std::string one = bytes.substr(i, end - i);
+    if (end - i > 1 && IsValidUtf8(one)) {
+      if (!sawUtf8) {
+        sawUtf8 = true;
+        warnings.push_back({line, "gemischte Kodierung: UTF-8 („" + one +
+                                      "“) und Windows-1252 in einer Datei; die ganze Datei wird "
+                                      "als Windows-1252 gelesen, „" +
+                                      one + "“ wird zu „" + Cp1252ToUtf8(one) + "“"});
+      }
+    } else {
+      if (firstStray == 0) firstStray = line;
+      if (b >= 0x80 && b < 0xA0 && kCp1252High[b - 0x80] == 0 && !sawBroken) {
+        sawBroken = true;
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", b);
+        warnings.push_back({line, std::string("kaputte Kodierung: das Byte ") + hex +
+                                      " ist weder in UTF-8 noch in Windows-1252 ein Zeichen, es "
+                                      "wird zu „\xEF\xBF\xBD“"});
+      }
+    }
+    i = end;
+  }
+  if (sawUtf8 && firstStray > 0) {
+    warnings.push_back({firstStray, "hier steht ein Byte, das kein UTF-8 ist (Windows-1252)"});
+  }
+  return warnings;
 }
 
 std::string ToUpperText(const std::string& text) {

@@ -18,6 +18,24 @@ std::string DecodeTextFile(const std::string& bytes);
 std::vector<std::string> SplitLines(const std::string& text);
 // UTF-8 text split into its characters (each a UTF-8 string of one code point).
 std::vector<std::string> Utf8Characters(const std::string& text);
+// The byte offset after the character that starts at byte `at` of UTF-8 text
+// (an invalid byte counts as one character, as in Utf8Characters).
+size_t Utf8CharacterEnd(const std::string& text, size_t at);
+// The first `count` characters of UTF-8 text.
+std::string Utf8Prefix(const std::string& text, size_t count);
+// The number of characters of UTF-8 text.
+size_t Utf8Length(const std::string& text);
+// What a text file's bytes hold that the reader takes differently from what the
+// writer meant: UTF-8 mixed with Windows-1252 (the whole file is then read as
+// Windows-1252), bytes that are no character in either, and lines ended by a
+// carriage return alone (they run together into one line). Line numbers as
+// SplitLines counts them.
+struct TextWarning {
+  int line = 0;
+  std::string text;  // German
+};
+std::vector<TextWarning> TextFileWarnings(const std::string& bytes);
+
 // Upper case for ASCII letters and the Latin-1 letters (so ä becomes Ä).
 std::string ToUpperText(const std::string& text);
 

@@ -1,7 +1,6 @@
 #include "update/firmware_update.h"
 
 #include <cmath>
-#include <filesystem>
 
 #include "link/link.h"
 #include "package/firmware_file.h"
@@ -72,8 +71,7 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   }
   if (!opened) {
     // The file was sound when the description was loaded; now it is gone or cut short.
-    std::error_code error;
-    if (std::filesystem::exists(path, error)) {
+    if (reader.Problem().failure != FileFailure::Missing) {
       host.Message(kBadFileText, "Fehler", Icon::Stop, Buttons::Ok);
     } else {
       host.Message("Updatefile nicht vorhanden!", "Achtung!", Icon::Stop, Buttons::Ok);

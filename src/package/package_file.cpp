@@ -1,0 +1,114 @@
+#include "package/package_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace skyrelay {
+
+namespace {
+
+FileProblem Problem(FileFailure failure, std::string text) {
+  return FileProblem{failure, std::move(text)};
+}
+
+FileProblem OpenFailure(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return Problem(FileFailure::Missing, "Datei nicht gefunden");
+    case EACCES:
+    case EPERM:
+      return Problem(FileFailure::Unreadable,
+                     "Datei darf nicht gelesen werden (keine Berechtigung)");
+    case ENAMETOOLONG:
+      return Problem(FileFailure::Unreadable, "Dateiname zu lang");
+    default:
+      return Problem(FileFailure::Unreadable, "Datei kann nicht gelesen werden");
+  }
+}
+
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "ein Ordner";
+  if (S_ISFIFO(mode)) return "eine FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "ein Gerät";
+  if (S_ISSOCK(mode)) return "ein Socket";
+  return "keine gewöhnliche Datei";
+}
+
+FileProblem TooLarge(unsigned long long size, size_t limit) {
+  return Problem(FileFailure::TooLarge, "Datei zu groß: " + std::to_string(size) +
+                                            " Bytes, höchstens " + std::to_string(limit) +
+                                            " Bytes sind erlaubt");
+}
+
+}  // namespace
+
+int OpenPackageFile(const std::string& path, size_t limit, FileProblem& problem, size_t& size) {
+  problem = FileProblem{};
+  size = 0;
+  if (path.empty()) {
+    problem = OpenFailure(ENOENT);
+    return -1;
+  }
+  // Without O_NONBLOCK, opening a FIFO waits for a writer; with it the open
+  // returns at once and the check below refuses the FIFO.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    problem = OpenFailure(errno);
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    problem = OpenFailure(errno);
+    ::close(fd);
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    problem = Problem(FileFailure::NotRegular, "keine Datei, sondern " + KindOf(st.st_mode));
+    ::close(fd);
+    return -1;
+  }
+  if (static_cast<unsigned long long>(st.st_size) > limit) {
+    problem = TooLarge(static_cast<unsigned long long>(st.st_size), limit);
+    ::close(fd);
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  size = static_cast<size_t>(st.st_size);
+  return fd;
+}
+
+FileProblem ReadPackageFile(const std::string& path, size_t limit, std::string& bytes) {
+  bytes.clear();
+  FileProblem problem;
+  size_t size = 0;
+  const int fd = OpenPackageFile(path, limit, problem, size);
+  if (fd < 0) return problem;
+  bytes.reserve(size);
+  char buffer[16384];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      problem = OpenFailure(errno);
+      break;
+    }
+    if (got == 0) break;
+    // A file that grows while it is read is held to the same limit.
+    if (bytes.size() + static_cast<size_t>(got) > limit) {
+      problem = TooLarge(bytes.size() + static_cast<size_t>(got), limit);
+      break;
+    }
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  if (problem) bytes.clear();
+  return problem;
+}
+
+}  // namespace skyrelay
