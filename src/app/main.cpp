@@ -1,5 +1,6 @@
 // skyrelay-update: the desktop program.
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
@@ -10,10 +11,41 @@
 #include "app/main_win.h"
 #include "app/start_up.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Aufruf: skyrelay-update [Optionen]\n"
+    "\n"
+    "Das Update-Programm mit Fenster: Update-Datei wählen (Datei → Update-Datei),\n"
+    "Interface und Port einstellen (Datei → Einstellungen) und \"Update\" klicken.\n"
+    "\n"
+    "Optionen:\n"
+    "  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)\n"
+    "  --screenshot FILE   Bild des Hauptfensters als PNG speichern und beenden\n"
+    "  --help, --version\n"
+    "\n"
+    "Dazu die Optionen von Qt, z. B. -platform offscreen.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that they work without a display.
+  for (int i = 1; i < argc; i++) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("%s", kUsage);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("skyrelay-update %s (%s)\n", SKYRELAY_VERSION, SKYRELAY_BRAND_CODE);
+      return 0;
+    }
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("skyrelay-update"));
   QApplication::setApplicationVersion(QStringLiteral(SKYRELAY_VERSION));
+  QGuiApplication::setDesktopFileName(QStringLiteral("skyrelay-update"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/skyrelay-update.svg")));
 
   // The standard buttons ("Ja", "Nein", "Abbrechen") in the desktop's language.
   QTranslator qtTranslations;
@@ -32,11 +64,8 @@ int main(int argc, char** argv) {
     } else if (a == QLatin1String("--screenshot") && i + 1 < arguments.size()) {
       // Renders the main window into a PNG file after start-up and ends.
       screenshot = arguments[++i];
-    } else if (a == QLatin1String("--version")) {
-      std::printf("skyrelay-update %s (%s)\n", SKYRELAY_VERSION, SKYRELAY_BRAND_CODE);
-      return 0;
     } else {
-      std::fprintf(stderr, "skyrelay-update: unbekanntes Argument %s\n", qPrintable(a));
+      std::fprintf(stderr, "skyrelay-update: unbekanntes Argument %s\n%s", qPrintable(a), kUsage);
       return 2;
     }
   }

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include "package/numbers.h"
 #include "link/link.h"
+#include "package/firmware_file.h"
+#include "package/numbers.h"
 #include "protocol/flash.h"
 #include "protocol/handheld.h"
-#include "package/firmware_file.h"
 
 namespace skyrelay {
 
@@ -119,6 +119,7 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   std::array<int, 65> data{};
   while (n <= kLastBlock) {
     host.SetStatus(std::to_string(n * 100 / kLastBlock) + "%");
+    host.Progress(ProgressStage::Firmware, n, kLastBlock);
     host.Yield();
     int blockNumber = -1;
     if (!reader.ReadRecord(blockNumber, data) || blockNumber != n) {
