@@ -2,7 +2,8 @@
 # Installs what the build needs from Debian's packages, when it is missing.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev qt6-base-dev qt6-serialport-dev qt6-translations-l10n clang-format)
+packages=(cmake g++ make libgtest-dev qt6-base-dev qt6-serialport-dev qt6-translations-l10n clang-format
+  libqt6svg6 dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,11 +4,11 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QSerialPortInfo>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/app_text.h"
+#include "qt/serial_ports.h"
 
 namespace skyrelay::app {
 
@@ -123,16 +123,15 @@ void ZentraleForm::FillFromSettings() {
 
 void ZentraleForm::FillPortList() {
   portList_->clear();
-  QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-  std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
-    return a.portName() < b.portName();
-  });
-  portList_->addItem(ports.isEmpty() ? QStringLiteral("(keine Ports gefunden)")
-                                     : QStringLiteral("Ports …"));
-  for (const QSerialPortInfo& port : ports) {
-    QString caption = port.portName();
-    if (!port.description().isEmpty()) caption += QStringLiteral(" – ") + port.description();
-    portList_->addItem(caption, port.portName());
+  const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  portList_->addItem(ports.empty() ? QStringLiteral("(keine Ports gefunden)")
+                                   : QStringLiteral("Ports …"));
+  for (const SerialPortEntry& port : ports) {
+    const QString name = QString::fromStdString(port.name);
+    const QString details = QString::fromStdString(DescribeSerialPort(port));
+    portList_->addItem(details.isEmpty() ? name : name + QStringLiteral(" – ") + details, name);
+    portList_->setItemData(portList_->count() - 1, QString::fromStdString(port.location),
+                           Qt::ToolTipRole);
   }
 }
 
