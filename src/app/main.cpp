@@ -10,6 +10,7 @@
 
 #include "app/main_win.h"
 #include "app/start_up.h"
+#include "app/zentrale_form.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr const char* kUsage =
     "Optionen:\n"
     "  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)\n"
     "  --screenshot FILE   Bild des Hauptfensters als PNG speichern und beenden\n"
+    "  --screenshot-settings FILE\n"
+    "                      dazu ein Bild des Einstellungsdialogs\n"
     "  --help, --version\n"
     "\n"
     "Dazu die Optionen von Qt, z. B. -platform offscreen.\n";
@@ -56,6 +59,7 @@ int main(int argc, char** argv) {
 
   skyrelay::app::StartUpOptions options;
   QString screenshot;
+  QString settingsShot;
   const QStringList arguments = QApplication::arguments();
   for (qsizetype i = 1; i < arguments.size(); i++) {
     const QString& a = arguments[i];
@@ -64,6 +68,8 @@ int main(int argc, char** argv) {
     } else if (a == QLatin1String("--screenshot") && i + 1 < arguments.size()) {
       // Renders the main window into a PNG file after start-up and ends.
       screenshot = arguments[++i];
+    } else if (a == QLatin1String("--screenshot-settings") && i + 1 < arguments.size()) {
+      settingsShot = arguments[++i];
     } else {
       std::fprintf(stderr, "skyrelay-update: unbekanntes Argument %s\n%s", qPrintable(a), kUsage);
       return 2;
@@ -74,11 +80,14 @@ int main(int argc, char** argv) {
   skyrelay::app::StartUp(window, options);
 
   if (!screenshot.isEmpty()) {
-    QTimer::singleShot(300, &window, [&window, screenshot] {
-      const bool saved = window.grab().save(screenshot, "PNG");
-      if (!saved)
-        std::fprintf(stderr, "skyrelay-update: %s kann nicht geschrieben werden\n",
-                     qPrintable(screenshot));
+    QTimer::singleShot(300, &window, [&window, screenshot, settingsShot] {
+      bool saved = window.grab().save(screenshot, "PNG");
+      if (saved && !settingsShot.isEmpty()) {
+        window.ShowSettingsDialog();
+        QCoreApplication::processEvents();
+        saved = window.zentraleForm()->grab().save(settingsShot, "PNG");
+      }
+      if (!saved) std::fprintf(stderr, "skyrelay-update: Bild kann nicht geschrieben werden\n");
       QCoreApplication::exit(saved ? 0 : 1);
     });
   }
