@@ -35,6 +35,7 @@ TEST(DesktopFit, PortAndPackageNamesShowWholeOrElidedWithTooltip) {
     const std::string package = w.WritePackage("Paket mit langem Namen.tup");
     w.Start(package, "3", c.port.toStdString());
     Settle();
+    EXPECT_FALSE(w.window->windowIcon().pixmap(32, 32).isNull()) << "the icon and its SVG engine";
     const ElidedLabel* port = w.window->comPortLabel();
     EXPECT_EQ(port->fullText(), c.port);
     if (!c.elided) {
