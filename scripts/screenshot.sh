@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the desktop program when needed, starts it without a display (Qt's
-# offscreen platform) with the sample package loaded, and saves a picture of
-# the main window to docs/main-window.png.
+# offscreen platform) with the sample package loaded, and saves pictures of the
+# main window and the settings dialog to docs/: at 96 dpi (the README's
+# picture, docs/main-window.png), at 144 dpi and at scale factor 2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=${BUILD_DIR:-build}
-output=${1:-docs/main-window.png}
 
 # A font for the captions.
 if ! fc-list 2>/dev/null | grep -q .; then
@@ -22,12 +22,19 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
 fi
 cmake --build "$build_dir" --target skyrelay-update -j"$(nproc)"
 
-# The settings of the picture: the sample package, the fast interface on port 1.
+# The settings of the pictures: the sample package, the fast interface on a USB port.
 settings=$(mktemp)
 trap 'rm -f "$settings"' EXIT
-printf '%s\r\n3\r\n1\r\n' "$PWD/examples/paket/beispiel.tup" >"$settings"
+printf '%s\r\n3\r\n/dev/ttyUSB0\r\n' "$PWD/examples/paket/beispiel.tup" >"$settings"
 
-mkdir -p "$(dirname "$output")"
-QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=${SCALE:-2} "$build_dir/src/app/skyrelay-update" --settings "$settings" \
-  --screenshot "$output"
-echo "$output"
+mkdir -p docs
+shoot() {
+  local name=$1
+  shift
+  env QT_QPA_PLATFORM=offscreen "$@" "$build_dir/src/app/skyrelay-update" --settings "$settings" \
+    --screenshot "docs/main-window$name.png" --screenshot-settings "docs/settings$name.png" 2>/dev/null
+  echo "docs/main-window$name.png docs/settings$name.png"
+}
+shoot "" QT_FONT_DPI=96
+shoot -144dpi QT_FONT_DPI=144
+shoot -scale2 QT_FONT_DPI=96 QT_SCALE_FACTOR=2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: once as built for use (warnings
 # are errors), once under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# desktop program's tests once more for the other brand.
+# desktop program's tests once more for the other brand; then builds the Debian
+# package and checks its contents.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,7 +11,7 @@ jobs=$(nproc)
 build() {
   local dir=$1
   shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYRELAY_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
 }
 
@@ -28,9 +29,14 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 echo "== desktop program for the other brand =="
 # Only the desktop program and its tests, unoptimised: the brand changes captions only.
-cmake -S . -B build-fen -DCMAKE_BUILD_TYPE= -DSKYRELAY_BRAND=FEN >/dev/null
+cmake -S . -B build-fen -DCMAKE_BUILD_TYPE= -DSKYRELAY_WERROR=ON -DSKYRELAY_BRAND=FEN >/dev/null
 cmake --build build-fen -j"$jobs" --target skyrelay_app_tests skyrelay-update
 ctest --test-dir build-fen --output-on-failure -j"$jobs" -R '^app\.'
+
+echo "== Debian package =="
+rm -f build/skyrelay-update_*.deb
+(cd build && cpack -G DEB >/dev/null)
+bash scripts/check-deb.sh build/skyrelay-update_*.deb
 
 echo "== fuzz targets, a few seconds each =="
 # Keeps the targets building and replays the corpus; scripts/fuzz.sh runs them longer.

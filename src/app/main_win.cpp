@@ -3,8 +3,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QShortcut>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 
@@ -20,16 +27,16 @@ namespace skyrelay::app {
 
 namespace {
 
-// Design size of the client area in twips.
-constexpr int kClientWidth = 2970;
-constexpr int kClientHeight = 2730;
-// The port test buttons lie below the design client area; a window enlarged
-// to this height shows them.
-constexpr int kPortTestHeight = 3600;
-
 // Point sizes of the design fonts.
 constexpr double kLabelPointSize = 9.75;
 constexpr double kHeadingPointSize = 12.0;
+
+// Every text the core writes into the status line fits it; this is the longest.
+constexpr const char* kLongestStatus = "Mehr als 100 Zeichendateien: weitere ignoriert";
+// A port name the port label always shows whole.
+constexpr const char* kUsualPortName = "/dev/ttyUSB0";
+// Room the window manager takes from a title bar for the icon and the buttons.
+constexpr int kTitleBarExtra = 160;
 
 HostBinding WindowHostBinding(MainWin& window) {
   auto host = std::make_unique<WindowHost>(window);
@@ -56,9 +63,13 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   setObjectName(QStringLiteral("MainWin"));
   setWindowTitle(QStringLiteral("TALON2-Update"));
 
+  setWindowIcon(QIcon(QStringLiteral(":/icons/skyrelay-update.svg")));
+
   client_ = new QWidget(this);
   client_->setObjectName(QStringLiteral("ClientArea"));
   setCentralWidget(client_);
+  content_ = new QWidget(client_);
+  portTests_ = new QWidget(client_);
 
   // The design fonts, never smaller than the desktop's own.
   const double base = std::max(kLabelPointSize, QApplication::font().pointSizeF());
@@ -70,11 +81,13 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   client_->setFont(labelFont);
 
   // Created in tab order: "Update" first.
-  updateBut_ = new QPushButton(QStringLiteral("Update"), client_);
+  updateBut_ = new QPushButton(QStringLiteral("Update"), content_);
   updateBut_->setObjectName(QStringLiteral("UpdateBut"));
-  command1_ = new QPushButton(QStringLiteral("in"), client_);
+  // Enter starts the update only while the button has the focus.
+  updateBut_->setAutoDefault(true);
+  command1_ = new QPushButton(QStringLiteral("in"), portTests_);
   command1_->setObjectName(QStringLiteral("Command1"));
-  command2_ = new QPushButton(QStringLiteral("out"), client_);
+  command2_ = new QPushButton(QStringLiteral("out"), portTests_);
   command2_->setObjectName(QStringLiteral("Command2"));
   setTabOrder(updateBut_, command1_);
   setTabOrder(command1_, command2_);
@@ -82,34 +95,88 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   heading_ = AddLabel("UeberschriftLbl", QStringLiteral("TALONII - Update"), Qt::AlignCenter);
   heading_->setFont(headingFont);
   comPortCaption_ = AddLabel("label1_2", QStringLiteral("ComPort:"), Qt::AlignRight);
-  comPortNrLbl_ = AddLabel("ComPortNrLbl", QStringLiteral("---"), Qt::AlignCenter);
+  comPortNrLbl_ = new ElidedLabel(QString::fromLatin1(kUsualPortName), content_);
+  comPortNrLbl_->setObjectName(QStringLiteral("ComPortNrLbl"));
+  comPortNrLbl_->setAlignment(Qt::AlignCenter);
+  comPortNrLbl_->SetFullText(QStringLiteral("---"));
+  paketCaption_ = AddLabel("PaketCaptionLbl", QStringLiteral("Update-Datei:"), Qt::AlignRight);
+  paketLbl_ = new ElidedLabel(QStringLiteral("beispiel.tup"), content_);
+  paketLbl_->setObjectName(QStringLiteral("PaketLbl"));
+  paketLbl_->setAlignment(Qt::AlignCenter);
+  paketLbl_->SetFullText(QStringLiteral("---"));
   funkCaption_ = AddLabel("label1_0", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
   versionFunkLbl_ = AddLabel("VersionFunkLbl", QStringLiteral("---"), Qt::AlignCenter);
   dsVersLbl_ = AddLabel("DS_Vers_Lbl", QStringLiteral("Digital Set - Version:"), Qt::AlignRight);
   versionZentraleLbl_ = AddLabel("VersionZentraleLbl", QStringLiteral("---"), Qt::AlignCenter);
   updLbl_ = AddLabel("UpDLbl", QString(), Qt::AlignCenter);
+  updLbl_->setMinimumWidth(
+      updLbl_->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongestStatus)) +
+      updLbl_->fontMetrics().averageCharWidth() * 2);
+  progressBar_ = new QProgressBar(content_);
+  progressBar_->setObjectName(QStringLiteral("UpdateProgressBar"));
+  progressBar_->setTextVisible(true);
+  // Shown during a run; its room is kept so that the window does not jump.
+  QSizePolicy barPolicy = progressBar_->sizePolicy();
+  barPolicy.setRetainSizeWhenHidden(true);
+  progressBar_->setSizePolicy(barPolicy);
+  progressBar_->hide();
 
-  using Fit = TwipsLayout::Fit;
-  layout_.Place(heading_, 60, 30, 2865, 285, Fit::Both);
-  layout_.Place(comPortCaption_, 60, 480, 2055, 285, Fit::Both);
-  layout_.Place(comPortNrLbl_, 2250, 480, 600, 285);
-  layout_.Place(funkCaption_, 60, 840, 2055, 285, Fit::Both);
-  layout_.Place(versionFunkLbl_, 2250, 840, 600, 285, Fit::Both);
-  layout_.Place(dsVersLbl_, 60, 1200, 2055, 285, Fit::Both);
-  layout_.Place(versionZentraleLbl_, 2250, 1200, 600, 285, Fit::Both);
-  layout_.Place(updateBut_, 810, 1680, 1395, 315);
-  layout_.Place(updLbl_, 330, 2130, 2295, 315);
-  layout_.Place(command1_, 390, 3150, 960, 330);
-  layout_.Place(command2_, 1650, 3180, 960, 330);
+  // The design's order and look: the heading, captions right-aligned beside
+  // their values, the button and the status line centred under them.
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(labelFont.pointSize());
+  // Empty columns either side keep the pairs centred in a wider window.
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(3, 1);
+  const std::pair<QLabel*, QLabel*> rows[] = {{comPortCaption_, comPortNrLbl_},
+                                              {paketCaption_, paketLbl_},
+                                              {funkCaption_, versionFunkLbl_},
+                                              {dsVersLbl_, versionZentraleLbl_}};
+  int row = 0;
+  for (const auto& [caption, value] : rows) {
+    grid->addWidget(caption, row, 1);
+    grid->addWidget(value, row++, 2);
+  }
+  auto* column = new QVBoxLayout(content_);
+  column->addStretch(1);
+  column->addWidget(heading_);
+  column->addSpacing(heading_->fontMetrics().height() / 2);
+  column->addLayout(grid);
+  column->addSpacing(heading_->fontMetrics().height() / 2);
+  column->addWidget(updateBut_, 0, Qt::AlignHCenter);
+  column->addWidget(progressBar_);
+  column->addWidget(updLbl_);
+  column->addStretch(1);
+  updateBut_->setMinimumWidth(updateBut_->fontMetrics().averageCharWidth() * 16);
+  progressBar_->setMinimumWidth(updateBut_->minimumWidth() * 2);
 
-  dateiMenu_ = menuBar()->addMenu(QStringLiteral("Datei"));
+  auto* tests = new QHBoxLayout(portTests_);
+  tests->addStretch(1);
+  tests->addWidget(command1_);
+  tests->addWidget(command2_);
+  tests->addStretch(1);
+  portTests_->hide();
+  auto* outer = new QVBoxLayout(client_);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  outer->addWidget(content_, 1);
+  outer->addWidget(portTests_);
+  client_->installEventFilter(this);
+
+  dateiMenu_ = menuBar()->addMenu(QStringLiteral("&Datei"));
   dateiMenu_->setObjectName(QStringLiteral("Datei_menu"));
-  upDataMenu_ = dateiMenu_->addAction(QStringLiteral("Update-Datei"));
+  upDataMenu_ = dateiMenu_->addAction(QStringLiteral("&Update-Datei"));
   upDataMenu_->setObjectName(QStringLiteral("UpDataMenu"));
-  einstellMenu_ = dateiMenu_->addAction(QStringLiteral("Einstellungen"));
+  upDataMenu_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  einstellMenu_ = dateiMenu_->addAction(QStringLiteral("&Einstellungen"));
   einstellMenu_->setObjectName(QStringLiteral("Einstellmenu"));
-  endeMenu_ = dateiMenu_->addAction(QStringLiteral("Beenden"));
+  endeMenu_ = dateiMenu_->addAction(QStringLiteral("&Beenden"));
   endeMenu_->setObjectName(QString::fromUtf8("EndeMenü"));
+  endeMenu_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  // F10 opens the menu, as on other desktops.
+  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(menuKey, &QShortcut::activated, this,
+          [this] { menuBar()->setActiveAction(dateiMenu_->menuAction()); });
 
   connect(upDataMenu_, &QAction::triggered, this, &MainWin::ChooseUpdateFile);
   connect(einstellMenu_, &QAction::triggered, this, &MainWin::ShowSettingsDialog);
@@ -130,7 +197,7 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
       },
       this);
 
-  Relayout();
+  FitToContent();
 }
 
 MainWin::~MainWin() {
@@ -140,22 +207,44 @@ MainWin::~MainWin() {
 }
 
 QLabel* MainWin::AddLabel(const char* name, const QString& text, Qt::Alignment alignment) {
-  auto* label = new QLabel(text, client_);
+  auto* label = new QLabel(text, content_);
   label->setObjectName(QString::fromUtf8(name));
   label->setAlignment(alignment | Qt::AlignVCenter);
   return label;
 }
 
-void MainWin::Relayout() {
-  layout_.Apply(client_);
-  const QSize design = layout_.PixelSize(kClientWidth, kClientHeight);
-  client_->setMinimumSize(design);
-  const int menuHeight = menuBar()->sizeHint().height();
-  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  setMinimumSize(design.width(), design.height() + menuHeight);
-  resize(design.width(), design.height() + menuHeight);
-  // Enlarging the window down to here brings the port test buttons into view.
-  setMaximumHeight(layout_.Pixels(kPortTestHeight) + menuHeight);
+void MainWin::FitToContent() {
+  content_->layout()->activate();
+  QSize needed = content_->minimumSizeHint();
+  // The whole title readable in the title bar.
+  QFont titleFont = QApplication::font();
+  titleFont.setBold(true);
+  const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + kTitleBarExtra;
+  needed.setWidth(std::max(needed.width(), titleWidth));
+  client_->setMinimumSize(needed);
+  // The first time the window takes the size its content asks for (a very
+  // long port name not beyond part of the screen); later it only grows.
+  QSize preferred = content_->sizeHint().expandedTo(needed);
+  if (const QScreen* screen = this->screen()) {
+    preferred.setWidth(std::max(
+        needed.width(), std::min(preferred.width(), screen->availableSize().width() * 2 / 3)));
+  }
+  preferred.rheight() += menuBar()->sizeHint().height();
+  resize(fitted_ ? size().expandedTo(preferred) : preferred);
+  fitted_ = true;
+}
+
+void MainWin::PlacePortTests() {
+  // Enlarging the window downwards brings the port test buttons into view;
+  // hidden, they are out of the tab order too.
+  const int needed = content_->sizeHint().height() + portTests_->sizeHint().height();
+  const bool show = client_->height() >= needed;
+  if (show != portTests_->isVisible()) portTests_->setVisible(show);
+}
+
+bool MainWin::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_ && event->type() == QEvent::Resize) PlacePortTests();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWin::ApplyBrand(const Brand& brand) {
@@ -166,7 +255,7 @@ void MainWin::ApplyBrand(const Brand& brand) {
   zentraleForm_->SetOption2Caption(QString::fromUtf8(brand.InterfaceOption2Caption.data(),
                                                      brand.InterfaceOption2Caption.size()));
   ctx_->ProductName = std::string(brand.ProductName);
-  Relayout();
+  FitToContent();
 }
 
 void MainWin::ShowStatus(const std::string& text) {
@@ -200,10 +289,23 @@ void MainWin::ShowVersionLabels(const std::string& funk, const std::string& zent
   versionFunkLbl_->setText(funk.empty() ? QStringLiteral("---") : QString::fromStdString(funk));
   versionZentraleLbl_->setText(zentrale.empty() ? QStringLiteral("---")
                                                 : QString::fromStdString(zentrale));
+  // The versions come from a description that loaded: the one just chosen.
+  const QString path = QString::fromStdString(ctx_->settings.UpdateFilePath);
+  paketLbl_->SetFullText(path.isEmpty() ? QStringLiteral("---") : QFileInfo(path).fileName(), path);
+  FitToContent();
 }
 
 void MainWin::ShowComPortNumber() {
-  comPortNrLbl_->setText(QString::fromStdString(ctx_->settings.ComPortNumber));
+  comPortNrLbl_->SetFullText(QString::fromStdString(ctx_->settings.ComPortNumber));
+  FitToContent();
+}
+
+void MainWin::ShowProgress(ProgressStage stage, int done, int total) {
+  progressBar_->setFormat(stage == ProgressStage::Firmware ? QStringLiteral("Firmware %p %")
+                                                           : QStringLiteral("Daten %v von %m"));
+  progressBar_->setRange(0, std::max(total, 1));
+  progressBar_->setValue(std::clamp(done, 0, std::max(total, 1)));
+  progressBar_->show();
 }
 
 void MainWin::AfterYield() {
@@ -234,6 +336,7 @@ void MainWin::ChooseUpdateFile() {
       ShowFileDialog(QStringLiteral("TUP-File --> Update-Laden: TUP-File"), QStringLiteral("TUP"));
   if (settings.UpdateFilePath.empty()) return;
   WriteSettings();
+  paketLbl_->SetFullText(QStringLiteral("---"));
   ParseUpdateDescription(*ctx_, settings.UpdateFilePath);
 }
 
@@ -244,11 +347,22 @@ void MainWin::ShowSettingsDialog() {
   zentraleForm_->activateWindow();
 }
 
+void MainWin::SetCommandsEnabled(bool enabled) {
+  // A package or port chosen in the middle of a run would mix two updates.
+  for (QWidget* button : {static_cast<QWidget*>(updateBut_), static_cast<QWidget*>(command1_),
+                          static_cast<QWidget*>(command2_)}) {
+    button->setEnabled(enabled);
+  }
+  upDataMenu_->setEnabled(enabled);
+  einstellMenu_->setEnabled(enabled);
+  zentraleForm_->setEnabled(enabled);
+}
+
 void MainWin::RunWithPort(const std::function<void()>& command) {
   running_ = true;
-  updateBut_->setEnabled(false);
-  command1_->setEnabled(false);
-  command2_->setEnabled(false);
+  SetCommandsEnabled(false);
+  progressBar_->hide();
+  progressBar_->reset();
   runFirstError_.clear();
   try {
     command();
@@ -260,9 +374,7 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
     AskUser(std::string("Unerwarteter Fehler:\r") + e.what(), "Fehler!", Icon::Stop, Buttons::Ok);
   }
   running_ = false;
-  updateBut_->setEnabled(true);
-  command1_->setEnabled(true);
-  command2_->setEnabled(true);
+  SetCommandsEnabled(true);
   // The run has released the station: now the window closes.
   if (quitRequested_) close();
 }

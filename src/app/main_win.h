@@ -1,6 +1,7 @@
 // MainWin: the desktop program's main window. It owns the world the commands
-// run in (the host and the shared state), shows the announced versions, the
-// serial port and the status line, and offers the commands "Update-Datei",
+// run in (the host and the shared state), shows the loaded package, the
+// announced versions, the serial port, the status line and a progress bar,
+// and offers the commands "Update-Datei",
 // "Einstellungen", "Beenden" and "Update" and the port tests "in" and "out".
 #pragma once
 
@@ -8,12 +9,13 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "app/twips_layout.h"
+#include "app/elided_label.h"
 #include "core/brand.h"
 #include "core/context.h"
 #include "core/host.h"
@@ -64,6 +66,8 @@ class MainWin : public QMainWindow {
   Answer ShowMessage(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
   void ShowVersionLabels(const std::string& funk, const std::string& zentrale);
   void ShowComPortNumber();
+  // The progress bar: `done` of `total` steps of a stage.
+  void ShowProgress(ProgressStage stage, int done, int total);
   // Runs after every yield of the world: ends a run when the window was closed.
   void AfterYield();
 
@@ -87,7 +91,9 @@ class MainWin : public QMainWindow {
 
   QLabel* heading() const { return heading_; }
   QLabel* statusLabel() const { return updLbl_; }
-  QLabel* comPortLabel() const { return comPortNrLbl_; }
+  ElidedLabel* comPortLabel() const { return comPortNrLbl_; }
+  ElidedLabel* packageLabel() const { return paketLbl_; }
+  QProgressBar* progressBar() const { return progressBar_; }
   QLabel* funkVersionLabel() const { return versionFunkLbl_; }
   QLabel* zentraleVersionLabel() const { return versionZentraleLbl_; }
   QLabel* digitalSetLabel() const { return dsVersLbl_; }
@@ -100,10 +106,17 @@ class MainWin : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QLabel* AddLabel(const char* name, const QString& text, Qt::Alignment alignment);
-  void Relayout();
+  // Sizes the window for its content: every caption, the longest status text
+  // and the window title fit; the window only grows.
+  void FitToContent();
+  // The port test buttons show only when the window is tall enough for them.
+  void PlacePortTests();
+  // The commands that must not change a run under its feet.
+  void SetCommandsEnabled(bool enabled);
   // Runs a command that uses the port: the port commands are disabled meanwhile.
   void RunWithPort(const std::function<void()>& command);
   // Closing during a run: asks first, then ends the run (which releases the
@@ -121,16 +134,22 @@ class MainWin : public QMainWindow {
   FileDialogHandler fileDialog_;
   bool running_ = false;
   bool quitRequested_ = false;
+  bool fitted_ = false;
 
   QWidget* client_;
+  QWidget* content_;
+  QWidget* portTests_;
   QLabel* heading_;
   QLabel* comPortCaption_;
-  QLabel* comPortNrLbl_;
+  ElidedLabel* comPortNrLbl_;
+  QLabel* paketCaption_;
+  ElidedLabel* paketLbl_;
   QLabel* funkCaption_;
   QLabel* versionFunkLbl_;
   QLabel* dsVersLbl_;
   QLabel* versionZentraleLbl_;
   QLabel* updLbl_;
+  QProgressBar* progressBar_;
   QPushButton* updateBut_;
   QPushButton* command1_;
   QPushButton* command2_;
@@ -139,7 +158,6 @@ class MainWin : public QMainWindow {
   QAction* einstellMenu_;
   QAction* endeMenu_;
   ZentraleForm* zentraleForm_;
-  TwipsLayout layout_;
 };
 
 }  // namespace skyrelay::app

@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "app/app_text.h"
+#include "core/settings_file.h"
 #include "package/description.h"
 #include "package/display_code.h"
-#include "core/settings_file.h"
 
 namespace skyrelay::app {
 

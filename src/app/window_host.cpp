@@ -21,4 +21,8 @@ void WindowHost::SetVersionLabels(const std::string& funk, const std::string& ze
   window_.ShowVersionLabels(funk, zentrale);
 }
 
+void WindowHost::Progress(ProgressStage stage, int done, int total) {
+  window_.ShowProgress(stage, done, total);
+}
+
 }  // namespace skyrelay::app

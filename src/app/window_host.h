@@ -17,6 +17,7 @@ class WindowHost : public QtHostBase {
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override;
   void SetVersionLabels(const std::string& funk, const std::string& zentrale) override;
+  void Progress(ProgressStage stage, int done, int total) override;
 
  private:
   MainWin& window_;

@@ -2,17 +2,19 @@
 
 #include <QButtonGroup>
 #include <QEvent>
-#include <QSerialPortInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/app_text.h"
+#include "qt/serial_ports.h"
 
 namespace skyrelay::app {
 
 namespace {
-// Design size of the client area in twips.
-constexpr int kClientWidth = 6090;
-constexpr int kClientHeight = 2100;
+// A port name the text box always shows whole.
+constexpr const char* kLongPortName = "/dev/ttyUSB10";
 }  // namespace
 
 ZentraleForm::ZentraleForm(Settings& settings, std::function<void()> onAccepted, QWidget* parent)
@@ -58,31 +60,50 @@ ZentraleForm::ZentraleForm(Settings& settings, std::function<void()> onAccepted,
   connect(okButton_, &QPushButton::clicked, this, &ZentraleForm::TakeOver);
   connect(cancelButton_, &QPushButton::clicked, this, &QWidget::hide);
 
-  layout_.Place(frame_, 180, 120, 4395, 1275);
-  // The text box covers the label's right end; the caption must fit before it.
-  layout_.Place(portLabel_, 330, 1590, 1410 - 330, 285, TwipsLayout::Fit::Width);
-  layout_.Place(portText_, 1410, 1560, 615, 315);
-  layout_.Place(portList_, 2130, 1560, 2445, 315);
-  layout_.Place(okButton_, 4740, 240, 1215, 375);
-  layout_.Place(cancelButton_, 4740, 720, 1215, 375);
-  layout_.Place(versionLabel_, 4740, 1800, 1185, 195, TwipsLayout::Fit::Width);
-  frameLayout_.Place(options_[0], 240, 390, 2535, 255, TwipsLayout::Fit::Width);
-  frameLayout_.Place(options_[1], 1290, 570, 2535, 255, TwipsLayout::Fit::Width);
-  frameLayout_.Place(options_[2], 240, 780, 4095, 255, TwipsLayout::Fit::Width);
-  Relayout();
-}
-
-void ZentraleForm::Relayout() {
-  // One scale for the form and the options in its frame.
-  const double scale = std::max(frameLayout_.NeededScale(this), layout_.NeededScale(this));
-  frameLayout_.ApplyScale(scale);
-  layout_.ApplyScale(scale);
-  setFixedSize(layout_.PixelSize(kClientWidth, kClientHeight));
+  // The design's arrangement: the interface frame with the port below it on
+  // the left, "OK" and "Abbrechen" at the top right, the version under them.
+  auto* frameColumn = new QVBoxLayout(frame_);
+  for (QRadioButton* option : options_) frameColumn->addWidget(option);
+  portText_->setMinimumWidth(
+      portText_->fontMetrics().horizontalAdvance(QString::fromLatin1(kLongPortName)) +
+      portText_->fontMetrics().averageCharWidth() * 3);
+  portLabel_->setBuddy(portText_);
+  // A name longer than the box can be read whole in its tooltip.
+  connect(portText_, &QLineEdit::textChanged, portText_, &QWidget::setToolTip);
+  auto* portRow = new QHBoxLayout;
+  portRow->addWidget(portLabel_);
+  portRow->addWidget(portText_, 1);
+  portRow->addWidget(portList_, 1);
+  auto* left = new QVBoxLayout;
+  left->addWidget(frame_);
+  left->addLayout(portRow);
+  auto* right = new QVBoxLayout;
+  right->addWidget(okButton_);
+  right->addWidget(cancelButton_);
+  right->addStretch(1);
+  right->addWidget(versionLabel_);
+  auto* whole = new QHBoxLayout(this);
+  whole->addLayout(left, 1);
+  whole->addSpacing(fontMetrics().averageCharWidth() * 2);
+  whole->addLayout(right);
+  whole->setSizeConstraint(QLayout::SetMinimumSize);
+  // Room for the whole title beside the title bar's buttons.
+  QFont titleFont = font();
+  titleFont.setBold(true);
+  setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + 160);
+  FitLayout();
 }
 
 void ZentraleForm::SetOption2Caption(const QString& caption) {
   options_[2]->setText(caption);
-  Relayout();
+  FitLayout();
+}
+
+void ZentraleForm::FitLayout() {
+  // Also before the form is first shown: the frame lays out its options only
+  // when told while hidden.
+  adjustSize();
+  frame_->layout()->activate();
 }
 
 void ZentraleForm::FillFromSettings() {
@@ -93,6 +114,7 @@ void ZentraleForm::FillFromSettings() {
   group_->setExclusive(true);
   const int kind = settings_.InterfaceKind;
   options_[1]->setVisible(kind == 2);
+  FitLayout();
   if (kind >= 1 && kind <= 3) options_[kind - 1]->setChecked(true);
   portText_->setText(QString::fromStdString(settings_.ComPortNumber));
   versionLabel_->setText(ProgramVersionText());
@@ -101,16 +123,15 @@ void ZentraleForm::FillFromSettings() {
 
 void ZentraleForm::FillPortList() {
   portList_->clear();
-  QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-  std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
-    return a.portName() < b.portName();
-  });
-  portList_->addItem(ports.isEmpty() ? QStringLiteral("(keine Ports gefunden)")
-                                     : QStringLiteral("Ports …"));
-  for (const QSerialPortInfo& port : ports) {
-    QString caption = port.portName();
-    if (!port.description().isEmpty()) caption += QStringLiteral(" – ") + port.description();
-    portList_->addItem(caption, port.portName());
+  const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  portList_->addItem(ports.empty() ? QStringLiteral("(keine Ports gefunden)")
+                                   : QStringLiteral("Ports …"));
+  for (const SerialPortEntry& port : ports) {
+    const QString name = QString::fromStdString(port.name);
+    const QString details = QString::fromStdString(DescribeSerialPort(port));
+    portList_->addItem(details.isEmpty() ? name : name + QStringLiteral(" – ") + details, name);
+    portList_->setItemData(portList_->count() - 1, QString::fromStdString(port.location),
+                           Qt::ToolTipRole);
   }
 }
 

@@ -15,7 +15,6 @@
 #include <array>
 #include <functional>
 
-#include "app/twips_layout.h"
 #include "core/context.h"
 
 namespace skyrelay::app {
@@ -48,7 +47,7 @@ class ZentraleForm : public QDialog {
  private:
   void TakeOver();
   void FillPortList();
-  void Relayout();
+  void FitLayout();
 
   Settings& settings_;
   std::function<void()> onAccepted_;
@@ -61,8 +60,6 @@ class ZentraleForm : public QDialog {
   QPushButton* okButton_;
   QPushButton* cancelButton_;
   QLabel* versionLabel_;
-  TwipsLayout layout_;
-  TwipsLayout frameLayout_;
 };
 
 }  // namespace skyrelay::app

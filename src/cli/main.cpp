@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include "link/link.h"
 #include "protocol/station.h"
 #include "qt/qt_host.h"
+#include "qt/serial_ports.h"
 #include "sim/sim.h"
 #include "sim/sim_options.h"
 #include "sim/virtual_host.h"
@@ -36,6 +38,7 @@ constexpr const char* kUsage =
     "Aufruf: skyrelay-update-cli [Optionen] update [DATEI.TUP]\n"
     "        skyrelay-update-cli [Optionen] check DATEI.TUP\n"
     "        skyrelay-update-cli [Optionen] ping [--no-wait]\n"
+    "        skyrelay-update-cli ports\n"
     "\n"
     "Befehle:\n"
     "  update [DATEI.TUP]  Update wie mit der Schaltfläche \"Update\": Port öffnen, Update,\n"
@@ -43,6 +46,8 @@ constexpr const char* kUsage =
     "  check DATEI.TUP     Prüft das Update-Paket (Beschreibung, Firmware-, Sprach-, Weichen-\n"
     "                      und Zeichendateien), ohne einen Port zu benutzen.\n"
     "  ping [--no-wait]    Port-Test \"in\" (wartet auf die Antwort) oder \"out\" (--no-wait).\n"
+    "  ports               Listet die seriellen Ports mit Beschreibung, Hersteller und\n"
+    "                      USB-Kennung, um das LocoNet-Interface zu erkennen.\n"
     "\n"
     "Optionen:\n"
     "  --port DEV          Serieller Port: /dev/ttyUSB0, ttyACM0 oder eine Nummer (1 = "
@@ -161,13 +166,15 @@ int Parse(int argc, char** argv, Options& o, bool& exitNow) {
       o.arguments.push_back(a);
     }
   }
-  if (o.command != "update" && o.command != "check" && o.command != "ping") {
+  if (o.command != "update" && o.command != "check" && o.command != "ping" &&
+      o.command != "ports") {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
   if ((o.command == "check" && o.arguments.size() != 1) ||
       (o.command == "update" && o.arguments.size() > 1) ||
-      (o.command == "ping" && !o.arguments.empty()) || (o.noWait && o.command != "ping")) {
+      (o.command == "ping" && !o.arguments.empty()) || (o.noWait && o.command != "ping") ||
+      (o.command == "ports" && !o.arguments.empty())) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
@@ -426,6 +433,23 @@ int RunCheckCommand(Session& s) {
   return problems.empty() ? 0 : 1;
 }
 
+// The serial ports found, one a line: the device, then what is known about it.
+int RunPortsCommand() {
+  const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  if (ports.empty()) {
+    std::printf("Keine seriellen Ports gefunden.\n");
+    return 0;
+  }
+  size_t width = 0;
+  for (const SerialPortEntry& port : ports) width = std::max(width, port.location.size());
+  for (const SerialPortEntry& port : ports) {
+    const std::string details = DescribeSerialPort(port);
+    std::printf("%-*s  %s\n", static_cast<int>(width), port.location.c_str(),
+                details.empty() ? "(keine Angaben)" : details.c_str());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
@@ -435,6 +459,7 @@ int Main(int argc, char** argv) {
 
   InstallSignalHandlers();
 
+  if (options.command == "ports") return RunPortsCommand();
   Session s(options);
   try {
     // Checking reads files only: no world, no port.

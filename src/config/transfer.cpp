@@ -4,10 +4,10 @@
 #include <array>
 #include <string>
 
-#include "package/description.h"
 #include "config/language.h"
 #include "config/turnouts.h"
 #include "link/link.h"
+#include "package/description.h"
 #include "protocol/handheld.h"
 #include "update/firmware_update.h"
 
@@ -23,31 +23,48 @@ void TransferConfiguration(Context& ctx, int& errorFlag) {
     if ((errorFlag = read_info_block(ctx)) != 0) return;
   }
 
+  // One step per file the description names, and the new configuration.
+  int total = 1 + desc.CharacterFileCount;
+  for (const std::string& name : desc.LanguageFiles) total += name.empty() ? 0 : 1;
+  for (const std::string* name :
+       {&desc.TurnoutSymbolFile, &desc.TurnoutAssignmentFile, &desc.TurnoutListFile}) {
+    total += name->empty() ? 0 : 1;
+  }
+  int done = 0;
+  auto step = [&] { ctx.host.Progress(ProgressStage::Configuration, done++, total); };
+
   for (int language = 0; language < static_cast<int>(desc.LanguageFiles.size()); language++) {
     const std::string& name = desc.LanguageFiles[language];
     if (name.empty()) continue;
+    step();
     TransferLanguageFile(ctx, DescribedFilePath(ctx, name), language, errorFlag);
     if (errorFlag != 0) return;
   }
   if (!desc.TurnoutSymbolFile.empty()) {
+    step();
     TransferTurnoutSymbols(ctx, DescribedFilePath(ctx, desc.TurnoutSymbolFile), errorFlag);
     if (errorFlag != 0) return;
   }
   if (!desc.TurnoutAssignmentFile.empty()) {
+    step();
     TransferTurnoutAssignment(ctx, DescribedFilePath(ctx, desc.TurnoutAssignmentFile), errorFlag);
     if (errorFlag != 0) return;
   }
   if (!desc.TurnoutListFile.empty()) {
+    step();
     TransferTurnoutList(ctx, DescribedFilePath(ctx, desc.TurnoutListFile), errorFlag);
     if (errorFlag != 0) return;
   }
   for (int i = 1; i <= desc.CharacterFileCount; i++) {
+    step();
     TransferCharacterFile(ctx, DescribedFilePath(ctx, desc.CharacterFiles[i]), errorFlag);
     if (errorFlag != 0) return;
   }
 
+  step();
   WriteNewConfiguration(ctx, errorFlag);
   if (errorFlag != 0) return;
+  ctx.host.Progress(ProgressStage::Configuration, done, total);
 
   send_pm01(ctx, true);
   WaitSeconds(ctx, 1);

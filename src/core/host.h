@@ -22,6 +22,8 @@ enum class Icon { None, Stop, Information, Critical };
 struct RunCancelled {};
 enum class Buttons { Ok, YesNo };
 enum class Answer { Ok, Yes, No };
+// The stages of an update that report how far they are.
+enum class ProgressStage { Firmware, Configuration };
 
 // Baud rate, parity letter, data bits and stop bits ("115200,n,8,1").
 struct LineSettings {
@@ -81,6 +83,13 @@ class Host {
   virtual void SetVersionLabels(const std::string& funk, const std::string& zentrale) {
     (void)funk;
     (void)zentrale;
+  }
+  // How far a stage is: `done` of `total` steps. A host without a progress
+  // display ignores it; the status line carries the stage's own texts.
+  virtual void Progress(ProgressStage stage, int done, int total) {
+    (void)stage;
+    (void)done;
+    (void)total;
   }
 };
 

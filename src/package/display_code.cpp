@@ -34,9 +34,13 @@ void BuildDisplayCodeTable(Context& ctx) {
     table[10 + letter] = std::string(1, static_cast<char>('A' + letter));
   }
   int code = 36;
-  for (const char* special : kSpecialCharacters) table[code++] = special;
+  // A fresh string moved into place: assigning the C string directly makes
+  // GCC 12 at -O2 report a false -Wrestrict overlap inside std::string.
+  for (const char* special : kSpecialCharacters) table[code++] = std::string(special);
   ctx.display.LastDisplayCode = kLastCharacterCode;
-  for (int rest = ctx.display.LastDisplayCode + 1; rest < kTableSize; rest++) table[rest] = "&";
+  for (int rest = ctx.display.LastDisplayCode + 1; rest < kTableSize; rest++) {
+    table[rest] = std::string("&");
+  }
 }
 
 int CharToDisplayCode(const Context& ctx, const std::string& utf8Char) {

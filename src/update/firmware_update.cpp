@@ -117,6 +117,7 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   u.UpdateStep = 1;
   std::array<int, 65> data{};
   while (n <= kLastBlock) {
+    host.Progress(ProgressStage::Firmware, n, kLastBlock);
     host.SetStatus(std::to_string(n * 100 / kLastBlock) + "%");
     host.Yield();
     int blockNumber = -1;

@@ -48,6 +48,9 @@ class SimWindowHost : public VirtualHost {
     VirtualHost::SetVersionLabels(funk, zentrale);
     window_.ShowVersionLabels(funk, zentrale);
   }
+  void Progress(ProgressStage stage, int done, int total) override {
+    window_.ShowProgress(stage, done, total);
+  }
 
  private:
   MainWin& window_;

@@ -35,7 +35,7 @@ TEST(StartUp, BrandCaptionsOfThisBuildFitTheirControls) {
   const QMenu* menu = win.findChild<QMenu*>("Datei_menu");
   ASSERT_NE(menu, nullptr);
   ASSERT_EQ(menu->actions().size(), 3);
-  EXPECT_EQ(menu->actions()[2]->text(), "Beenden");
+  EXPECT_EQ(menu->actions()[2]->text(), "&Beenden");
   for (const QLabel* label : win.centralWidget()->findChildren<QLabel*>()) {
     if (label->isHidden()) continue;
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
