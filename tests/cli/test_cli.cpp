@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -33,7 +34,6 @@ using Clock = std::chrono::steady_clock;
 // The station's release as the trace shows it: fields 3, 0, 0 and D1 = the
 // boot loader version 5 of the simulated station.
 const std::string kRelease = "-> ED 1F 08 4E 57 70 05 7F 7F 7F 70 00 00 00 00 30";
-const std::string kSent = " -> ";
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -108,11 +108,6 @@ struct Ended {
   std::string out, err, trace;
 };
 
-struct Seen {
-  std::string text;
-  size_t times = 1;
-};
-
 class Cli : public ::testing::Test {
  protected:
   testfiles::TempDir dir;
@@ -143,12 +138,22 @@ class Cli : public ::testing::Test {
     return e;
   }
   Ended Run(const std::string& arguments) { return Finish(Start(arguments)); }
+  bool Shows(const std::string& tag, const std::string& text) const {
+    return ReadAll(File(tag, "err")).find(text) != std::string::npos;
+  }
 
-  // skyrelay-sim behind a pseudo-terminal; returns the terminal's device.
-  std::string StartSim(const std::string& options, pid_t& pid) {
+  // skyrelay-sim behind a pseudo-terminal, ended with the test; returns the device.
+  std::vector<pid_t> sims;
+  void TearDown() override {
+    for (pid_t pid : sims) {
+      kill(pid, SIGTERM);
+      Wait(pid, 5);
+    }
+  }
+  std::string StartSim(const std::string& options) {
     const fs::path link = dir.path() / "loconet";
-    pid = Spawn(std::string(SKYRELAY_SIM_PATH) + " --link '" + link.string() + "' " + options +
-                " > /dev/null 2>&1");
+    sims.push_back(Spawn(std::string(SKYRELAY_SIM_PATH) + " --link '" + link.string() + "' " +
+                         options + " > /dev/null 2>&1"));
     EXPECT_TRUE(Within(5, [&] { return fs::is_symlink(link); }));
     std::error_code error;
     return fs::read_symlink(link, error).string();
@@ -163,12 +168,12 @@ class Cli : public ::testing::Test {
   }
 };
 
-// Each text appears exactly `times` times in what the run printed and traced.
-void ExpectSeen(const Ended& e, const std::vector<Seen>& seen) {
+// Each of `once` appears exactly once in what the run printed and traced, none of `never`.
+void Expect(const Ended& e, const std::vector<std::string>& once,
+            const std::vector<std::string>& never = {}) {
   const std::string all = e.out + e.err + e.trace;
-  for (const Seen& s : seen) {
-    EXPECT_EQ(Count(all, s.text), s.times) << "\"" << s.text << "\"\n" << e.out << e.err;
-  }
+  for (const std::string& t : once) EXPECT_EQ(Count(all, t), 1u) << t << "\n" << e.out << e.err;
+  for (const std::string& t : never) EXPECT_EQ(Count(all, t), 0u) << t << "\n" << e.out << e.err;
 }
 
 // Without a terminal, in the order given (the last two remember and reuse the package).
@@ -181,95 +186,75 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
   dir.Write("kaputt/texte/english.txt", "00: GOOD\r\n\r\n02: AFTER\r\n");
   fs::remove(dir.path() / "kaputt/zeichen/zeichen2.bin");
   dir.Write("kaputt/weichen/liste.bin", std::string(100, '\0'));
-  const std::string yes = "--simulate --yes ";
-  const std::string tup = " update '" + sample + "'";
-  const Seen nothingSent{kSent, 0}, released{kRelease, 1};
-  const std::string pages = "(j/n) j\n0%\n10%\n20%\n30%\n40%\n50%\n60%\n70%\n80%\n90%\n100%\n\n";
+  const std::string yes = "--simulate --yes ", tup = " update '" + sample + "'";
+  // --yes waits about five minutes for the restart: three times "j", then "n".
+  const std::string ask = "== Achtung ==\nSKY RELAY meldet sich nicht zurück!\n     weiter warten?";
+  std::string waits = "Warte auf den Neustart ...\n\n";
+  for (int i = 0; i < 3; i++) waits += ask + "     \n(j/n) j\n\n";
+  waits += ask + "     \n(j/n) n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n";
+  const int nothingSent = -1;
   const struct Case {
     std::string arguments;
     int status;
-    std::vector<Seen> seen;
+    int releases;  // how often the station was released; or nothing sent at all
+    std::vector<std::string> once;
   } cases[] = {
-      {"", 2, {{"Aufruf: skyrelay-update-cli"}, nothingSent}},
-      {"frobnicate", 2, {{"Aufruf: "}}},
-      {"--bogus update", 2, {{"unbekannte Option --bogus\nAufruf: "}}},
-      {"--interface 5 update x.tup", 2, {{"--interface nimmt 1, 2 oder 3\n"}}},
-      {"check", 2, {{"Aufruf: "}}},
-      {"--simulate update", 2, {{"keine Update-Datei angegeben und keine gemerkt\n"}}},
-      {"--help", 0, {{"  update [DATEI.TUP]  Update wie"}, {"  --sim-vanish-after N"}}},
-      {"--version", 0, {{"skyrelay-update-cli "}}},
-      {"check '" + sample + "'", 0, {{sample + ": in Ordnung\n"}}},
-      {"check '" + broken + "'", 1, {{"english.txt:2:"}, {"zeichen2.bin"}, {"liste.bin"}}},
+      // clang-format off
+      {"", 2, nothingSent, {"Aufruf: skyrelay-update-cli"}},
+      {"frobnicate", 2, nothingSent, {"Aufruf: "}},
+      {"--bogus update", 2, nothingSent, {"unbekannte Option --bogus\nAufruf: "}},
+      {"--interface 5 update x.tup", 2, nothingSent, {"--interface nimmt 1, 2 oder 3\n"}},
+      {"check", 2, nothingSent, {"Aufruf: "}},
+      {"--simulate update", 2, nothingSent, {"keine Update-Datei angegeben und keine gemerkt\n"}},
+      {"--help", 0, nothingSent, {"  update [DATEI.TUP]  Update wie", "  --sim-vanish-after N"}},
+      {"--version", 0, nothingSent, {"skyrelay-update-cli "}},
+      {"check '" + sample + "'", 0, nothingSent, {sample + ": in Ordnung\n"}},
+      {"check '" + broken + "'", 1, nothingSent, {"english.txt:2:", "zeichen2.bin", "liste.bin"}},
       // The full update: every step, progress at most every 10 %, the verdict.
-      {yes + tup,
-       0,
-       {{pages},
-        {"%\n", 11},
-        {"== Update 58400 ==\n     Firmware-Update ok!"},
-        {"Firmware ok!\n"},
-        {"Weichenliste\nneue Konfiguration\nUpdate beendet\n"},
-        {"Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben\nDauer: "},
-        {"Firmware: 63 Seiten geschrieben, 63 geprüft, 0 wiederholt\n"},
-        {"fehlgeschlagen", 0},
-        released}},
-      {"--simulate --no" + tup,
-       0,
-       {{"(j/n) n\n\nUpdate beendet\n"},
-        {"Update erfolgreich: Firmware-Update abgelehnt, Konfiguration nicht übertragen\n"},
-        released}},
+      {yes + tup, 0, 1, {"(j/n) j\n0%\n10%\n20%\n30%\n40%\n50%\n60%\n70%\n80%\n90%\n100%\n\n",
+          "== Update 58400 ==\n     Firmware-Update ok!", "Firmware ok!\n",
+          "Weichenliste\nneue Konfiguration\nUpdate beendet\n",
+          "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben\nDauer: ",
+          "Firmware: 63 Seiten geschrieben, 63 geprüft, 0 wiederholt\n"}},
+      {"--simulate --no" + tup, 0, 1, {"(j/n) n\n\nUpdate beendet\n",
+          "Update erfolgreich: Firmware-Update abgelehnt, Konfiguration nicht übertragen\n"}},
       // Nobody to answer the questions: refused before the port opens.
-      {"--simulate" + tup,
-       2,
-       {{"Bitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben."}, nothingSent}},
-      {"--simulate --no --sim-texts NONE" + tup,
-       1,
-       {{"Handregler konnte nicht erkannt werden!"},
-        {"Update fehlgeschlagen: Fehler beim Update\n"},
-        released}},
-      {yes + "--sim-corrupt-page 0x300200:5" + tup,
-       1,
-       {{"Update fehlgeschlagen: Flash Block kann nicht beschrieben werden!\n"},
-        {"Firmware: 6 Seiten geschrieben, 1 geprüft, 5 wiederholt\n"},
-        released}},
-      {yes + "--sim-article 58401" + tup, 1, {{"== Fehler ==\nFehler!"}, released}},
-      {yes + "--sim-wrong-version" + tup,
-       1,
-       {{"Update fehlgeschlagen: Es wurde die falsche Version nach dem Update gelesen!\n"},
-        released}},
-      {yes + "--sim-silent-handheld" + tup, 1, {{"PM01= 20\n"}, released}},
-      // --yes waits about five minutes for the restart, then gives up.
-      {yes + "--sim-never-restart" + tup,
-       1,
-       {{"weiter warten?     \n(j/n) j\n", 3},
-        {"weiter warten?     \n(j/n) n  (--yes wartet höchstens etwa 5 Minuten"},
-        {"Update fehlgeschlagen: SKY RELAY meldet sich nicht zurück!\n"},
-        released}},
+      {"--simulate" + tup, 2, nothingSent,
+          {"Bitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben."}},
+      {"--simulate --no --sim-texts NONE" + tup, 1, 1,
+          {"Handregler konnte nicht erkannt werden!", "Update fehlgeschlagen: Fehler beim Update\n"}},
+      {yes + "--sim-corrupt-page 0x300200:5" + tup, 1, 1,
+          {"Update fehlgeschlagen: Flash Block kann nicht beschrieben werden!\n",
+           "Firmware: 6 Seiten geschrieben, 1 geprüft, 5 wiederholt\n"}},
+      {yes + "--sim-article 58401" + tup, 1, 1, {"== Fehler ==\nFehler!"}},
+      {yes + "--sim-wrong-version" + tup, 1, 1,
+          {"Update fehlgeschlagen: Es wurde die falsche Version nach dem Update gelesen!\n"}},
+      {yes + "--sim-silent-handheld" + tup, 1, 1, {"PM01= 20\n"}},
+      {yes + "--sim-never-restart" + tup, 1, 1,
+          {waits, "Update fehlgeschlagen: SKY RELAY meldet sich nicht zurück!\n"}},
       // A language file gone: its texts are not written, and the run fails.
-      {yes + "update '" + noEnglish + "'",
-       1,
-       {{"english.txt Datei nicht gefunden!"},
-        {"Update fehlgeschlagen: " + (dir.path() / "ohne").string()},
-        released}},
+      {yes + "update '" + noEnglish + "'", 1, 1,
+          {"english.txt Datei nicht gefunden!", "Update fehlgeschlagen: " + dir.Folder() + "ohne"}},
       // A damaged answer is marked in the trace and becomes a time-out, not data.
-      {yes + "--sim-damage-answers 1 update '" + small + "'",
-       0,
-       {{"Prüfsumme falsch", 1}, {"Update erfolgreich: "}}},
+      {yes + "--sim-damage-answers 1 update '" + small + "'", 0, 0,
+          {"Prüfsumme falsch", "Update erfolgreich: "}},
       // Refusals before the port opens.
-      {"--yes" + tup, 1, {{"Kein Interface gewählt.\nBitte --interface 1 oder 3"}, nothingSent}},
-      {"--yes --interface 2 --port 1" + tup,
-       1,
-       {{"Interface 71530 öffnet keinen Port.\nBitte --interface 1 oder 3 und --port angeben"},
-        nothingSent}},
-      {"--yes --interface 3" + tup, 1, {{"Kein ComPort gewählt."}, nothingSent}},
-      {yes + "update '" + empty + "'", 1, {{"Keine Update-Datei: " + empty}, nothingSent}},
-      {"--simulate --no --save --port 7 --interface 3" + tup, 0, {{"Update beendet\n"}}},
-      {"--simulate --no update", 0, {{"Update beendet\n"}, released}},
+      {"--yes" + tup, 1, nothingSent, {"Kein Interface gewählt.\nBitte --interface 1 oder 3"}},
+      {"--yes --interface 2 --port 1" + tup, 1, nothingSent,
+          {"Interface 71530 öffnet keinen Port.\nBitte --interface 1 oder 3 und --port angeben"}},
+      {"--yes --interface 3" + tup, 1, nothingSent, {"Kein ComPort gewählt."}},
+      {yes + "update '" + empty + "'", 1, nothingSent, {"Keine Update-Datei: " + empty}},
+      {"--simulate --no --save --port 7 --interface 3" + tup, 0, 1, {"Update beendet\n"}},
+      {"--simulate --no update", 0, 1, {"Update beendet\n"}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     const Ended e = Run(c.arguments);
     EXPECT_EQ(e.status, c.status) << e.out << e.err;
-    ExpectSeen(e, c.seen);
+    Expect(e, c.once);
+    EXPECT_EQ(Count(e.trace, c.releases == nothingSent ? " -> " : kRelease),
+              size_t(std::max(c.releases, 0)));
   }
   EXPECT_EQ(ReadAll(dir.path() / "s.cfg"), fs::absolute(sample).string() + "\r\n3\r\n7\r\n");
 }
@@ -285,8 +270,7 @@ TEST_F(Cli, InterruptedAtAQuestionTheStationIsReleased) {
     SCOPED_TRACE(c.name);
     int terminal = -1;
     const pid_t pid = Start("--simulate update '" + sample + "'", "", &terminal);
-    EXPECT_TRUE(
-        Within(10, [&] { return ReadAll(File("", "err")).find("(j/n)") != std::string::npos; }));
+    EXPECT_TRUE(Within(10, [&] { return Shows("", "(j/n)"); }));
     if (c.signal != 0) kill(pid, c.signal);
     for (char key : c.keys) {
       EXPECT_EQ(write(terminal, &key, 1), 1);
@@ -296,18 +280,18 @@ TEST_F(Cli, InterruptedAtAQuestionTheStationIsReleased) {
     close(terminal);
     EXPECT_EQ(e.status, 1) << e.err;
     EXPECT_LT(e.seconds, 5.0);
-    ExpectSeen(e, {{"Abgebrochen.\nDie Zentrale ist aus dem Update-Mode genommen.\n"
-                    "Update fehlgeschlagen: abgebrochen\n"},
-                   {"0%", 0},
-                   {kRelease, 1}});
+    Expect(e,
+           {"Abgebrochen.\nDie Zentrale ist aus dem Update-Mode genommen.\n"
+            "Update fehlgeschlagen: abgebrochen\n",
+            kRelease},
+           {"0%"});
     std::printf("[ figures  ] %s at a question: exit %.2f s later\n", c.name, e.seconds);
   }
 }
 
 // During the firmware transfer: SIGTERM in the simulation, Ctrl-C on a real port.
 TEST_F(Cli, InterruptedDuringTheFirmwareTheStationIsReleased) {
-  pid_t simPid = -1;
-  const std::string port = StartSim("", simPid);
+  const std::string port = StartSim("");
   const struct Case {
     std::string options;
     int signal;
@@ -334,71 +318,64 @@ TEST_F(Cli, InterruptedDuringTheFirmwareTheStationIsReleased) {
       if (n == 0 && (any || ended.si_pid == pid)) break;
       if (n > 0 && sent) after.append(buffer, static_cast<size_t>(n));
       any = any || n > 0;
-      if (!sent && ReadAll(File("", "err")).find("0%") != std::string::npos) {
-        sent = kill(pid, c.signal) == 0;
-      }
+      if (!sent && Shows("", "0%")) sent = kill(pid, c.signal) == 0;
     }
     close(fd);
     const Ended e = Finish(pid, "", 10);
     EXPECT_EQ(e.status, 1) << e.err;
-    ExpectSeen(e, {{"Zentrale wird aus dem Update-Mode genommen"},
-                   {"Die Zentrale ist aus dem Update-Mode genommen.\n"},
-                   {"Update fehlgeschlagen: abgebrochen\n"},
-                   {"Firmware ok!", 0}});
+    Expect(e,
+           {"Zentrale wird aus dem Update-Mode genommen",
+            "Die Zentrale ist aus dem Update-Mode genommen.\n",
+            "Update fehlgeschlagen: abgebrochen\n"},
+           {"Firmware ok!"});
     EXPECT_EQ(Count(after, kRelease), 1u);
   }
-  kill(simPid, SIGTERM);
-  Wait(simPid, 5);
 }
 
 // A real pseudo-terminal: an update, a second program finding the port busy
 // meanwhile, the port tests "in" and "out", and a port that does not exist.
 TEST_F(Cli, RealPortAgainstTheSimulator) {
-  pid_t simPid = -1;
-  const std::string port = StartSim("--station-id none", simPid);
+  const std::string port = StartSim("--station-id none");
   const std::string on = "--interface 3 --port '" + port + "' ";
   const pid_t holder = Start(on + "--yes update '" + SmallPackage() + "'", "u");
-  EXPECT_TRUE(Within(
-      10, [&] { return ReadAll(File("u", "err")).find("Lese Version") != std::string::npos; }));
+  EXPECT_TRUE(Within(10, [&] { return Shows("u", "Lese Version"); }));
   const Ended busy = Run(on + "ping --no-wait");
   EXPECT_EQ(busy.status, 1);
-  ExpectSeen(busy, {{"Der Port " + port + " wird von einem anderen Programm benutzt: Prozess " +
-                     std::to_string(holder)},
-                    {"dialout", 0}});
+  Expect(busy,
+         {"Der Port " + port + " wird von einem anderen Programm benutzt: Prozess " +
+          std::to_string(holder)},
+         {"dialout"});
 
   const Ended update = Finish(holder, "u");
   EXPECT_EQ(update.status, 0) << update.err;
-  ExpectSeen(update, {{"Fehler im Updatefile!\n"},
-                      {"Weichenliste\nneue Konfiguration\nUpdate beendet\n"},
-                      {"Update erfolgreich: keine Firmware für diesen Handregler, "
-                       "Konfiguration geschrieben\n"},
-                      {"-> ED 0F 01 4E 51 07"},
-                      {"<- ED 0F 01 4E 51 07"}});
+  Expect(update, {"Fehler im Updatefile!\n", "Weichenliste\nneue Konfiguration\nUpdate beendet\n",
+                  "Update erfolgreich: keine Firmware für diesen Handregler, "
+                  "Konfiguration geschrieben\n",
+                  "-> ED 0F 01 4E 51 07", "<- ED 0F 01 4E 51 07"});
   EXPECT_EQ(Run(on + "ping").status, 0);
   EXPECT_EQ(Run(on + "ping --no-wait").status, 0);
   const Ended missing = Run("--interface 3 --port /dev/does-not-exist ping --no-wait");
   EXPECT_EQ(missing.status, 1);
-  ExpectSeen(missing, {{"ComPort Fehler!"}, {"/dev/does-not-exist"}});
-  kill(simPid, SIGTERM);
-  Wait(simPid, 5);
+  Expect(missing, {"ComPort Fehler!", "/dev/does-not-exist"});
 }
 
 // The interface vanishes mid-firmware: one message naming the port, exit 1
 // within seconds, and no busy waiting meanwhile.
 TEST_F(Cli, VanishingInterfaceEndsTheProgramWithinSeconds) {
-  pid_t simPid = -1;
-  const std::string port = StartSim("--vanish-after 120", simPid);
+  const std::string port = StartSim("--vanish-after 120");
   const pid_t pid = Start("--interface 3 --port '" + port + "' --yes update '" + sample + "'");
-  ASSERT_EQ(Wait(simPid, 60), 0);
+  ASSERT_EQ(Wait(sims.back(), 60), 0);
+  sims.clear();
   const double cpuBefore = CpuSeconds(pid);
   const Ended e = Finish(pid, "", 30);
   EXPECT_EQ(e.status, 1) << e.err;
   EXPECT_LT(e.seconds, 3.0);
   EXPECT_LT(e.cpu - cpuBefore, 0.05 * e.seconds + 0.1) << "busy after the interface vanished";
   // One message box; the verdict line repeats its text once.
-  ExpectSeen(e, {{"\nDie Verbindung zum Interface an " + port + " ist unterbrochen."},
-                 {"Update fehlgeschlagen: Die Verbindung zum Interface"},
-                 {"Timeout", 0}});
+  Expect(e,
+         {"\nDie Verbindung zum Interface an " + port + " ist unterbrochen.",
+          "Update fehlgeschlagen: Die Verbindung zum Interface"},
+         {"Timeout"});
   std::printf(
       "[ figures  ] exit %.2f s after the interface vanished, %.3f s CPU meanwhile "
       "(%.3f s CPU in all)\n",
