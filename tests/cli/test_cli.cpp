@@ -259,22 +259,26 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
   EXPECT_EQ(ReadAll(dir.path() / "s.cfg"), fs::absolute(sample).string() + "\r\n3\r\n7\r\n");
 }
 
-// At a question on a terminal: Ctrl-C, a second Ctrl-C, SIGTERM.
+// At a question on a terminal: Ctrl-C, SIGTERM, and a second Ctrl-C while the
+// station is being released (in real time, on a real port).
 TEST_F(Cli, InterruptedAtAQuestionTheStationIsReleased) {
+  const std::string port = StartSim("");
   const struct Case {
     const char* name;
-    std::string keys;
+    std::string options, keys;
     int signal;
-  } cases[] = {{"Ctrl-C", "\x03", 0}, {"Ctrl-C twice", "\x03\x03", 0}, {"SIGTERM", "", SIGTERM}};
+  } cases[] = {{"Ctrl-C", "--simulate", "\x03", 0},
+               {"Ctrl-C twice", "--interface 3 --port " + port, "\x03\x03", 0},
+               {"SIGTERM", "--simulate", "", SIGTERM}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     int terminal = -1;
-    const pid_t pid = Start("--simulate update '" + sample + "'", "", &terminal);
+    const pid_t pid = Start(c.options + " update '" + sample + "'", "", &terminal);
     EXPECT_TRUE(Within(10, [&] { return Shows("", "(j/n)"); }));
     if (c.signal != 0) kill(pid, c.signal);
-    for (char key : c.keys) {
-      EXPECT_EQ(write(terminal, &key, 1), 1);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (size_t i = 0; i < c.keys.size(); i++) {
+      if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      EXPECT_EQ(write(terminal, &c.keys[i], 1), 1);
     }
     const Ended e = Finish(pid, "", 10);
     close(terminal);
@@ -285,7 +289,8 @@ TEST_F(Cli, InterruptedAtAQuestionTheStationIsReleased) {
             "Update fehlgeschlagen: abgebrochen\n",
             kRelease},
            {"0%"});
-    std::printf("[ figures  ] %s at a question: exit %.2f s later\n", c.name, e.seconds);
+    std::printf("[ figures  ] %s at a question: exit %.3f s after the last key\n", c.name,
+                e.seconds);
   }
 }
 
