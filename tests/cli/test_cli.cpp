@@ -319,7 +319,8 @@ TEST_F(Cli, InterruptedRunsReleaseTheStation) {
             "Update fehlgeschlagen: abgebrochen\n"},
            {c.never});
     EXPECT_EQ(Count(after, kRelease), 1u);
-    std::printf("[ figures  ] %s: released, exit %.3f s after the signal\n", c.name, seconds);
+    std::printf("[ figures  ] %s: exit %.3f s after the signal, %zu release\n", c.name, seconds,
+                Count(after, kRelease));
   }
 }
 
