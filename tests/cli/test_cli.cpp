@@ -242,6 +242,7 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
           {"Interface 71530 öffnet keinen Port.\nBitte --interface 1 oder 3 und --port angeben"}},
       {"--yes --interface 3" + tup, 1, nothingSent, {"Kein ComPort gewählt."}},
       {yes + "update '" + empty + "'", 1, nothingSent, {"Keine Update-Datei: " + empty}},
+      {"check '" + empty + "'", 1, nothingSent, {"Keine Update-Datei: " + empty}},
       {"--simulate --no --save --port 7 --interface 3" + tup, 0, 1, {"Update beendet\n"}},
       {"--simulate --no update", 0, 1, {"Update beendet\n"}},
       // clang-format on
