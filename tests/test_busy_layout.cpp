@@ -2,15 +2,6 @@
 // damaged on the line, a ring that overflows, an interface that is unplugged.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "config_test_files.h"
-#include "package/description.h"
-#include "package/display_code.h"
-#include "sim/package.h"
 #include "support.h"
 #include "update/commands.h"
 #include "update/update_run.h"
@@ -22,27 +13,18 @@ using test::Bytes;
 using test::WithChecksum;
 
 // The sample package on the simulated LocoNet, the port set to "1" (/dev/ttyS0).
-struct LayoutWorld : test::SimWorld {
-  testfiles::TempDir dir;
-  std::vector<uint8_t> before;
-
+struct LayoutWorld : test::RunWorld {
+  std::vector<uint8_t> before = sim.flash.memory;
   LayoutWorld() {
-    BuildDisplayCodeTable(ctx);
     ctx.settings.ComPortNumber = "1";
     ParseUpdateDescription(ctx, sim::WriteSamplePackage(dir.Folder() + "paket"));
-    before = sim.flash.memory;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const RecordedMessage& m : host.messages) texts.push_back(m.title + ": " + m.text);
-    return texts;
   }
 };
 
 // A full update of the sample package on a quiet bus, run once.
 struct Reference {
   std::vector<uint8_t> flash;
-  std::vector<std::string> messages;
+  std::vector<std::string> messages;  // shown
   double seconds = 0;
   long pagePrograms = 0;
 };
@@ -51,7 +33,8 @@ const Reference& Quiet() {
     LayoutWorld w;
     EXPECT_TRUE(UpdateCommand(w.ctx));
     EXPECT_TRUE(LastRunSucceeded(w.ctx));
-    return Reference{w.sim.flash.memory, w.Texts(), w.host.Now(), w.sim.flash.pagePrograms};
+    return Reference{w.sim.flash.memory, test::Shown(w.host), w.host.Now(),
+                     w.sim.flash.pagePrograms};
   }();
   return quiet;
 }
@@ -69,7 +52,7 @@ TEST(BusyLayout, UpdateWithOtherDevicesTalkingLandsByteForByte) {
   ASSERT_TRUE(UpdateCommand(w.ctx));
 
   EXPECT_TRUE(LastRunSucceeded(w.ctx));
-  EXPECT_EQ(w.Texts(), quiet.messages);
+  EXPECT_EQ(test::Shown(w.host), quiet.messages);
   EXPECT_TRUE(w.sim.flash.memory == quiet.flash) << "the DataFlash differs from a quiet run";
   EXPECT_GT(w.sim.trafficMessages, w.host.Now() / 0.2 - 2);
   std::printf(
@@ -146,9 +129,7 @@ TEST(BusyLayout, SettingsBlockNotReadBackAsWrittenFailsTheTransfer) {
   ASSERT_TRUE(UpdateCommand(w.ctx));
   EXPECT_EQ(w.ctx.upd.configurationResult, 99);
   EXPECT_FALSE(LastRunSucceeded(w.ctx));
-  ASSERT_FALSE(w.host.messages.empty());
-  EXPECT_EQ(w.host.messages.back().text, "Einstellungen konnten nicht geschrieben werden!");
-  EXPECT_EQ(w.host.messages.back().title, "Fehler");
+  EXPECT_EQ(test::Shown(w.host).back(), "Fehler|Einstellungen konnten nicht geschrieben werden!");
 }
 
 // Messages that are damaged, or that other devices sent, set no answer variable.
@@ -227,10 +208,9 @@ TEST(BusyLayout, VanishedInterfaceEndsTheRunAtOnceAndTheNextRunWorks) {
   EXPECT_FALSE(w.host.Port().IsOpen());
   EXPECT_EQ(w.host.status, "Fehler");
   ASSERT_EQ(w.host.messages.size(), 2u);  // the version question, then:
-  EXPECT_EQ(w.host.messages[1].title, "ComPort Fehler!");
-  EXPECT_EQ(w.host.messages[1].text,
-            "Die Verbindung zum Interface an /dev/ttyS0 ist unterbrochen.\r(Gerät entfernt oder "
-            "Leitung getrennt)");
+  EXPECT_EQ(test::Shown(w.host)[1],
+            "ComPort Fehler!|Die Verbindung zum Interface an /dev/ttyS0 ist unterbrochen.\r(Gerät "
+            "entfernt oder Leitung getrennt)");
   EXPECT_LT(w.host.Now() - vanishedAt, 0.05) << "ended within one wait";
 
   w.host.messages.clear();
