@@ -10,7 +10,6 @@ namespace skyrelay {
 namespace {
 
 using test::Bytes;
-using test::WithChecksum;
 
 // The sample package on the simulated LocoNet, the port set to "1" (/dev/ttyS0).
 struct LayoutWorld : test::RunWorld {
@@ -130,67 +129,6 @@ TEST(BusyLayout, SettingsBlockNotReadBackAsWrittenFailsTheTransfer) {
   EXPECT_EQ(w.ctx.upd.configurationResult, 99);
   EXPECT_FALSE(LastRunSucceeded(w.ctx));
   EXPECT_EQ(test::Shown(w.host).back(), "Fehler|Einstellungen konnten nicht geschrieben werden!");
-}
-
-// Messages that are damaged, or that other devices sent, set no answer variable.
-TEST(BusyLayout, DamagedAndForeignMessagesSetNothing) {
-  Bytes answer{0xE5, 0x1F, 0x01, 0x66, 0x33};
-  for (int g = 0; g < 5; g++) {
-    answer.push_back(0x00);
-    for (int k = 0; k < 4; k++) answer.push_back(static_cast<uint8_t>(0x10 + 4 * g + k));
-  }
-  answer = WithChecksum(answer);
-  Bytes flipped = answer;
-  flipped[12] ^= 0x04;
-  Bytes peer{0xE5, 0x10, 0x05, 0x06, 0x07, 0x00};
-  for (int i = 0; i < 9; i++) peer.push_back(0x41);
-  struct Case {
-    const char* name;
-    Bytes message;
-    bool counted;  // as a damaged message
-  } cases[] = {
-      {"handheld answer, one bit flipped", flipped, true},
-      {"long acknowledge, checksum wrong", {0xB4, 0x6D, 0x7F, 0x58}, true},
-      {"loco request, checksum wrong", {0xBF, 0x01, 0x05, 0x3B}, true},
-      {"peer message of another device", WithChecksum(peer), false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    test::World w;
-    w.ctx.ans.LastRequestOpcode = 0xED;
-    w.ctx.ans.RequestedLocoAddress = -1;
-    w.Receive(c.message);
-    w.RunFor(0.05);
-    EXPECT_EQ(w.ctx.ans.BlockReceived, 0);
-    EXPECT_EQ(w.ctx.ans.ReplyStatus, 0);
-    EXPECT_EQ(w.ctx.ans.RequestedLocoAddress, -1);
-    EXPECT_EQ(w.ctx.ans.DataBuf, (std::array<int, 513>{}));
-    EXPECT_EQ(w.ctx.stats.badChecksums, c.counted ? 1 : 0);
-  }
-  test::World w;
-  w.Receive(answer);
-  w.RunFor(0.05);
-  EXPECT_EQ(w.ctx.ans.BlockReceived, 1) << "the handheld's own answer is data";
-  EXPECT_EQ(w.ctx.ans.DataBuf[0], 0x10);
-}
-
-// A message that begins while 31 wait is dropped; the ring never replays old ones,
-// even when the processing empties it before the dropped message has ended.
-TEST(BusyLayout, FullRingDropsTheNewMessageAndNeverReplays) {
-  test::World w;
-  for (uint8_t i = 1; i <= 31; i++) w.Receive(WithChecksum({0xBF, 0x00, i}));
-  w.Receive({0xBF, 0x00});  // begins while the ring is full
-  std::vector<int> seen;
-  for (int t = 0; t < 40; t++) {
-    if (t == 35) w.Receive({0x63, 0x23});  // and ends after the ring was emptied
-    w.ctx.ans.RequestedLocoAddress = -1;
-    w.ctx.Tick();
-    if (w.ctx.ans.RequestedLocoAddress != -1) seen.push_back(w.ctx.ans.RequestedLocoAddress);
-  }
-  std::vector<int> expected;
-  for (int i = 1; i <= 31; i++) expected.push_back(i);
-  EXPECT_EQ(seen, expected);
-  EXPECT_EQ(w.ctx.stats.ringOverflows, 1);
 }
 
 // The interface unplugged in the middle of the firmware: the run ends at once with

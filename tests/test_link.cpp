@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
 #include "support.h"
 
@@ -89,27 +88,6 @@ TEST(Ring, FullRingDropsTheNewMessageNeverReplaysAndClearsInPlace) {
   for (const auto& slot : w.ctx.rx.RxRing) EXPECT_EQ(slot, (std::array<uint8_t, 65>{}));
   OnSerialEvent(w.ctx, SerialEvent::Other, Ack(0x7F));
   EXPECT_EQ(w.ctx.rx.RxWriteIndex, 1) << "only received data is framed";
-}
-
-// Arbitrary streams never write outside the ring and keep its invariant.
-TEST(Ring, RandomStreamsKeepTheRingInvariant) {
-  std::mt19937 rng(7);
-  std::uniform_int_distribution<int> byte(0, 255), chunk(1, 80), ticks(0, 3);
-  for (int round = 0; round < 200; round++) {
-    World w;
-    for (int step = 0; step < 60; step++) {
-      Bytes data(chunk(rng));
-      for (auto& b : data) b = static_cast<uint8_t>(byte(rng));
-      w.Receive(data);
-      const RxState& r = w.ctx.rx;
-      ASSERT_TRUE(r.RxBytePos >= -1 && r.RxBytePos <= 64);
-      ASSERT_TRUE(r.RxFillIndex >= 0 && r.RxFillIndex < 32);
-      ASSERT_TRUE(r.RxWriteIndex >= 0 && r.RxWriteIndex < 32);
-      ASSERT_TRUE(r.RxRingEmpty || r.RxWriteIndex != r.RxReadIndex);
-      ASSERT_TRUE(!r.RxInMessage || r.RxFillIndex != r.RxReadIndex);
-      for (int t = ticks(rng); t > 0; t--) w.ctx.Tick();
-    }
-  }
 }
 
 TEST(Transmit, WritesTheMessageWithItsChecksumWholeOrByteByByte) {

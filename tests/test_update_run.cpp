@@ -234,78 +234,48 @@ TEST(UpdateRun, FailedFirmwareSteps) {
   const auto damage = [](std::function<void(sim::ByteVector&)> d) {
     return [d](RunWorld& w) { w.damage = d; };
   };
+  const auto at20 = silentWhen([](RunWorld& w, const Bytes&) { return w.host.status == "20%"; });
+  const auto settingsRead = silentWhen([](RunWorld&, const Bytes& m) {
+    return m[3] == 0x66 && m[6] == 0x68 && m[7] == 0x3F;  // D1 = 0xE8, D2 = 0x3F
+  });
+  const auto restarted = silentWhen([](RunWorld& w, const Bytes&) { return w.locoRequested; });
+  const auto version = [](RunWorld& w) {
+    w.onSent = [&w](const Bytes& m) {
+      if (w.locoRequested && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
+    };
+  };
+  const auto wrongLoco = [](RunWorld& w) { w.sim.handheld.requestWrongLoco = true; };
+  const auto textCompare = [](RunWorld& w) {  // 1.5 read back is not the file's 1.50
+    w.firmware.version = {1, 50, 1, 1, 1};
+    w.sim.handheld.versionAfterUpdate = std::array<uint8_t, 5>{1, 5, 1, 1, 1};
+  };
+  const auto neverBack = [](RunWorld& w) {
+    w.sim.handheld.neverRestart = true;
+    w.answers = {"Y", "Y", "Y", "N"};
+  };
+  const std::string loco = "Update 58400|PRODUCT hat die falsche Lok beim Starten angemeldet!",
+                    read = "Update 58400|Es wurde die falsche Version nach dem Update gelesen!";
+  // clang-format off
   const struct {
-    const char* name;
     std::function<void(RunWorld&)> arm;
     Strings shown;
     int installs;
     long programs;  // -1: not checked
   } cases[] = {
-      {"step 1",
-       silentWhen([](RunWorld& w, const Bytes&) { return w.host.status == "20%"; }),
-       {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)},
-       0,
-       -1},
-      {"step 3",  // reading the settings: D1 = 0xE8, D2 = 0x3F
-       silentWhen(
-           [](RunWorld&, const Bytes& m) { return m[3] == 0x66 && m[6] == 0x68 && m[7] == 0x3F; }),
-       {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)},
-       0,
-       -1},
-      {"step 4",
-       silentWhen([](RunWorld& w, const Bytes&) { return w.locoRequested; }),
-       {kQuestion, kInstall, LocoNetError(4)},
-       1,
-       -1},
-      {"step 5",
-       [](RunWorld& w) {
-         w.onSent = [&w](const Bytes& m) {
-           if (w.locoRequested && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
-         };
-       },
-       {kQuestion, kInstall, LocoNetError(5)},
-       1,
-       -1},
-      {"wrong loco",
-       [](RunWorld& w) { w.sim.handheld.requestWrongLoco = true; },
-       {kQuestion, kInstall, "Update 58400|PRODUCT hat die falsche Lok beim Starten angemeldet!"},
-       1,
-       -1},
-      {"1.5 read back is not 1.50",
-       [](RunWorld& w) {
-         w.firmware.version = {1, 50, 1, 1, 1};
-         w.sim.handheld.versionAfterUpdate = std::array<uint8_t, 5>{1, 5, 1, 1, 1};
-       },
-       {"Update|Funk", kInstall,
-        "Update 58400|Es wurde die falsche Version nach dem Update gelesen!"},
-       1,
-       -1},
-      {"never restarts",
-       [](RunWorld& w) {
-         w.sim.handheld.neverRestart = true;
-         w.answers = {"Y", "Y", "Y", "N"};
-       },
-       {kQuestion, kInstall, wait, wait, wait},
-       0,
-       -1},
-      {"record 100 numbered 7",
-       damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 0x07; }),
-       {kQuestion, bad},
-       0,
-       12},
-      {"record 0 numbered 0x8000",
-       damage([](sim::ByteVector& b) { b[46] = 0x80; }),
-       {kQuestion, bad},
-       0,
-       0},
-      {"the last record cut",
-       damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }),
-       {kQuestion, bad},
-       0,
-       62},
+      {at20, {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0, -1},
+      {settingsRead, {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)}, 0, -1},
+      {restarted, {kQuestion, kInstall, LocoNetError(4)}, 1, -1},
+      {version, {kQuestion, kInstall, LocoNetError(5)}, 1, -1},
+      {wrongLoco, {kQuestion, kInstall, loco}, 1, -1},
+      {textCompare, {"Update|Funk", kInstall, read}, 1, -1},
+      {neverBack, {kQuestion, kInstall, wait, wait, wait}, 0, -1},
+      {damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 7; }), {kQuestion, bad}, 0, 12},
+      {damage([](sim::ByteVector& b) { b[46] = 0x80; }), {kQuestion, bad}, 0, 0},  // 0x8000
+      {damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }), {kQuestion, bad}, 0, 62},
   };
+  // clang-format on
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.shown.back());
     RunWorld w;
     c.arm(w);
     std::vector<double> asked;
