@@ -69,6 +69,8 @@ TEST(HandheldCommands, MessageAnswerAndTimeOut) {
   for (int d = 1; d <= 19; d++)
     spi60[d] = buf[59 + d], spi0[d] = buf[d - 1], spi120[d] = buf[119 + d];
   spi60[20] = 68, spi0[20] = buf[19], spi120[20] = 1;
+  std::map<int, int> spi500;  // nothing from beyond the buffer's end
+  for (int d = 1; d <= 13; d++) spi500[d] = buf[499 + d];
   using Run = std::function<int(Context&)>;
   const std::string none = "-", move = "Timeout|move_spibuf_to_buf1";
   // clang-format off
@@ -87,6 +89,7 @@ TEST(HandheldCommands, MessageAnswerAndTimeOut) {
       {[](Context& c) { return write_to_spibuf(c, 60, 68); }, Handheld({0, 1, 0, 7, 4}, spi60), -1, "Timeout|write_to_spibuf"},
       {[](Context& c) { return write_to_spibuf(c, 0, 0); }, Handheld({0, 0, 0, 0, 0}, spi0), -1, none},
       {[](Context& c) { return write_to_spibuf(c, 120, 1); }, Handheld({0, 1, 1, 7, 0}, spi120), -1, none},
+      {[](Context& c) { return write_to_spibuf(c, 500, 0); }, Handheld({0, 0, 1, 6, 4}, spi500), -1, none},
       {[](Context& c) { return move_spibuf_to_buf1(c, 0xE07FF); },
        Handheld({0, 1, 0, 0, 0}, {{1, 0x53}, {2, 0x0E}, {3, 0x06}, {20, 4}}), -1, move},
       {[](Context& c) { return write_buf1_to_flash(c, 0x3F0123); },
