@@ -194,6 +194,7 @@ struct RunWorld : SimWorld {
   sim::FirmwareSpec firmware;  // 2.1; the handheld has 1.0
   std::vector<std::string> answers;
   bool cancel = false;
+  double cancelledAt = -1;
   std::function<void(sim::ByteVector&)> damage;  // done to the firmware file by Load
   RunWorld() {
     BuildDisplayCodeTable(ctx);

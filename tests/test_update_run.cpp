@@ -290,6 +290,9 @@ TEST(UpdateRun, FailedFirmwareSteps) {
     EXPECT_FALSE(w.Showed("Firmware ok!"));
     EXPECT_FALSE(LastRunSucceeded(w.ctx));
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
+    EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2] == "Fehler",
+              c.shown.back().starts_with("Fehler|"));
+    EXPECT_EQ(w.host.status, "Update beendet");
     EXPECT_EQ(c.programs < 0 ? -1 : w.sim.flash.pagePrograms, c.programs);
     if (c.shown.back() == wait) {  // asked every 70 s while the user wants to wait
       for (size_t i = 2; i < asked.size(); i++) EXPECT_NEAR(asked[i] - asked[i - 1], 70.0, 0.02);
@@ -316,7 +319,9 @@ TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
 std::function<void(RunWorld&)> StopAt(std::string status, int kind = 3) {
   return [status, kind](RunWorld& w) {
     w.ctx.settings.InterfaceKind = kind;
-    w.host.onStatus = [&w, status](const std::string& s) { w.cancel |= s == status; };
+    w.host.onStatus = [&w, status](const std::string& s) {
+      if (s == status && !w.cancel) w.cancel = true, w.cancelledAt = w.host.Now();
+    };
   };
 }
 template <typename E>
@@ -393,6 +398,7 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1 - c.release);
     EXPECT_EQ(w.sim.stationLog.inUpdateMode, c.release == 1) << "a silent station stays";
     EXPECT_LT(w.host.Now() - stationLast, 4.0) << "the release is bounded";
+    EXPECT_LT(w.host.Now() - (w.cancel ? w.cancelledAt : stationLast), 4.0) << "and comes at once";
   }
   RunWorld w;  // the release failing alone says so
   w.Load();
