@@ -104,6 +104,7 @@ TEST(HandheldCommands, MessageAnswerAndTimeOut) {
     World w;
     HandheldAnswers(w);
     w.ctx.ans.DataBuf = buf;
+    w.ctx.ans.LastRequestOpcode = 0xED;  // as after any earlier command
     EXPECT_EQ(c.run(w.ctx), 0);
     w.RunFor(0.1);
     EXPECT_EQ(w.bus.sent, Messages{c.message});
