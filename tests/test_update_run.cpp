@@ -456,6 +456,24 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
     EXPECT_EQ(t.host.status, noWait ? "0" : "1");
     EXPECT_TRUE(t.host.Port().IsOpen());
   }
+  test::SimWorld gone;  // the interface vanishes under the port test
+  gone.sim.faults.vanishAfter = 1;
+  EXPECT_EQ(PortTestCommand(gone.ctx, false), 1);
+  ASSERT_EQ(test::Shown(gone.host).size(), 1u);
+  EXPECT_TRUE(
+      test::Shown(gone.host)[0].starts_with("ComPort Fehler!|Die Verbindung zum Interface"));
+  EXPECT_FALSE(gone.host.Port().IsOpen());
+
+  RunWorld stopped;  // stopped while the station interface is being set up
+  stopped.Load();
+  stopped.host.Port().Close();
+  stopped.ctx.settings = {"p.tup", 1, "1"};
+  stopped.cancel = true;
+  EXPECT_FALSE(UpdateCommand(stopped.ctx));
+  EXPECT_EQ(stopped.host.statuses, (Strings{"Start", "Update abgebrochen"}));
+  EXPECT_EQ(stopped.ctx.upd.runEnded, UpdateState::RunEnd::Cancelled);
+  EXPECT_FALSE(stopped.host.Port().IsOpen());
+  EXPECT_EQ(stopped.sim.stationLog.enterRequests, 0);
 }
 
 TEST(UpdateRun, SilentHandheldAndRestartAnimation) {
