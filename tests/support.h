@@ -13,8 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "config_test_files.h"
 #include "core/context.h"
 #include "link/link.h"
+#include "package/description.h"
+#include "package/display_code.h"
+#include "protocol/flash.h"
+#include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
 
@@ -179,6 +184,55 @@ struct SimWorld {
     }
     return out;
   }
+};
+
+// A package in a temporary folder on the simulated LocoNet. Questions are answered
+// from `answers` in turn ("Y" or "N"), then Yes; once `cancel` is set the run stops
+// at its next safe yield, as Ctrl-C does.
+struct RunWorld : SimWorld {
+  testfiles::TempDir dir;
+  sim::FirmwareSpec firmware;  // 2.1; the handheld has 1.0
+  std::vector<std::string> answers;
+  bool cancel = false;
+  double cancelledAt = -1;
+  std::function<void(sim::ByteVector&)> damage;  // done to the firmware file by Load
+  RunWorld() {
+    BuildDisplayCodeTable(ctx);
+    host.answerQuestion = [this](const RecordedMessage&) {
+      if (answers.empty()) return Answer::Yes;
+      const bool yes = answers.front() == "Y";
+      answers.erase(answers.begin());
+      return yes ? Answer::Yes : Answer::No;
+    };
+    host.afterYield = [this] {
+      if (cancel && ctx.MayAbandonRun()) throw RunCancelled{};
+    };
+  }
+  void Put(const std::string& name, const sim::ByteVector& b) {
+    dir.Write(name, std::string(b.begin(), b.end()));
+  }
+  void Describe(const std::string& lines) {
+    ParseUpdateDescription(ctx, dir.Write("p.tup", lines));
+  }
+  // The firmware file (after `damage`) for the radio handhelds, then `more` lines.
+  void Load(const std::string& more = "") {
+    sim::ByteVector bytes = sim::FirmwareFileBytes(firmware);
+    if (damage) damage(bytes);
+    Put("fw/funk.tup", bytes);
+    Describe("FUNK=fw\\funk.tup\r\nFUNKVERSION=" + std::to_string(firmware.version[0]) + "." +
+             std::to_string(firmware.version[1]) + "\r\n" + more);
+  }
+  // The status texts other than progress and the restart animation.
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> out;
+    for (const std::string& s : host.statuses)
+      if (s.empty() || (s.back() != '%' && s.find("##") == std::string::npos)) out.push_back(s);
+    return out;
+  }
+  bool Showed(const std::string& status) const {
+    return std::count(host.statuses.begin(), host.statuses.end(), status) > 0;
+  }
+  sim::ByteVector Image() const { return sim.flash.Read(FlashImageBase, 497 * 64); }
 };
 
 }  // namespace skyrelay::test

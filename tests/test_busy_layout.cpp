@@ -2,15 +2,6 @@
 // damaged on the line, a ring that overflows, an interface that is unplugged.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "config_test_files.h"
-#include "package/description.h"
-#include "package/display_code.h"
-#include "sim/package.h"
 #include "support.h"
 #include "update/commands.h"
 #include "update/update_run.h"
@@ -19,30 +10,20 @@ namespace skyrelay {
 namespace {
 
 using test::Bytes;
-using test::WithChecksum;
 
 // The sample package on the simulated LocoNet, the port set to "1" (/dev/ttyS0).
-struct LayoutWorld : test::SimWorld {
-  testfiles::TempDir dir;
-  std::vector<uint8_t> before;
-
+struct LayoutWorld : test::RunWorld {
+  std::vector<uint8_t> before = sim.flash.memory;
   LayoutWorld() {
-    BuildDisplayCodeTable(ctx);
     ctx.settings.ComPortNumber = "1";
     ParseUpdateDescription(ctx, sim::WriteSamplePackage(dir.Folder() + "paket"));
-    before = sim.flash.memory;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const RecordedMessage& m : host.messages) texts.push_back(m.title + ": " + m.text);
-    return texts;
   }
 };
 
 // A full update of the sample package on a quiet bus, run once.
 struct Reference {
   std::vector<uint8_t> flash;
-  std::vector<std::string> messages;
+  std::vector<std::string> messages;  // shown
   double seconds = 0;
   long pagePrograms = 0;
 };
@@ -51,7 +32,8 @@ const Reference& Quiet() {
     LayoutWorld w;
     EXPECT_TRUE(UpdateCommand(w.ctx));
     EXPECT_TRUE(LastRunSucceeded(w.ctx));
-    return Reference{w.sim.flash.memory, w.Texts(), w.host.Now(), w.sim.flash.pagePrograms};
+    return Reference{w.sim.flash.memory, test::Shown(w.host), w.host.Now(),
+                     w.sim.flash.pagePrograms};
   }();
   return quiet;
 }
@@ -69,7 +51,7 @@ TEST(BusyLayout, UpdateWithOtherDevicesTalkingLandsByteForByte) {
   ASSERT_TRUE(UpdateCommand(w.ctx));
 
   EXPECT_TRUE(LastRunSucceeded(w.ctx));
-  EXPECT_EQ(w.Texts(), quiet.messages);
+  EXPECT_EQ(test::Shown(w.host), quiet.messages);
   EXPECT_TRUE(w.sim.flash.memory == quiet.flash) << "the DataFlash differs from a quiet run";
   EXPECT_GT(w.sim.trafficMessages, w.host.Now() / 0.2 - 2);
   std::printf(
@@ -84,33 +66,24 @@ TEST(BusyLayout, UpdateWithOtherDevicesTalkingLandsByteForByte) {
 // clean one.
 TEST(BusyLayout, DamagedAnswersNeverReachTheDataFlash) {
   const Reference& quiet = Quiet();
-  struct Case {
-    const char* name;
-    std::function<bool(const LayoutWorld&, bool, std::span<const uint8_t>)> when;
+  const struct {
+    std::string status;  // the status shown when the request goes out; "": any
+    int operation;       // of the handheld request: 2 read_spibuf, 3 read_info_block
     bool succeeds;
     const char* timeout;  // the time-out message shown, if any
     bool settingsWritten;
   } cases[] = {
-      {"information block",
-       [](const LayoutWorld&, bool sent, auto m) { return IsHandheldRequest(sent, m, 3); }, true,
-       nullptr, true},
-      {"firmware page read back",
-       [](const LayoutWorld& w, bool sent, auto m) {
-         return w.host.status == "11%" && IsHandheldRequest(sent, m, 2);
-       },
-       true, "read_spibuf", true},
-      {"settings block read",
-       [](const LayoutWorld& w, bool sent, auto m) {
-         return w.host.status == "neue Konfiguration" && IsHandheldRequest(sent, m, 2);
-       },
-       false, "read_spibuf", false},
+      {"", 3, true, nullptr, true},                            // the information block
+      {"11%", 2, true, "read_spibuf", true},                   // a firmware page read back
+      {"neue Konfiguration", 2, false, "read_spibuf", false},  // the settings block
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
     LayoutWorld w;
     bool armed = false;
     w.ctx.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
-      if (!armed && c.when(w, sent, m)) {
+      if (!armed && (c.status.empty() || w.host.status == c.status) &&
+          IsHandheldRequest(sent, m, c.operation)) {
         armed = true;
         w.sim.faults.damageAnswers = 1;
       }
@@ -146,70 +119,7 @@ TEST(BusyLayout, SettingsBlockNotReadBackAsWrittenFailsTheTransfer) {
   ASSERT_TRUE(UpdateCommand(w.ctx));
   EXPECT_EQ(w.ctx.upd.configurationResult, 99);
   EXPECT_FALSE(LastRunSucceeded(w.ctx));
-  ASSERT_FALSE(w.host.messages.empty());
-  EXPECT_EQ(w.host.messages.back().text, "Einstellungen konnten nicht geschrieben werden!");
-  EXPECT_EQ(w.host.messages.back().title, "Fehler");
-}
-
-// Messages that are damaged, or that other devices sent, set no answer variable.
-TEST(BusyLayout, DamagedAndForeignMessagesSetNothing) {
-  Bytes answer{0xE5, 0x1F, 0x01, 0x66, 0x33};
-  for (int g = 0; g < 5; g++) {
-    answer.push_back(0x00);
-    for (int k = 0; k < 4; k++) answer.push_back(static_cast<uint8_t>(0x10 + 4 * g + k));
-  }
-  answer = WithChecksum(answer);
-  Bytes flipped = answer;
-  flipped[12] ^= 0x04;
-  Bytes peer{0xE5, 0x10, 0x05, 0x06, 0x07, 0x00};
-  for (int i = 0; i < 9; i++) peer.push_back(0x41);
-  struct Case {
-    const char* name;
-    Bytes message;
-    bool counted;  // as a damaged message
-  } cases[] = {
-      {"handheld answer, one bit flipped", flipped, true},
-      {"long acknowledge, checksum wrong", {0xB4, 0x6D, 0x7F, 0x58}, true},
-      {"loco request, checksum wrong", {0xBF, 0x01, 0x05, 0x3B}, true},
-      {"peer message of another device", WithChecksum(peer), false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    test::World w;
-    w.ctx.ans.LastRequestOpcode = 0xED;
-    w.ctx.ans.RequestedLocoAddress = -1;
-    w.Receive(c.message);
-    w.RunFor(0.05);
-    EXPECT_EQ(w.ctx.ans.BlockReceived, 0);
-    EXPECT_EQ(w.ctx.ans.ReplyStatus, 0);
-    EXPECT_EQ(w.ctx.ans.RequestedLocoAddress, -1);
-    EXPECT_EQ(w.ctx.ans.DataBuf, (std::array<int, 513>{}));
-    EXPECT_EQ(w.ctx.stats.badChecksums, c.counted ? 1 : 0);
-  }
-  test::World w;
-  w.Receive(answer);
-  w.RunFor(0.05);
-  EXPECT_EQ(w.ctx.ans.BlockReceived, 1) << "the handheld's own answer is data";
-  EXPECT_EQ(w.ctx.ans.DataBuf[0], 0x10);
-}
-
-// A message that begins while 31 wait is dropped; the ring never replays old ones,
-// even when the processing empties it before the dropped message has ended.
-TEST(BusyLayout, FullRingDropsTheNewMessageAndNeverReplays) {
-  test::World w;
-  for (uint8_t i = 1; i <= 31; i++) w.Receive(WithChecksum({0xBF, 0x00, i}));
-  w.Receive({0xBF, 0x00});  // begins while the ring is full
-  std::vector<int> seen;
-  for (int t = 0; t < 40; t++) {
-    if (t == 35) w.Receive({0x63, 0x23});  // and ends after the ring was emptied
-    w.ctx.ans.RequestedLocoAddress = -1;
-    w.ctx.Tick();
-    if (w.ctx.ans.RequestedLocoAddress != -1) seen.push_back(w.ctx.ans.RequestedLocoAddress);
-  }
-  std::vector<int> expected;
-  for (int i = 1; i <= 31; i++) expected.push_back(i);
-  EXPECT_EQ(seen, expected);
-  EXPECT_EQ(w.ctx.stats.ringOverflows, 1);
+  EXPECT_EQ(test::Shown(w.host).back(), "Fehler|Einstellungen konnten nicht geschrieben werden!");
 }
 
 // The interface unplugged in the middle of the firmware: the run ends at once with
@@ -227,10 +137,9 @@ TEST(BusyLayout, VanishedInterfaceEndsTheRunAtOnceAndTheNextRunWorks) {
   EXPECT_FALSE(w.host.Port().IsOpen());
   EXPECT_EQ(w.host.status, "Fehler");
   ASSERT_EQ(w.host.messages.size(), 2u);  // the version question, then:
-  EXPECT_EQ(w.host.messages[1].title, "ComPort Fehler!");
-  EXPECT_EQ(w.host.messages[1].text,
-            "Die Verbindung zum Interface an /dev/ttyS0 ist unterbrochen.\r(Gerät entfernt oder "
-            "Leitung getrennt)");
+  EXPECT_EQ(test::Shown(w.host)[1],
+            "ComPort Fehler!|Die Verbindung zum Interface an /dev/ttyS0 ist unterbrochen.\r(Gerät "
+            "entfernt oder Leitung getrennt)");
   EXPECT_LT(w.host.Now() - vanishedAt, 0.05) << "ended within one wait";
 
   w.host.messages.clear();

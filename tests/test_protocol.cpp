@@ -60,81 +60,70 @@ void HandheldAnswers(World& w) {
   };
 }
 
-TEST(HandheldCommands, SendExactlyTheirMessageAndStoreTheAnswer) {
+// Each command sends exactly its message and stores the answer; unanswered, or
+// refused with 0, it fails after a little more than 2 seconds with its message.
+TEST(HandheldCommands, MessageAnswerAndTimeOut) {
   std::map<int, int> spi60, spi0, spi120;
   std::array<int, 513> buf{};
   for (int i = 0; i <= 512; i++) buf[i] = (i * 13 + 200) & 0xFF;
   for (int d = 1; d <= 19; d++)
     spi60[d] = buf[59 + d], spi0[d] = buf[d - 1], spi120[d] = buf[119 + d];
   spi60[20] = 68, spi0[20] = buf[19], spi120[20] = 1;
+  std::map<int, int> spi500;  // nothing from beyond the buffer's end
+  for (int d = 1; d <= 13; d++) spi500[d] = buf[499 + d];
+  using Run = std::function<int(Context&)>;
+  const std::string none = "-", move = "Timeout|move_spibuf_to_buf1";
+  // clang-format off
   const struct {
-    const char* name;
-    std::function<int(Context&)> run;
+    Run run;
     Bytes message;
-    int answerAt;  // where a data answer lands in DataBuf; -1: none
+    int answerAt;         // where a data answer lands in DataBuf; -1: none
+    std::string timeout;  // shown at a time-out; "": nothing, "-": not tried
   } cases[] = {
-      {"read_info_block", [](Context& c) { return read_info_block(c); }, Handheld({0, 3, 0, 0, 0}),
-       0},
-      {"read_spibuf 100", [](Context& c) { return read_spibuf(c, 100); }, Handheld({0, 2, 1, 4, 4}),
-       100},
-      {"read_flash_to_spibuf", [](Context& c) { return read_flash_to_spibuf(c, 0x3F0000, 128); },
-       Handheld({0, 1, 0, 0, 0}, {{1, 0xE8}, {2, 0x3F}, {20, 136}}), -1},
-      {"read_flash_to_spibuf low", [](Context& c) { return read_flash_to_spibuf(c, 0x12345F, 32); },
-       Handheld({0, 1, 0, 0, 0}, {{1, 0xE8}, {2, 0x12}, {3, 0x34}, {4, 0x5F}, {20, 40}}), -1},
-      {"write_to_spibuf 60", [](Context& c) { return write_to_spibuf(c, 60, 68); },
-       Handheld({0, 1, 0, 7, 4}, spi60), -1},
-      {"write_to_spibuf 0", [](Context& c) { return write_to_spibuf(c, 0, 0); },
-       Handheld({0, 0, 0, 0, 0}, spi0), -1},
-      {"write_to_spibuf 120", [](Context& c) { return write_to_spibuf(c, 120, 1); },
-       Handheld({0, 1, 1, 7, 0}, spi120), -1},
-      {"move_spibuf_to_buf1", [](Context& c) { return move_spibuf_to_buf1(c, 0xE07FF); },
-       Handheld({0, 1, 0, 0, 0}, {{1, 0x53}, {2, 0x0E}, {3, 0x06}, {20, 4}}), -1},
-      {"write_buf1_to_flash", [](Context& c) { return write_buf1_to_flash(c, 0x3F0123); },
-       Handheld({0, 1, 0, 0, 0}, {{1, 0x83}, {2, 0x3F}, {3, 0x00}, {20, 4}}), -1},
-      {"send_pm01 without waiting", [](Context& c) { return send_pm01(c, true); },
-       Handheld({7, 3, 1, 5, 6}), -1},
-      {"start_firmware_update", [](Context& c) { return start_firmware_update(c), 0; },
-       Handheld({5, 4, 2, 3, 6}, {{14, 0x2B}, {15, 0x06}, {16, 0x4D}}), -1},
+      {[](Context& c) { return read_info_block(c); }, Handheld({0, 3, 0, 0, 0}), 0, ""},
+      {[](Context& c) { return read_spibuf(c, 100); }, Handheld({0, 2, 1, 4, 4}), 100, "Timeout|read_spibuf"},
+      {[](Context& c) { return read_flash_to_spibuf(c, 0x3F0000, 128); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0xE8}, {2, 0x3F}, {20, 136}}), -1, "Timeout|read_flash_to_spibuf"},
+      {[](Context& c) { return read_flash_to_spibuf(c, 0x12345F, 32); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0xE8}, {2, 0x12}, {3, 0x34}, {4, 0x5F}, {20, 40}}), -1, none},
+      {[](Context& c) { return write_to_spibuf(c, 60, 68); }, Handheld({0, 1, 0, 7, 4}, spi60), -1, "Timeout|write_to_spibuf"},
+      {[](Context& c) { return write_to_spibuf(c, 0, 0); }, Handheld({0, 0, 0, 0, 0}, spi0), -1, none},
+      {[](Context& c) { return write_to_spibuf(c, 120, 1); }, Handheld({0, 1, 1, 7, 0}, spi120), -1, none},
+      {[](Context& c) { return write_to_spibuf(c, 500, 0); }, Handheld({0, 0, 1, 6, 4}, spi500), -1, none},
+      {[](Context& c) { return move_spibuf_to_buf1(c, 0xE07FF); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0x53}, {2, 0x0E}, {3, 0x06}, {20, 4}}), -1, move},
+      {[](Context& c) { return write_buf1_to_flash(c, 0x3F0123); },
+       Handheld({0, 1, 0, 0, 0}, {{1, 0x83}, {2, 0x3F}, {3, 0x00}, {20, 4}}), -1, move},
+      {[](Context& c) { return send_pm01(c, true); }, Handheld({7, 3, 1, 5, 6}), -1, none},
+      {[](Context& c) { return start_firmware_update(c), 0; },
+       Handheld({5, 4, 2, 3, 6}, {{14, 0x2B}, {15, 0x06}, {16, 0x4D}}), -1, none},
   };
+  // clang-format on
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.message));
     World w;
     HandheldAnswers(w);
     w.ctx.ans.DataBuf = buf;
-    EXPECT_EQ(c.run(w.ctx), 0) << c.name;
+    w.ctx.ans.LastRequestOpcode = 0xED;  // as after any earlier command
+    EXPECT_EQ(c.run(w.ctx), 0);
     w.RunFor(0.1);
-    EXPECT_EQ(w.bus.sent, Messages{c.message}) << c.name;
+    EXPECT_EQ(w.bus.sent, Messages{c.message});
     std::array<int, 513> expected = buf;
     if (c.answerAt >= 0) {
       const auto data = Twenty(c.answerAt);
       std::copy(data.begin(), data.end(), expected.begin() + c.answerAt);
     }
-    EXPECT_EQ(w.ctx.ans.DataBuf, expected) << c.name;
-    EXPECT_TRUE(w.host.messages.empty()) << c.name;
-  }
-}
-
-TEST(HandheldCommands, TimeOutAfterTwoSecondsWithTheirMessage) {
-  const struct {
-    std::function<int(Context&)> run;
-    Strings shown;
-  } cases[] = {
-      {[](Context& c) { return read_info_block(c); }, {}},
-      {[](Context& c) { return read_spibuf(c, 0); }, {"Timeout|read_spibuf"}},
-      {[](Context& c) { return read_flash_to_spibuf(c, 0, 8); }, {"Timeout|read_flash_to_spibuf"}},
-      {[](Context& c) { return write_to_spibuf(c, 0, 0); }, {"Timeout|write_to_spibuf"}},
-      {[](Context& c) { return move_spibuf_to_buf1(c, 0); }, {"Timeout|move_spibuf_to_buf1"}},
-      {[](Context& c) { return write_buf1_to_flash(c, 0); }, {"Timeout|move_spibuf_to_buf1"}},
-  };
-  for (const auto& c : cases) {
+    EXPECT_EQ(w.ctx.ans.DataBuf, expected);
+    EXPECT_TRUE(w.host.messages.empty());
     for (bool refused : {false, true}) {
-      World w;  // nobody answers, or the handheld refuses with 0: no success either
-      if (refused) w.bus.respond = [](const Bytes&) { return Messages{Ack(0)}; };
-      const double start = w.host.Now();
-      EXPECT_EQ(c.run(w.ctx), 1);
-      EXPECT_GT(w.host.Now() - start, 2.0);
-      EXPECT_LT(w.host.Now() - start, 2.011);
-      EXPECT_EQ(test::Shown(w.host), c.shown);
-      for (const RecordedMessage& m : w.host.messages) EXPECT_EQ(m.icon, Icon::Critical);
+      if (c.timeout == none) break;
+      World silent;
+      if (refused) silent.bus.respond = [](const Bytes&) { return Messages{Ack(0)}; };
+      EXPECT_EQ(c.run(silent.ctx), 1);
+      EXPECT_GT(silent.host.Now(), 2.0);
+      EXPECT_LT(silent.host.Now(), 2.011);
+      EXPECT_EQ(test::Shown(silent.host), c.timeout.empty() ? Strings{} : Strings{c.timeout});
+      for (const RecordedMessage& m : silent.host.messages) EXPECT_EQ(m.icon, Icon::Critical);
     }
   }
 }

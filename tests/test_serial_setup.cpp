@@ -112,13 +112,17 @@ struct Rig : Host {
   }
   SerialPort& Port() override { return port; }
   bool Quiet() const { return shown.empty() && statuses.empty(); }
-  // Operation names, runs of single-character writes joined into one.
-  Strings Names() const {
-    Strings v;
+  // Operation names, "; " after each; runs of single-character writes joined into one.
+  std::string Names() const {
+    std::string v, last;
     for (const Op& op : port.ops) {
-      const bool joins =
-          op.what.starts_with("write ") && !v.empty() && v.back().starts_with("write ");
-      joins ? void(v.back() += op.what.substr(6)) : v.push_back(op.what);
+      if (op.what.starts_with("write ") && last.starts_with("write ")) {
+        v.resize(v.size() - 2);
+        v += op.what.substr(6) + "; ";
+      } else {
+        v += op.what + "; ";
+      }
+      last = op.what;
     }
     return v;
   }
@@ -145,42 +149,41 @@ struct Rig : Host {
   }
 };
 
-TEST(TogglePort, KindThreeOpensAnyKindClosesKindTwoOpensNothing) {
-  Rig r(3, "/dev/ttyUSB0");
-  EXPECT_EQ(TogglePort(r.ctx), 0);
-  EXPECT_EQ(r.Names(), (Strings{"name /dev/ttyUSB0", "line 115200,n,8,1", "dtr/rts 00", "open"}));
-  EXPECT_TRUE(r.port.open && r.Quiet());
-  EXPECT_EQ(r.port.yields, 0);
-  for (int kind : {3, 1, 2}) {
-    r.ctx.settings.InterfaceKind = kind;
-    r.port.open = true;
-    r.port.ops.clear();
-    EXPECT_EQ(TogglePort(r.ctx), 0);
-    EXPECT_EQ(r.Names(), Strings{"close"}) << kind;
+// Every port operation, message and status of TogglePort, by interface kind and fault.
+TEST(TogglePort, OperationsMessagesAndStatus) {
+  const std::string kind1 =
+                        "name /dev/ttyS0; line 2400,n,8,2; open; break on; break off; discard; ",
+                    kind3 = "name /dev/ttyS0; line 115200,n,8,1; dtr/rts 00; open";
+  // clang-format off
+  const struct {
+    int kind;
+    std::string number, fail;
+    bool wasOpen;
+    std::string ops, shown;  // shown: "" for a success
+  } cases[] = {
+      {3, "/dev/ttyUSB0", "", false, "name /dev/ttyUSB0; line 115200,n,8,1; dtr/rts 00; open; ", ""},
+      {3, "1", "", true, "close; ", ""},
+      {1, "1", "", true, "close; ", ""},
+      {2, "1", "", true, "close; ", ""},
+      {2, "1", "", false, "", ""},  // kind 2 opens nothing
+      {3, "abc!", "", false, "", "ComPort Fehler!|Ungültiger Portname: \"abc!\""},
+      {3, "1", "open", false, kind3 + " failed; ", "ComPort Fehler!|" + kError},
+      {1, "1", "write", false, kind1 + "write x failed; close; ", "Verbindungsfehler:|" + kError},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    Rig r(c.kind, c.number);
+    r.port.open = c.wasOpen;
+    r.port.fail = c.fail;
+    EXPECT_EQ(TogglePort(r.ctx), c.shown.empty() ? 0 : 1);
+    EXPECT_EQ(r.Names(), c.ops);
+    EXPECT_EQ(r.port.open, c.shown.empty() && c.kind != 2 && !c.wasOpen);
+    EXPECT_EQ(r.statuses, c.shown.empty() ? Strings{} : Strings{"Fehler"});
+    std::string shown;
+    for (const Op& m : r.shown) shown += m.what;
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_TRUE(c.kind == 1 || r.port.yields == 0);
   }
-  r.port.ops.clear();
-  EXPECT_EQ(TogglePort(r.ctx), 0);
-  EXPECT_TRUE(r.port.ops.empty() && r.Quiet()) << "kind 2 opens nothing";
-}
-
-TEST(TogglePort, AFailureIsShownAndLeavesThePortClosed) {
-  Rig name(3, "abc!");
-  EXPECT_EQ(TogglePort(name.ctx), 1);
-  name.ExpectFailure("ComPort Fehler!|Ungültiger Portname: \"abc!\"");
-  EXPECT_TRUE(name.port.ops.empty());
-
-  Rig open(3);
-  open.port.fail = "open";
-  EXPECT_EQ(TogglePort(open.ctx), 1);
-  open.ExpectFailure("ComPort Fehler!|" + kError);
-  EXPECT_EQ(open.Names().back(), "open failed");
-
-  Rig write(1);
-  write.port.fail = "write";
-  EXPECT_EQ(TogglePort(write.ctx), 1);
-  write.ExpectFailure("Verbindungsfehler:|" + kError);
-  EXPECT_EQ(write.Names(), (Strings{"name /dev/ttyS0", "line 2400,n,8,2", "open", "break on",
-                                    "break off", "discard", "write x failed", "close"}));
 }
 
 // The answer may come in pieces; the wait for it never yields.
@@ -188,10 +191,8 @@ TEST(StationSerialInterface, DialogueOrderLineSettingsAndTiming) {
   Rig r(1, "2");
   r.port.answers["xB19200\r"] = {{0.02, "B19200 o"}, {0.5, "k]\r\n"}};
   EXPECT_EQ(TogglePort(r.ctx), 0);
-  std::string names;
-  for (const std::string& n : r.Names()) names += n + "; ";
   EXPECT_EQ(
-      names,
+      r.Names(),
       "name /dev/ttyS1; line 2400,n,8,2; open; break on; break off; discard; write xB19200\r; "
       "read B19200 o; read k]\r\n; close; line 19200,n,8,2; open; discard; write xRT255\r; "
       "read ok]; discard; write x&LN$3C96\r; read ok]; close; open; ");

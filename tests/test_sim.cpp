@@ -1,8 +1,5 @@
-// The simulated LocoNet beyond what the end-to-end tests prove (the DataFlash, the
-// restart and the station are shown there): bus timing and the fault knobs.
+// The simulator's fault knobs that no end-to-end test shows at work.
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "protocol/handheld.h"
 #include "protocol/station.h"
@@ -12,14 +9,13 @@
 namespace skyrelay {
 namespace {
 
-using sim::kByteTime;
 using test::Bytes;
 using Messages = std::vector<Bytes>;
 
 const Bytes kPm01 =
     test::WithChecksum({0xED, 0x1F, 0x08, 0x66, 0x33, 0x70, 0, 0, 0, 0, 0x30, 0, 0, 0, 0,
                         0x10, 0,    0,    0,    0,    0x50, 0, 0, 0, 0, 0x60, 0, 0, 0, 0});
-const Bytes kAck = test::Ack(0x7F), kSpeed = test::WithChecksum({0xA0, 0x05, 0x20});
+const Bytes kAck = test::Ack(0x7F);
 
 // Cuts what reached the PC into messages; bytes outside a message are skipped.
 Messages Split(const Bytes& stream) {
@@ -40,24 +36,6 @@ Messages Exchange(sim::SimLoNet& s, const Bytes& m) {
   s.PcWrite(s.Now(), m);
   s.AdvanceTo(s.Now() + 1);
   return Split(s.TakePcBytes());
-}
-
-TEST(SimBus, EchoAfterTheBusTimeThenTheAnswerMessagesQueue) {
-  sim::SimLoNet s;
-  const double ackAt = 31 * kByteTime + s.handheld.answerDelay + 4 * kByteTime;
-  s.PcWrite(0, kPm01);
-  EXPECT_NEAR(s.NextEventTime(), 31 * kByteTime, 1e-9);
-  s.AdvanceTo(31 * kByteTime - 1e-6);
-  EXPECT_TRUE(s.TakePcBytes().empty());
-  s.AdvanceTo(ackAt - 1e-3);
-  EXPECT_EQ(s.TakePcBytes(), kPm01);
-  s.PcWrite(ackAt - 1e-3, kSpeed);  // waits for the answer on the bus
-  s.AdvanceTo(ackAt);
-  EXPECT_EQ(s.TakePcBytes(), kAck);
-  s.AdvanceTo(ackAt + 4 * kByteTime);
-  EXPECT_EQ(s.TakePcBytes(), kSpeed);
-  EXPECT_TRUE(std::isinf(s.NextEventTime()));
-  EXPECT_EQ(s.busMessages, 3);
 }
 
 TEST(SimFaults, EachKnob) {

@@ -1,22 +1,13 @@
 // The whole update run against the simulated LocoNet, in virtual time: what the
-// user sees, what goes over the bus and what the handheld ends up holding.
+// user sees, what goes over the bus, what the handheld ends up holding, and how
+// every way out of the run releases the command station.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <ctime>
-#include <memory>
+#include <stdexcept>
 
-#include "config_test_files.h"
-#include "package/description.h"
-#include "package/display_code.h"
-#include "protocol/flash.h"
-#include "sim/package.h"
-#include "sim/sim.h"
 #include "support.h"
 #include "update/commands.h"
 #include "update/firmware_update.h"
-#include "update/identify.h"
 #include "update/update_run.h"
 
 namespace skyrelay {
@@ -24,6 +15,7 @@ namespace {
 
 using Outcome = UpdateState::FirmwareOutcome;
 using Strings = std::vector<std::string>;
+using test::RunWorld;
 
 const std::string kQuestion =
     "Update|Funk- oder LocoNet-Handregler :\r\rVersion im Handregler: 1.0 vom: 1.1.20\r\rSoll "
@@ -39,72 +31,40 @@ const std::string kSuccess =
     "neue Daten, bitte nicht \r          ausschalten!";
 const std::string kUnknown =
     "|Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?";
-const std::string kBadFile =
-    "Fehler|Das Update-File ist nicht in Ordnung\n\r oder passt nicht zum Gerät!";
+const std::string kLanguage = "DEUTSCH=de.txt\r\n";
 std::string LocoNetError(int step) {
   return "Fehler|Fehler bei einer Ausgabe auf LocoNet: " + std::to_string(step);
 }
+// `s` with DIR/ as the package folder and PRODUCT as the product name.
+std::string Fill(const RunWorld& w, std::string s) {
+  for (const auto& [key, value] : {std::pair<std::string, std::string>{"DIR/", w.dir.Folder()},
+                                   {"PRODUCT", w.ctx.ProductName}}) {
+    for (size_t at; (at = s.find(key)) != std::string::npos;) s.replace(at, key.size(), value);
+  }
+  return s;
+}
+// Every message shown; each is cut to the length of the expected one.
+void ExpectShown(const RunWorld& w, Strings expected) {
+  Strings shown = test::Shown(w.host);
+  for (size_t i = 0; i < expected.size(); i++) {
+    expected[i] = Fill(w, expected[i]);
+    if (i < shown.size()) shown[i].resize(std::min(shown[i].size(), expected[i].size()));
+  }
+  EXPECT_EQ(shown, expected);
+}
 
-struct UpdateWorld : test::SimWorld {
-  testfiles::TempDir dir;
-  sim::FirmwareSpec firmware;  // 2.1 by default; the handheld has 1.0
-  Strings answers;             // answers to the questions in turn, "Y" or "N"; then Yes
-
-  UpdateWorld() {
-    BuildDisplayCodeTable(ctx);
-    host.answerQuestion = [this](const RecordedMessage&) {
-      if (answers.empty()) return Answer::Yes;
-      const std::string a = answers.front();
-      answers.erase(answers.begin());
-      return a == "Y" ? Answer::Yes : Answer::No;
-    };
-  }
-  void Handheld(int article, const std::string& text51, const std::string& text52) {
-    sim.handheld.articleNumber = article;
-    sim.handheld.text51 = text51;
-    sim.handheld.text52 = text52;
-    sim.ApplyHandheldConfig();
-  }
-  // Writes the firmware file (optionally damaged) and a description naming it, for the
-  // radio handhelds and, with `zentrale`, the digital-set ones too.
-  void Load(const std::function<void(sim::ByteVector&)>& damage = {}, bool zentrale = false) {
-    sim::ByteVector bytes = sim::FirmwareFileBytes(firmware);
-    if (damage) damage(bytes);
-    dir.Write("fw/funk.tup", std::string(bytes.begin(), bytes.end()));
-    const std::string version =
-        std::to_string(firmware.version[0]) + "." + std::to_string(firmware.version[1]);
-    std::string tup = "FUNK=fw\\funk.tup\r\nFUNKVERSION=" + version + "\r\n";
-    if (zentrale) tup += "ZENTRALE=fw\\funk.tup\r\nZENTRALEVERSION=" + version + "\r\n";
-    ParseUpdateDescription(ctx, dir.Write("paket.tup", tup));
-    ASSERT_TRUE(host.messages.empty()) << host.messages[0].text;
-  }
-  void Run() { RunUpdate(ctx); }
-  bool Showed(const std::string& status) const {
-    return std::find(host.statuses.begin(), host.statuses.end(), status) != host.statuses.end();
-  }
-  // The status texts other than progress and the restart animation.
-  Strings Statuses() const {
-    Strings out;
-    for (const std::string& s : host.statuses) {
-      if (s.empty() || (s.back() != '%' && s.find("##") == std::string::npos)) out.push_back(s);
-    }
-    return out;
-  }
-  sim::ByteVector Image() const { return sim.flash.Read(FlashImageBase, 497 * 64); }
-};
-
-TEST(UpdateRun, OlderRadioHandheldGetsTheImageAndTheStationIsReleased) {
-  UpdateWorld w;
-  w.Load();
-  const auto cpuStart = std::clock();
-  w.Run();
-  const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
+  RunWorld w;
+  w.dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
+  w.Load(kLanguage);
+  RunUpdate(w.ctx);
   EXPECT_EQ(w.Image(), sim::FirmwareImage(w.firmware));
   EXPECT_EQ(test::Shown(w.host), (Strings{kQuestion, kInstall, kSuccess}));
   std::vector<Icon> icons;
   for (const RecordedMessage& m : w.host.messages) icons.push_back(m.icon);
   EXPECT_EQ(icons, (std::vector<Icon>{Icon::None, Icon::Stop, Icon::Information}));
   EXPECT_EQ(w.Statuses(), (Strings{"Zentrale Update-Mode", "Lese Version", "Firmware ok!",
+                                   "Sprache:0 Txt:0", "Sprache:0 Txt:1", "Sprache:0 Txt:2",
                                    "neue Konfiguration", "Update beendet"}));
   const auto& s = w.host.statuses;
   EXPECT_EQ(std::count_if(s.begin(), s.end(), [](auto& t) { return t.back() == '%'; }), 497);
@@ -114,32 +74,36 @@ TEST(UpdateRun, OlderRadioHandheldGetsTheImageAndTheStationIsReleased) {
   EXPECT_EQ(w.sim.installs, 1);
   EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Ok);
   EXPECT_EQ(w.ctx.upd.configurationResult, 0);
-  EXPECT_TRUE(LastRunSucceeded(w.ctx));
+  EXPECT_EQ(RunVerdict(w.ctx, ""),
+            "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben");
+  EXPECT_EQ(std::vector<int>({w.ctx.upd.pagesWritten, w.ctx.upd.pagesVerified,
+                              w.ctx.upd.pagesRepeated, w.ctx.upd.releaseResult}),
+            std::vector<int>({63, 63, 0, 0}));
   const sim::StationLog& log = w.sim.stationLog;
   EXPECT_EQ(std::vector<int>(
                 {log.enterRequests, log.finishRequests, log.inUpdateMode, log.finishedWithVersion}),
             std::vector<int>({1, 1, 0, w.sim.station.bootLoaderVersion}));
   EXPECT_EQ(log.values, (std::vector<std::pair<int, int>>{{10, 50}}));
   EXPECT_EQ(log.texts, Strings{"Update " + w.ctx.ProductName});
-  std::printf(
-      "[ figures ] firmware update: %.1f s virtual, %ld messages sent, %ld received, "
-      "%.3f s CPU\n",
-      w.host.Now(), w.ctx.stats.messagesSent, w.ctx.stats.messagesReceived, cpu);
+  std::printf("[ figures ] update: %.1f s virtual, %ld messages sent, %ld received\n", w.host.Now(),
+              w.ctx.stats.messagesSent, w.ctx.stats.messagesReceived);
 }
 
 // The kind decides the firmware file and the question; both text pairs give kind 2.
 TEST(UpdateRun, IdentificationByArticleAndTexts) {
-  const std::string frei21 = "           FREI      ";  // 21 characters, F as code 12
+  const std::string frei21 = "           FREI      ",
+                    radio = "Update|Funk- oder LocoNet-Handregler :",
+                    set = "Update|Handregler aus Digital-Set :";
   const struct {
     int article;
     std::string text51, text52;
     int kind;
-    std::string first;  // the first message shown, or the status after "Lese Version"
+    std::string first;  // the first message shown
   } cases[] = {
-      {58400, "FREI", "BELEGT", 1, "Update|Funk- oder LocoNet-Handregler :"},
-      {58400, "FREI ROT", "GRÜN BELEGT", 2, "Update|Handregler aus Digital-Set :"},
-      {58400, "ROT", "GRÜN", 2, "Update|Handregler aus Digital-Set :"},
-      {58400, frei21, "BELEGT", 1, "Update|Funk- oder LocoNet-Handregler :"},
+      {58400, "FREI", "BELEGT", 1, radio},
+      {58400, "FREI ROT", "GRÜN BELEGT", 2, set},
+      {58400, "ROT", "GRÜN", 2, set},
+      {58400, frei21, "BELEGT", 1, radio},
       {58400, frei21 + "X", "BELEGT", 0, kUnknown},  // a count of 22: no text
       {58400, "FREI", "FREI", 0, kUnknown},
       {58400, "ROT", "BELEGT", 0, kUnknown},
@@ -150,77 +114,69 @@ TEST(UpdateRun, IdentificationByArticleAndTexts) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.article) + " " + c.text51 + "/" + c.text52);
-    UpdateWorld w;
-    w.Handheld(c.article, c.text51, c.text52);
-    w.Load({}, true);
+    RunWorld w;
+    w.sim.handheld.articleNumber = c.article;
+    w.sim.handheld.text51 = c.text51;
+    w.sim.handheld.text52 = c.text52;
+    w.sim.ApplyHandheldConfig();
+    w.Load("ZENTRALE=fw\\funk.tup\r\nZENTRALEVERSION=2.1\r\n");
     w.answers = {"N"};
-    w.Run();
+    RunUpdate(w.ctx);
     EXPECT_EQ(w.ctx.upd.HandheldKind, c.kind);
-    ASSERT_FALSE(w.host.messages.empty());
-    EXPECT_EQ(test::Shown(w.host)[0].substr(0, c.first.size()), c.first);
-    EXPECT_EQ(w.host.messages.size(), 1u);
+    ExpectShown(w, {c.first});
     EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
     EXPECT_EQ(w.host.status, c.kind == 0 ? "Fehler beim Update" : "Update beendet");
   }
 }
 
-// Declining writes nothing, sends send_pm01 without waiting and pauses a second.
+// Declining writes nothing, sends send_pm01 without waiting and pauses a second;
+// an unrecognised handheld updated anyway gets no firmware, the data still goes in.
 TEST(UpdateRun, QuestionsAnswered) {
   const struct {
-    std::array<uint8_t, 5> installed;
-    int fileMinor;
-    Strings answers;
-    Strings shown, statuses;
+    std::array<uint8_t, 5> installed, file;
+    Strings answers, shown, statuses;
     Outcome outcome;
   } cases[] = {
-      {{2, 1, 6, 12, 26}, 1, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
-      {{1, 5, 3, 11, 9}, 50, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
-      {{2, 1, 6, 12, 26}, 1, {"Y", "N"}, {kCurrent, "Update|Funk"}, {""}, Outcome::Declined},
-      {{1, 0, 1, 1, 20}, 1, {"N"}, {kQuestion}, {""}, Outcome::Declined},
+      {{2, 1, 6, 12, 26}, {2, 1}, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
+      {{1, 5, 3, 11, 9}, {1, 50}, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
+      {{2, 1, 6, 12, 26}, {2, 1}, {"Y", "N"}, {kCurrent, "Update|Funk"}, {""}, Outcome::Declined},
+      {{1, 0, 1, 1, 20}, {2, 1}, {"N"}, {kQuestion}, {""}, Outcome::Declined},
+      {{1, 0, 1, 1, 20},
+       {2, 1},
+       {"Y"},
+       {kUnknown},
+       {"Fehler im Updatefile!", "neue Konfiguration"},
+       Outcome::NoFirmwareFile},
   };
   for (const auto& c : cases) {
-    UpdateWorld w;
+    RunWorld w;
     w.sim.handheld.version = c.installed;
+    if (c.outcome == Outcome::NoFirmwareFile) w.sim.handheld.text51 = w.sim.handheld.text52 = "";
     w.sim.ApplyHandheldConfig();
-    w.firmware.version = {2, static_cast<uint8_t>(c.fileMinor), 6, 12, 26};
-    if (c.fileMinor == 50) w.firmware.version[0] = 1;
+    w.firmware.version = {c.file[0], c.file[1], 6, 12, 26};
     w.Load();
     w.answers = c.answers;
-    w.Run();
-    Strings shown = test::Shown(w.host);
-    for (size_t i = 0; i < shown.size() && i < c.shown.size(); i++) {
-      shown[i] = shown[i].substr(0, c.shown[i].size());
-    }
-    EXPECT_EQ(shown, c.shown);
+    RunUpdate(w.ctx);
+    ExpectShown(w, c.shown);
     Strings statuses = c.statuses;
     statuses.insert(statuses.begin(), {"Zentrale Update-Mode", "Lese Version"});
     statuses.push_back("Update beendet");
     EXPECT_EQ(w.Statuses(), statuses);
     EXPECT_EQ(w.ctx.upd.firmwareOutcome, c.outcome);
-    EXPECT_EQ(w.ctx.upd.configurationResult, -1) << "no configuration transfer";
     EXPECT_TRUE(LastRunSucceeded(w.ctx));
-    EXPECT_EQ(w.Pm01Pauses(), std::vector<long>{10});
-    EXPECT_TRUE(UpdateWorld::IsPm01(w.sent[w.sent.size() - 2].second)) << "before the finish";
     EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
+    if (c.outcome == Outcome::NoFirmwareFile) continue;
+    EXPECT_EQ(w.ctx.upd.configurationResult, -1) << "no configuration transfer";
+    EXPECT_EQ(w.Pm01Pauses(), std::vector<long>{10});
+    EXPECT_TRUE(RunWorld::IsPm01(w.sent[w.sent.size() - 2].second)) << "before the finish";
   }
-
-  // An unrecognised handheld updated anyway: no firmware for kind 0, the data still goes in.
-  UpdateWorld yes;
-  yes.Handheld(58400, "", "");
-  yes.Load();
-  yes.Run();
-  EXPECT_EQ(test::Shown(yes.host), Strings{kUnknown});
-  EXPECT_EQ(yes.Statuses(),
-            (Strings{"Zentrale Update-Mode", "Lese Version", "Fehler im Updatefile!",
-                     "neue Konfiguration", "Update beendet"}));
-  EXPECT_EQ(yes.ctx.upd.firmwareOutcome, Outcome::NoFirmwareFile);
-  EXPECT_TRUE(LastRunSucceeded(yes.ctx));
 }
 
 // Pages that read back wrong are sent again, at most five times each; the counters
 // start afresh for every page. The last page is verified once, without repetition.
 TEST(UpdateRun, PageRepetition) {
+  const Strings ok{kQuestion, kInstall, kSuccess};
   const struct {
     uint32_t page;
     int failures;
@@ -229,14 +185,14 @@ TEST(UpdateRun, PageRepetition) {
     Strings shown;
     long programs;
   } cases[] = {
-      {0x300200, 2, 0, 0, {kQuestion, kInstall, kSuccess}, 63 + 2},
-      {0x300200, 4, 0, 0, {kQuestion, kInstall, kSuccess}, 63 + 4},
-      {0x300200, 2, 0x300600, 4, {kQuestion, kInstall, kSuccess}, 63 + 6},
+      {0x300200, 2, 0, 0, ok, 63 + 2},
+      {0x300200, 4, 0, 0, ok, 63 + 4},
+      {0x300200, 2, 0x300600, 4, ok, 63 + 6},
       {0x300200, 5, 0, 0, {kQuestion, "Achtung!|Flash Block kann nicht beschrieben werden!"}, 6},
       {0x307C00, 1, 0, 0, {kQuestion, LocoNetError(2)}, 63},
   };
   for (const auto& c : cases) {
-    UpdateWorld w;
+    RunWorld w;
     w.sim.flash.corruptPage = c.page;
     w.sim.flash.corruptPrograms = c.failures;
     long programs = -1;
@@ -248,121 +204,99 @@ TEST(UpdateRun, PageRepetition) {
       if (s == "Firmware ok!" || s == "Fehler") programs = w.sim.flash.pagePrograms;
     };
     w.Load();
-    w.Run();
+    RunUpdate(w.ctx);
     EXPECT_EQ(test::Shown(w.host), c.shown);
     EXPECT_EQ(programs, c.programs);
-    const bool ok = c.shown.back() == kSuccess;
-    EXPECT_EQ(w.sim.installs, ok ? 1 : 0);
-    if (ok) {
-      EXPECT_EQ(w.Image(), sim::FirmwareImage(w.firmware));
-    }
-    EXPECT_EQ(LastRunSucceeded(w.ctx), ok);
+    const bool good = c.shown == ok;
+    EXPECT_EQ(w.sim.installs, good ? 1 : 0);
+    EXPECT_EQ(w.Image() == sim::FirmwareImage(w.firmware), good);
+    EXPECT_EQ(LastRunSucceeded(w.ctx), good);
     EXPECT_EQ(w.host.status, "Update beendet");
     if (c.failures == 2 && c.laterFailures == 0) {  // the progress fell back to block 8
-      const auto& s = w.host.statuses;
-      EXPECT_EQ(std::count(s.begin(), s.end(), "1%"), 3 + 3 * 2) << "blocks 5..7, 8 and 9 thrice";
+      EXPECT_EQ(std::count(w.host.statuses.begin(), w.host.statuses.end(), "1%"), 3 + 3 * 2);
     }
   }
 }
 
-// A command that fails is reported with the phase it failed in.
-TEST(UpdateRun, LocoNetErrorsNameTheirStep) {
-  const auto settingsRead = [](const test::Bytes& m) {
+// A firmware step that fails is reported with its number; so are a handheld that
+// does not come back or comes back wrong, and a damaged file.
+TEST(UpdateRun, FailedFirmwareSteps) {
+  using test::Bytes;
+  const std::string wait = "Achtung|PRODUCT meldet sich nicht zurück!\r     weiter warten?     ",
+                    bad =
+                        "Fehler|Das Update-File ist nicht in Ordnung\n\r oder passt nicht zum "
+                        "Gerät!";
+  const auto silentWhen = [](std::function<bool(RunWorld&, const Bytes&)> when) {
+    return [when](RunWorld& w) {
+      w.onSent = [&w, when](const Bytes& m) { w.sim.handheld.present &= !when(w, m); };
+    };
+  };
+  const auto damage = [](std::function<void(sim::ByteVector&)> d) {
+    return [d](RunWorld& w) { w.damage = d; };
+  };
+  const auto at20 = silentWhen([](RunWorld& w, const Bytes&) { return w.host.status == "20%"; });
+  const auto settingsRead = silentWhen([](RunWorld&, const Bytes& m) {
     return m[3] == 0x66 && m[6] == 0x68 && m[7] == 0x3F;  // D1 = 0xE8, D2 = 0x3F
+  });
+  const auto restarted = silentWhen([](RunWorld& w, const Bytes&) { return w.locoRequested; });
+  const auto version = [](RunWorld& w) {
+    w.onSent = [&w](const Bytes& m) {
+      if (w.locoRequested && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
+    };
   };
+  const auto wrongLoco = [](RunWorld& w) { w.sim.handheld.requestWrongLoco = true; };
+  const auto textCompare = [](RunWorld& w) {  // 1.5 read back is not the file's 1.50
+    w.firmware.version = {1, 50, 1, 1, 1};
+    w.sim.handheld.versionAfterUpdate = std::array<uint8_t, 5>{1, 5, 1, 1, 1};
+  };
+  const auto neverBack = [](RunWorld& w) {
+    w.sim.handheld.neverRestart = true;
+    w.answers = {"Y", "Y", "Y", "N"};
+  };
+  const std::string loco = "Update 58400|PRODUCT hat die falsche Lok beim Starten angemeldet!",
+                    read = "Update 58400|Es wurde die falsche Version nach dem Update gelesen!";
+  // clang-format off
   const struct {
-    int step;
-    std::function<void(UpdateWorld&, const test::Bytes&)> fault;
+    std::function<void(RunWorld&)> arm;
     Strings shown;
+    int installs;
+    long programs;  // -1: not checked
   } cases[] = {
-      {1,
-       [](UpdateWorld& w, const test::Bytes&) {
-         if (w.host.status == "20%") w.sim.handheld.present = false;
-       },
-       {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}},
-      {3,
-       [&](UpdateWorld& w, const test::Bytes& m) {
-         if (settingsRead(m)) w.sim.handheld.present = false;
-       },
-       {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)}},
-      {4,
-       [](UpdateWorld& w, const test::Bytes&) {
-         if (w.locoRequested) w.sim.handheld.present = false;
-       },
-       {kQuestion, kInstall, LocoNetError(4)}},
-      {5,
-       [](UpdateWorld& w, const test::Bytes& m) {
-         if (w.locoRequested && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
-       },
-       {kQuestion, kInstall, LocoNetError(5)}},
+      {at20, {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0, -1},
+      {settingsRead, {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)}, 0, -1},
+      {restarted, {kQuestion, kInstall, LocoNetError(4)}, 1, -1},
+      {version, {kQuestion, kInstall, LocoNetError(5)}, 1, -1},
+      {wrongLoco, {kQuestion, kInstall, loco}, 1, -1},
+      {textCompare, {"Update|Funk", kInstall, read}, 1, -1},
+      {neverBack, {kQuestion, kInstall, wait, wait, wait}, 0, -1},
+      {damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 7; }), {kQuestion, bad}, 0, 12},
+      {damage([](sim::ByteVector& b) { b[46] = 0x80; }), {kQuestion, bad}, 0, 0},  // 0x8000
+      {damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }), {kQuestion, bad}, 0, 62},
   };
+  // clang-format on
   for (const auto& c : cases) {
-    UpdateWorld w;
-    w.onSent = [&](const test::Bytes& m) { c.fault(w, m); };
+    SCOPED_TRACE(c.shown.back());
+    RunWorld w;
+    c.arm(w);
+    std::vector<double> asked;
+    w.host.onMessage = [&](const RecordedMessage&) { asked.push_back(w.host.Now()); };
     w.Load();
-    w.Run();
-    EXPECT_EQ(test::Shown(w.host), c.shown) << c.step;
-    EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2], "Fehler");
+    RunUpdate(w.ctx);
+    ExpectShown(w, c.shown);
     EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Failed);
-    EXPECT_EQ(w.ctx.upd.configurationResult, -1);
-    EXPECT_EQ(w.sim.installs, c.step < 4 ? 0 : 1);
+    const bool stepError = c.shown.back().starts_with("Fehler|Fehler bei");
+    EXPECT_TRUE(!stepError || w.ctx.upd.configurationResult == -1);
+    EXPECT_EQ(w.sim.installs, c.installs);
+    EXPECT_FALSE(w.Showed("Firmware ok!"));
     EXPECT_FALSE(LastRunSucceeded(w.ctx));
-  }
-}
-
-TEST(UpdateRun, RestartProblems) {
-  UpdateWorld silent;  // asked every 70 s while the user wants to wait
-  silent.sim.handheld.neverRestart = true;
-  silent.Load();
-  silent.answers = {"Y", "Y", "Y", "N"};
-  std::vector<double> asked;
-  silent.host.onMessage = [&](const RecordedMessage&) { asked.push_back(silent.host.Now()); };
-  silent.Run();
-  const std::string wait =
-      "Achtung|" + silent.ctx.ProductName + " meldet sich nicht zurück!\r     weiter warten?     ";
-  EXPECT_EQ(test::Shown(silent.host), (Strings{kQuestion, kInstall, wait, wait, wait}));
-  ASSERT_EQ(asked.size(), 5u);
-  for (int i = 2; i < 5; i++) EXPECT_NEAR(asked[i] - asked[i - 1], 70.0, 0.02) << i;
-  EXPECT_EQ(silent.ctx.upd.firmwareOutcome, Outcome::Failed);
-  EXPECT_EQ(silent.host.status, "Update beendet");
-  EXPECT_FALSE(LastRunSucceeded(silent.ctx));
-
-  UpdateWorld loco;
-  loco.sim.handheld.requestWrongLoco = true;
-  loco.Load();
-  loco.Run();
-  EXPECT_EQ(test::Shown(loco.host).back(), "Update 58400|" + loco.ctx.ProductName +
-                                               " hat die falsche Lok beim Starten angemeldet!");
-
-  // 1.5 read back is not the file's 1.50: the versions are compared as texts.
-  UpdateWorld version;
-  version.firmware.version = {1, 50, 1, 1, 1};
-  version.sim.handheld.versionAfterUpdate = std::array<uint8_t, 5>{1, 5, 1, 1, 1};
-  version.Load();
-  version.Run();
-  EXPECT_EQ(test::Shown(version.host).back(),
-            "Update 58400|Es wurde die falsche Version nach dem Update gelesen!");
-  EXPECT_FALSE(version.Showed("Firmware ok!"));
-  for (UpdateWorld* w : {&loco, &version}) EXPECT_EQ(w->ctx.upd.firmwareOutcome, Outcome::Failed);
-}
-
-TEST(UpdateRun, DamagedFirmwareFiles) {
-  const struct {
-    std::function<void(sim::ByteVector&)> damage;
-    long programs;
-  } cases[] = {
-      {[](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 0x07; }, 12},   // record 100 numbered 7
-      {[](sim::ByteVector& b) { b[46] = 0x80; }, 0},                   // record 0 numbered 0x8000
-      {[](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }, 62},  // the last one cut
-  };
-  for (const auto& c : cases) {
-    UpdateWorld w;
-    w.Load(c.damage);
-    w.Run();
-    EXPECT_EQ(test::Shown(w.host), (Strings{kQuestion, kBadFile}));
-    EXPECT_EQ(w.sim.flash.pagePrograms, c.programs);
-    EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Failed);
+    EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
+    EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2] == "Fehler",
+              c.shown.back().starts_with("Fehler|"));
     EXPECT_EQ(w.host.status, "Update beendet");
+    EXPECT_EQ(c.programs < 0 ? -1 : w.sim.flash.pagePrograms, c.programs);
+    if (c.shown.back() == wait) {  // asked every 70 s while the user wants to wait
+      for (size_t i = 2; i < asked.size(); i++) EXPECT_NEAR(asked[i] - asked[i - 1], 70.0, 0.02);
+    }
   }
 }
 
@@ -370,29 +304,139 @@ TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
   const std::pair<int64_t, bool> cases[] = {
       {4212345678, true}, {1299999999, true}, {2412345678, false}, {-1, false}};
   for (const auto& [id, entered] : cases) {
-    UpdateWorld w;
+    RunWorld w;
     w.sim.station.idNumber = id;
     w.Load();
-    w.Run();
+    RunUpdate(w.ctx);
     EXPECT_EQ(w.Showed("Zentrale Update-Mode"), entered) << id;
     EXPECT_EQ(w.sim.stationLog.enterRequests + w.sim.stationLog.finishRequests, entered ? 2 : 0);
     EXPECT_EQ(w.sim.stationLog.values.size(), entered ? 1u : 0u);
     EXPECT_TRUE(LastRunSucceeded(w.ctx)) << id;
   }
+}
 
-  UpdateWorld silent;  // a silent handheld ends the run after 21 attempts of send_pm01
-  silent.sim.handheld.present = false;
-  silent.Load();
-  silent.Run();
-  EXPECT_EQ(silent.Statuses().back(), "Fehler beim Update");
-  EXPECT_EQ(silent.host.statuses[silent.host.statuses.size() - 2], "PM01= 20");
-  EXPECT_TRUE(silent.host.messages.empty());
-  EXPECT_EQ(silent.sim.stationLog.finishRequests, 1);
-  EXPECT_FALSE(LastRunSucceeded(silent.ctx));
+// Ways to end a run early.
+std::function<void(RunWorld&)> StopAt(std::string status, int kind = 3) {
+  return [status, kind](RunWorld& w) {
+    w.ctx.settings.InterfaceKind = kind;
+    w.host.onStatus = [&w, status](const std::string& s) {
+      if (s == status && !w.cancel) w.cancel = true, w.cancelledAt = w.host.Now();
+    };
+  };
+}
+template <typename E>
+void ThrowAtQuestion(RunWorld& w) {
+  w.host.answerQuestion = [](const RecordedMessage&) -> Answer { throw E("Speicher voll"); };
+}
+struct Cancel : RunCancelled {
+  explicit Cancel(const char*) {}
+};
+std::function<void(RunWorld&)> AtStatus(std::string status, std::function<void(RunWorld&)> f) {
+  return [status, f](RunWorld& w) {
+    w.host.onStatus = [&w, status, f](const std::string& s) {
+      if (s == status) f(w);
+    };
+  };
+}
+
+// Once the station was asked into update mode, every way out releases it with a
+// bounded wait, and the verdict names the first error.
+TEST(RunEndings, EveryWayOutReleasesTheStation) {
+  const std::string stopped = "Update abgebrochen", failed = "Fehler beim Update",
+                    ended = "Update beendet", cancelled = "abgebrochen",
+                    timeout = "Timeout bei enter_boot_loader";
+  const Strings upToSuccess{kQuestion, kInstall, kSuccess};
+  const auto lose = [](RunWorld& w) { w.sim.faults.dropAnswers = 2; };
+  const auto silence = [](RunWorld& w) { w.sim.station.present = false; };
+  const auto remove = [](RunWorld& w) { std::filesystem::remove(w.dir.path() / "de.txt"); };
+  const auto spoil = [](RunWorld& w) { w.dir.Write("de.txt", "00: GUT\r\nkaputt\r\n"); };
+  const Strings missing{kQuestion, kInstall, kSuccess, "Fehler!|DIR/de.txt\rDatei nicht gefunden!"},
+      wrong{kQuestion, kInstall, kSuccess, "Fehler!|DIR/de.txt\rFalsche Dateiformat!"};
+  // clang-format off
+  const struct {
+    std::function<void(RunWorld&)> arm;
+    std::string status, verdict;
+    Strings shown;
+    int release;
+  } cases[] = {
+      {StopAt("Zentrale Update-Mode"), stopped, cancelled, {}, 0},
+      {ThrowAtQuestion<Cancel>, stopped, cancelled, {}, 0},
+      {StopAt("50%"), stopped, cancelled, {kQuestion}, 0},
+      {StopAt("30%", 1), stopped, cancelled, {kQuestion}, 0},  // byte by byte
+      {StopAt("##        "), stopped, cancelled, {kQuestion, kInstall}, 0},  // restart wait
+      {StopAt("Sprache:0 Txt:1"), stopped, cancelled, upToSuccess, 0},
+      {AtStatus("Zentrale Update-Mode", lose), failed, timeout, {"Timeout|enter_boot_loader"}, 0},
+      {ThrowAtQuestion<std::runtime_error>, failed, "Unerwarteter Fehler: Speicher voll",
+       {"Fehler!|Unerwarteter Fehler beim Update:\rSpeicher voll"}, 0},
+      {AtStatus("neue Konfiguration", silence), ended, timeout,
+       {kQuestion, kInstall, kSuccess, "Timeout|enter_boot_loader"}, 1},
+      {remove, ended, "DIR/de.txt Datei nicht gefunden!", missing, 0},
+      {spoil, ended, "DIR/de.txt Falsche Dateiformat!", wrong, 0},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.verdict + " " + std::to_string(c.shown.size()));
+    RunWorld w;
+    w.dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
+    w.Load(kLanguage);
+    c.arm(w);
+    double stationLast = -1;
+    w.ctx.stats.observer = [&](double t, bool sent, std::span<const uint8_t> m) {
+      if (sent && m.size() == 31 && m[3] == 0x4E && m[4] == 0x57) stationLast = t;
+    };
+    RunUpdate(w.ctx);
+    std::string first;
+    for (const RecordedMessage& m : w.host.messages)
+      NoteRunError(first, m.text, m.title, m.icon, m.buttons, m.answer);
+    ExpectShown(w, c.shown);
+    EXPECT_EQ(w.host.status, c.status);
+    EXPECT_EQ(RunVerdict(w.ctx, first), "Update fehlgeschlagen: " + Fill(w, c.verdict));
+    EXPECT_FALSE(LastRunSucceeded(w.ctx));
+    EXPECT_EQ(w.ctx.upd.runEnded == UpdateState::RunEnd::Cancelled, c.status == stopped);
+    EXPECT_EQ(w.ctx.upd.releaseResult, c.release);
+    EXPECT_EQ(w.sim.stationLog.enterRequests, 1);
+    EXPECT_EQ(w.sim.stationLog.finishRequests, 1 - c.release);
+    EXPECT_EQ(w.sim.stationLog.inUpdateMode, c.release == 1) << "a silent station stays";
+    EXPECT_LT(w.host.Now() - stationLast, 4.0) << "the release is bounded";
+    EXPECT_LT(w.host.Now() - (w.cancel ? w.cancelledAt : stationLast), 4.0) << "and comes at once";
+  }
+  RunWorld w;  // the release failing alone says so
+  w.Load();
+  w.host.onStatus = [&w](const std::string& s) { w.sim.station.present &= s != "Firmware ok!"; };
+  RunUpdate(w.ctx);
+  EXPECT_EQ(RunVerdict(w.ctx, ""),
+            "Update fehlgeschlagen: Zentrale hat die Freigabe nicht bestätigt");
+}
+
+TEST(Commands, UpdateRefusesBeforeThePortOpens) {
+  const struct {
+    int kind;
+    std::string port;
+    bool emptyDescription;
+    std::string text;
+  } cases[] = {
+      {3, "1", true, "Keine Update-Datei: /x/leer.tup"},
+      {0, "1", false, "Kein Interface gewählt.\rHINWEIS"},
+      {2, "1", false, "Interface 71530 öffnet keinen Port.\rHINWEIS"},
+      {3, "", false, "Kein ComPort gewählt.\rHINWEIS"},
+  };
+  for (const auto& c : cases) {
+    RunWorld w;
+    w.Load();
+    w.host.Port().Close();
+    if (c.emptyDescription) w.ctx.desc = Description{};
+    w.ctx.settings = {"/x/leer.tup", c.kind, c.port};
+    EXPECT_FALSE(UpdateCommand(w.ctx, "HINWEIS"));
+    ASSERT_EQ(w.host.messages.size(), 1u) << c.text;
+    EXPECT_EQ(w.host.messages[0].text, c.text);
+    EXPECT_FALSE(w.host.Port().IsOpen());
+    EXPECT_EQ(w.host.virtualPort().bytesWritten, 0);
+    EXPECT_TRUE(w.host.statuses.empty());
+  }
 }
 
 TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
-  UpdateWorld w;
+  RunWorld w;
   w.ctx.settings.ComPortNumber = "ttyUSB0";
   w.Load();
   w.host.Port().Close();
@@ -403,20 +447,45 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   w.host.virtualPort().failOpen = true;
   EXPECT_FALSE(UpdateCommand(w.ctx));
   EXPECT_EQ(w.host.status, "Fehler");
-
-  const std::pair<bool, std::string> tests[] = {{true, "0"}, {false, "1"}};
-  for (const auto& [noWait, status] : tests) {
+  for (const bool noWait : {true, false}) {
     test::SimWorld t;
     t.sim.handheld.present = false;
     t.host.Port().Close();
     t.ctx.settings.ComPortNumber = "ttyUSB0";
     EXPECT_EQ(PortTestCommand(t.ctx, noWait), noWait ? 0 : 1);
-    EXPECT_EQ(t.host.status, status);
+    EXPECT_EQ(t.host.status, noWait ? "0" : "1");
     EXPECT_TRUE(t.host.Port().IsOpen());
   }
+  test::SimWorld gone;  // the interface vanishes under the port test
+  gone.sim.faults.vanishAfter = 1;
+  EXPECT_EQ(PortTestCommand(gone.ctx, false), 1);
+  ASSERT_EQ(test::Shown(gone.host).size(), 1u);
+  EXPECT_TRUE(
+      test::Shown(gone.host)[0].starts_with("ComPort Fehler!|Die Verbindung zum Interface"));
+  EXPECT_FALSE(gone.host.Port().IsOpen());
+
+  RunWorld stopped;  // stopped while the station interface is being set up
+  stopped.Load();
+  stopped.host.Port().Close();
+  stopped.ctx.settings = {"p.tup", 1, "1"};
+  stopped.cancel = true;
+  EXPECT_FALSE(UpdateCommand(stopped.ctx));
+  EXPECT_EQ(stopped.host.statuses, (Strings{"Start", "Update abgebrochen"}));
+  EXPECT_EQ(stopped.ctx.upd.runEnded, UpdateState::RunEnd::Cancelled);
+  EXPECT_FALSE(stopped.host.Port().IsOpen());
+  EXPECT_EQ(stopped.sim.stationLog.enterRequests, 0);
 }
 
-TEST(RestartAnimation, MarksTravelAcrossAndBack) {
+TEST(UpdateRun, SilentHandheldAndRestartAnimation) {
+  RunWorld silent;  // a silent handheld ends the run after 21 attempts of send_pm01
+  silent.sim.handheld.present = false;
+  silent.Load();
+  RunUpdate(silent.ctx);
+  EXPECT_EQ(silent.Statuses().back(), "Fehler beim Update");
+  EXPECT_EQ(silent.host.statuses[silent.host.statuses.size() - 2], "PM01= 20");
+  EXPECT_TRUE(silent.host.messages.empty());
+  EXPECT_EQ(silent.sim.stationLog.finishRequests, 1);
+  EXPECT_FALSE(LastRunSucceeded(silent.ctx));
   const std::pair<double, const char*> frames[] = {{0.0, "##        "}, {0.25, "  ##      "},
                                                    {1.0, "        ##"}, {1.75, "  ##      "},
                                                    {2.0, "##        "}, {2.6, "    ##    "}};
