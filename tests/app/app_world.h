@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QString>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,6 +24,16 @@
 #include "sim/virtual_host.h"
 
 namespace skyrelay::app::test {
+
+// The status line after a good run.
+inline QString Updated() {
+  return QString::fromUtf8("Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben");
+}
+
+// Lets the layouts take in what changed; nothing waits.
+inline void Settle() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
 
 struct ShownMessage {
   QString text, title;
@@ -66,7 +78,7 @@ struct AppWorld {
     window->SetMessageHandler(
         [this](const QString& text, const QString& title, Icon icon, Buttons buttons) {
           messages.push_back({text, title, icon, buttons});
-          return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+          return buttons == Buttons::YesNo ? yesNo : Answer::Ok;
         });
     window->SetFileDialog([this](const QString& title, const QString&) {
       fileDialogTitle = title;
@@ -94,13 +106,18 @@ struct AppWorld {
     Start();
   }
   void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }
+  // The usual world: a package with firmware 2.1, interface kind 3 on port 1.
+  void StartWithPackage() { Start(WritePackage(), "3", "1"); }
   Context& ctx() { return window->ctx(); }
+  QString Status() const { return window->statusLabel()->text(); }
+  void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
   testfiles::TempDir files;  // removed after the window is gone
   sim::SimLoNet sim;
   SimWindowHost* host = nullptr;
   std::unique_ptr<MainWin> window;
   std::vector<ShownMessage> messages;
+  Answer yesNo = Answer::Yes;  // the answer to every question
   std::string fileDialogAnswer;
   QString fileDialogTitle;
 };
