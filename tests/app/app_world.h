@@ -39,6 +39,7 @@ struct ShownMessage {
   QString text, title;
   Icon icon;
   Buttons buttons;
+  bool operator==(const ShownMessage&) const = default;
 };
 
 class SimWindowHost : public VirtualHost {
@@ -87,22 +88,20 @@ struct AppWorld {
   }
   std::string Path(const std::string& relative) const { return (files.path() / relative).string(); }
   std::string SettingsPath() const { return Path("SkyRelayUpd.cfg"); }
-  std::string Write(const std::string& relative, const std::string& bytes) const {
-    return files.Write(relative, bytes);
-  }
-  std::string Read(const std::string& path) const {
+  std::string SettingsFile() const {
     std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
+    text << std::ifstream(SettingsPath(), std::ios::binary).rdbuf();
     return text.str();
   }
-  // A description naming one radio firmware file, version 2.1 (the handheld has 1.0).
+  // A description naming one radio firmware file, version 2.1 (the handheld
+  // has 1.0).
   std::string WritePackage(const std::string& name = "paket.tup") const {
     const sim::ByteVector firmware = sim::FirmwareFileBytes(sim::FirmwareSpec{});
-    Write("fw/funk.tup", std::string(firmware.begin(), firmware.end()));
-    return Write(name, "FUNK=fw\\funk.tup\r\nFUNKVERSION=2.1\r\n");
+    files.Write("fw/funk.tup", std::string(firmware.begin(), firmware.end()));
+    return files.Write(name, "FUNK=fw\\funk.tup\r\nFUNKVERSION=2.1\r\n");
   }
   void Start(const std::string& updateFile, const std::string& kind, const std::string& port) {
-    Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
+    files.Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
     Start();
   }
   void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }

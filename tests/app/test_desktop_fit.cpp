@@ -61,13 +61,12 @@ TEST(DesktopFit, PortAndPackageNamesShowWholeOrElidedWithTooltip) {
 }
 
 // The controls Tab visits, starting at the "Update" button.
-std::vector<QWidget*> TabChain(MainWin& window) {
+std::set<QWidget*> TabReaches(MainWin& window) {
   window.updateButton()->setFocus();
-  std::vector<QWidget*> visited;
+  std::set<QWidget*> visited;
   for (int i = 0; i < 6; i++) {
-    QWidget* focus = window.focusWidget();
-    visited.push_back(focus);
-    QTest::keyClick(focus, Qt::Key_Tab);
+    visited.insert(window.focusWidget());
+    QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
   }
   return visited;
 }
@@ -76,10 +75,7 @@ TEST(DesktopFit, KeyboardReachesOnlyWhatIsShown) {
   AppWorld w;
   w.StartWithPackage();
   Settle();
-  for (QWidget* focus : TabChain(*w.window)) {
-    ASSERT_NE(focus, nullptr);
-    EXPECT_TRUE(focus->isVisible()) << focus->objectName().toStdString();
-  }
+  EXPECT_EQ(TabReaches(*w.window), std::set<QWidget*>{w.window->updateButton()});
   EXPECT_FALSE(w.window->inButton()->isVisible());
 
   // Enlarged downwards, the window shows the port tests, and Tab reaches them.
@@ -87,10 +83,9 @@ TEST(DesktopFit, KeyboardReachesOnlyWhatIsShown) {
                    w.window->height() + 4 * w.window->inButton()->sizeHint().height());
   Settle();
   ASSERT_TRUE(w.window->inButton()->isVisible());
-  const std::vector<QWidget*> chain = TabChain(*w.window);
-  const std::set<QWidget*> reached(chain.begin(), chain.end());
-  EXPECT_EQ(reached, (std::set<QWidget*>{w.window->updateButton(), w.window->inButton(),
-                                         w.window->outButton()}));
+  EXPECT_EQ(
+      TabReaches(*w.window),
+      (std::set<QWidget*>{w.window->updateButton(), w.window->inButton(), w.window->outButton()}));
 
   // Enter starts the update only from the focused "Update" button.
   w.window->inButton()->setFocus();

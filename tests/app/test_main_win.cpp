@@ -14,31 +14,30 @@ namespace {
 TEST(MainWin, UpdateFileDialogCancelledMissingAndChosen) {
   AppWorld w;
   w.Start(w.WritePackage(), "3", "4");
-  const std::string before = w.Read(w.SettingsPath());
+  const std::string before = w.SettingsFile();
   w.window->updateFileAction()->trigger();  // cancelled: forgotten, but the file keeps it
   EXPECT_EQ(w.fileDialogTitle, "TUP-File --> Update-Laden: TUP-File");
   EXPECT_TRUE(w.ctx().settings.UpdateFilePath.empty());
-  EXPECT_EQ(w.Read(w.SettingsPath()), before);
+  EXPECT_EQ(w.SettingsFile(), before);
   EXPECT_FALSE(w.ctx().desc.FunkFirmwarePath.empty());
   EXPECT_EQ(w.window->funkVersionLabel()->text(), "2,1");
   w.window->settingsAction()->trigger();
   w.Click(w.window->zentraleForm()->okButton());
-  EXPECT_EQ(w.Read(w.SettingsPath()), "\r\n3\r\n4\r\n");
+  EXPECT_EQ(w.SettingsFile(), "\r\n3\r\n4\r\n");
 
   w.fileDialogAnswer = w.Path("fehlt.tup");
   w.window->updateFileAction()->trigger();
-  ASSERT_EQ(w.messages.size(), 1u);
-  EXPECT_EQ(w.messages[0].text,
-            QString::fromStdString(w.fileDialogAnswer) +
-                QString::fromUtf8("\nDie Update-Datei kann nicht geöffnet werden!"));
-  EXPECT_EQ(w.messages[0].title, "Fehler!");
-  EXPECT_EQ(w.messages[0].icon, Icon::Stop);
+  const ShownMessage missing{
+      QString::fromStdString(w.fileDialogAnswer) +
+          QString::fromUtf8("\nDie Update-Datei kann nicht geöffnet werden!"),
+      "Fehler!", Icon::Stop, Buttons::Ok};
+  EXPECT_EQ(w.messages, std::vector<ShownMessage>{missing});
 
   w.fileDialogAnswer = w.WritePackage("neu.TUP");
   w.window->updateFileAction()->trigger();
-  EXPECT_EQ(w.Read(w.SettingsPath()), w.fileDialogAnswer + "\r\n3\r\n4\r\n");
+  EXPECT_EQ(w.SettingsFile(), w.fileDialogAnswer + "\r\n3\r\n4\r\n");
   EXPECT_EQ(w.window->packageLabel()->text(), "neu.TUP");
-  EXPECT_EQ(w.messages.size(), 1u);
+  EXPECT_EQ(w.messages, std::vector<ShownMessage>{missing});
 }
 
 // A run takes every control from the user and gives it back afterwards; the
@@ -90,7 +89,8 @@ TEST(MainWin, UpdateRunsWholeWithEveryControlDisabled) {
     ASSERT_FALSE(w.messages.empty());
     EXPECT_EQ(w.messages[0].buttons, Buttons::YesNo);
     EXPECT_EQ(w.messages[0].text,
-              "Funk- oder LocoNet-Handregler :\n\nVersion im Handregler: 1.0 vom: 1.1.20\n\nSoll "
+              "Funk- oder LocoNet-Handregler :\n\nVersion im Handregler: 1.0 "
+              "vom: 1.1.20\n\nSoll "
               "die Version 2.1 vom 6.12.26 geladen werden?");
     EXPECT_TRUE(std::none_of(w.messages.begin(), w.messages.end(),
                              [](const ShownMessage& m) { return m.text.contains('\r'); }));
@@ -126,13 +126,9 @@ TEST(MainWin, ClosingDuringARunAsksAndReleasesTheStation) {
     };
     w.Click(w.window->updateButton());
     ASSERT_GE(closedAt, 0);
-    EXPECT_EQ(std::count_if(w.messages.begin(), w.messages.end(),
-                            [](const ShownMessage& m) {
-                              return m.text == QString::fromUtf8(
-                                                   "Update läuft noch. Wirklich beenden?") &&
-                                     m.buttons == Buttons::YesNo;
-                            }),
-              1);
+    const ShownMessage ask{QString::fromUtf8("Update läuft noch. Wirklich beenden?"), "Achtung!",
+                           Icon::Stop, Buttons::YesNo};
+    EXPECT_EQ(std::count(w.messages.begin(), w.messages.end(), ask), 1);
     EXPECT_TRUE(c.answer == Answer::No || w.host->Now() - closedAt < 3.0) << "released quickly";
     EXPECT_EQ(w.window->isVisible(), c.visibleAfter);
     EXPECT_EQ(w.host->status, c.lastStatus);
@@ -150,8 +146,9 @@ TEST(MainWin, UpdateWithoutAnInterfaceSaysWhereToChooseIt) {
     w.Start(w.WritePackage(), kind, "1");
     w.Click(w.window->updateButton());
     ASSERT_EQ(w.messages.size(), 1u) << kind;
-    EXPECT_TRUE(w.messages[0].text.endsWith(QString::fromUtf8(
-        "\nBitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.")));
+    EXPECT_TRUE(
+        w.messages[0].text.endsWith(QString::fromUtf8("\nBitte zuerst unter Datei → Einstellungen "
+                                                      "Interface und ComPort wählen.")));
     EXPECT_EQ(w.sim.stationLog.enterRequests, 0);
     EXPECT_EQ(w.host->virtualPort().bytesWritten, 0);
     EXPECT_FALSE(w.host->Port().IsOpen());

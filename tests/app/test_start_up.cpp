@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <algorithm>
 
 #include "app/zentrale_form.h"
 #include "app_world.h"
@@ -14,19 +13,17 @@ namespace {
 
 TEST(StartUp, BrandCaptionsOfThisBuildFitTheirControls) {
   struct Brand {
-    std::string_view code;
     QString title, heading;
     bool zentraleVersionShown;
     QString option2;
     std::string product, configFile;
   };
   const Brand brands[] = {
-      {"ZB4", "Sky Relay - Update", "Sky Relay - Update", false, "QX9 oder Interface 71540",
-       "SKY RELAY", "SkyRelayUpd.cfg"},
-      {"FEN", "TALON2-Update V1.1", "TALONII - Update", true,
+      {"Sky Relay - Update", "Sky Relay - Update", false, "QX9 oder Interface 71540", "SKY RELAY",
+       "SkyRelayUpd.cfg"},
+      {"TALON2-Update V1.1", "TALONII - Update", true,
        "Kontrada Basic oder Kontrada 2 oder Interface 71540", "TALON2", "TalonUpd.cfg"}};
-  const Brand& b = *std::find_if(std::begin(brands), std::end(brands),
-                                 [](const Brand& x) { return x.code == BrandCode; });
+  const Brand& b = brands[BrandCode == "FEN" ? 1 : 0];  // else ZB4
   AppWorld w;
   w.Start();
   MainWin& win = *w.window;
@@ -114,10 +111,10 @@ TEST(ZentraleForm, ShowsTheStoredChoiceOkTakesItOverCancelDoesNot) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(w.ctx().settings.InterfaceKind, c.wantKind);
     EXPECT_EQ(w.ctx().settings.ComPortNumber, c.port);
-    EXPECT_EQ(w.Read(w.SettingsPath()),
+    EXPECT_EQ(w.SettingsFile(),
               w.Path("a.tup") + "\r\n" + std::to_string(c.wantKind) + "\r\n" + c.port + "\r\n");
     EXPECT_EQ(w.window->comPortLabel()->text(), c.port);
-    const std::string confirmed = w.Read(w.SettingsPath());
+    const std::string confirmed = w.SettingsFile();
 
     // A choice not confirmed is refilled when the user comes back to the
     // dialog; "Abbrechen" changes nothing.
@@ -134,7 +131,7 @@ TEST(ZentraleForm, ShowsTheStoredChoiceOkTakesItOverCancelDoesNot) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(w.ctx().settings.InterfaceKind, c.wantKind);
     EXPECT_EQ(w.ctx().settings.ComPortNumber, c.port);
-    EXPECT_EQ(w.Read(w.SettingsPath()), confirmed);
+    EXPECT_EQ(w.SettingsFile(), confirmed);
     EXPECT_EQ(w.window->comPortLabel()->text(), c.port);
   }
 }
