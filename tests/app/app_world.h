@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QString>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,10 +25,21 @@
 
 namespace skyrelay::app::test {
 
+// The status line after a good run.
+inline QString Updated() {
+  return QString::fromUtf8("Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben");
+}
+
+// Lets the layouts take in what changed; nothing waits.
+inline void Settle() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
 struct ShownMessage {
   QString text, title;
   Icon icon;
   Buttons buttons;
+  bool operator==(const ShownMessage&) const = default;
 };
 
 class SimWindowHost : public VirtualHost {
@@ -66,7 +79,7 @@ struct AppWorld {
     window->SetMessageHandler(
         [this](const QString& text, const QString& title, Icon icon, Buttons buttons) {
           messages.push_back({text, title, icon, buttons});
-          return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+          return buttons == Buttons::YesNo ? yesNo : Answer::Ok;
         });
     window->SetFileDialog([this](const QString& title, const QString&) {
       fileDialogTitle = title;
@@ -75,32 +88,35 @@ struct AppWorld {
   }
   std::string Path(const std::string& relative) const { return (files.path() / relative).string(); }
   std::string SettingsPath() const { return Path("SkyRelayUpd.cfg"); }
-  std::string Write(const std::string& relative, const std::string& bytes) const {
-    return files.Write(relative, bytes);
-  }
-  std::string Read(const std::string& path) const {
+  std::string SettingsFile() const {
     std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
+    text << std::ifstream(SettingsPath(), std::ios::binary).rdbuf();
     return text.str();
   }
-  // A description naming one radio firmware file, version 2.1 (the handheld has 1.0).
+  // A description naming one radio firmware file, version 2.1 (the handheld
+  // has 1.0).
   std::string WritePackage(const std::string& name = "paket.tup") const {
     const sim::ByteVector firmware = sim::FirmwareFileBytes(sim::FirmwareSpec{});
-    Write("fw/funk.tup", std::string(firmware.begin(), firmware.end()));
-    return Write(name, "FUNK=fw\\funk.tup\r\nFUNKVERSION=2.1\r\n");
+    files.Write("fw/funk.tup", std::string(firmware.begin(), firmware.end()));
+    return files.Write(name, "FUNK=fw\\funk.tup\r\nFUNKVERSION=2.1\r\n");
   }
   void Start(const std::string& updateFile, const std::string& kind, const std::string& port) {
-    Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
+    files.Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
     Start();
   }
   void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }
+  // The usual world: a package with firmware 2.1, interface kind 3 on port 1.
+  void StartWithPackage() { Start(WritePackage(), "3", "1"); }
   Context& ctx() { return window->ctx(); }
+  QString Status() const { return window->statusLabel()->text(); }
+  void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
   testfiles::TempDir files;  // removed after the window is gone
   sim::SimLoNet sim;
   SimWindowHost* host = nullptr;
   std::unique_ptr<MainWin> window;
   std::vector<ShownMessage> messages;
+  Answer yesNo = Answer::Yes;  // the answer to every question
   std::string fileDialogAnswer;
   QString fileDialogTitle;
 };
