@@ -95,11 +95,11 @@ TEST_F(PackageCheck, EachWarningWithFileAndLine) {
        "beispiel.tup:14: unbekannter Schlüssel SONSTWAS=, die Zeile wird nicht gelesen\n"},
       {many, "00: A\r\n",
        "beispiel.tup:111: FEHLER Mehr als 100 Zeichendateien: weitere ignoriert\n"},
-      {"", "00: Ok\r\n01: Straße!\r\n02: l'été, (ja)\r\n",
+      {"", "00: Ok\r\n01: Straße!\r\n02: 'été, (ja)\r\n",
        "texte/deutsch.txt:2: Zeichen „ß“ (U+00DF), „!“ (U+0021) gibt es im Display nicht, sie "
        "werden zum Leerzeichen: „STRAßE!“\n"
        "texte/deutsch.txt:3: Zeichen „'“ (U+0027), „é“ (U+00E9), „,“ (U+002C), „(“ (U+0028), „)“ "
-       "(U+0029) gibt es im Display nicht, sie werden zum Leerzeichen: „L'ÉTÉ, (JA)“\n"},
+       "(U+0029) gibt es im Display nicht, sie werden zum Leerzeichen: „'ÉTÉ, (JA)“\n"},
       {"", "00: Fahrstrasse Nummer 12 frei\r\n01: GENAU EINUNDZWANZIG Z\r\n",
        "texte/deutsch.txt:1: Text hat 26 Zeichen, das Display zeigt nur die ersten 21: "
        "„FAHRSTRASSE NUMMER 12“\n"},
@@ -263,6 +263,8 @@ TEST(PackageReads, UnusableDescriptionsAndFirmwareFilesEndTheLoad) {
     ParseUpdateDescription(w.ctx, w.description);
     EXPECT_EQ(w.Messages(), "Achtung!|" + path + "\r" + refusal + "!\n");
     EXPECT_EQ(w.ctx.desc.ZentraleFirmwarePath, "firmware\\zentrale.tup") << "bare name kept";
+    EXPECT_EQ(Listing(w.description, w.dir.Folder()),
+              "firmware/zentrale.tup:0: FEHLER " + refusal + "!\n");
   }
 }
 
