@@ -63,8 +63,8 @@ struct PackageCheck : ::testing::Test {
 TEST_F(PackageCheck, SoundPackagesGiveNothing) {
   EXPECT_EQ(Listing(description), "");
   // Made on Windows: names in capitals with backslashes, CR LF, Windows-1252
-  // umlauts, a remark with '=' after other text.
-  std::string upper = sample + "; Stand: Version=2\r\n";
+  // umlauts, a remark with '=' after other text, a word too long to be a key.
+  std::string upper = sample + "; Stand: Version=2\r\n" + std::string(41, 'x') + "=1\r\n";
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   dir.Write("texte/deutsch.txt", "00: Grün\r\n01: Zurück\r\n02:\r\n1f: ÄÖÜ äöü +-.:/=_?<>^|]\r\n");
   dir.Write("texte/english.txt",
