@@ -1,13 +1,19 @@
-// The update description file: keys, values, firmware checks, version labels,
-// and the text decoding and number reading it relies on.
+// The files of an update package as loaded: the description (keys, values,
+// firmware checks, version labels), the firmware file and its record reader, the
+// text decoding and number reading, and the display code texts become.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cmath>
 #include <string>
 
 #include "config_test_files.h"
 #include "core/context.h"
 #include "package/description.h"
+#include "package/display_code.h"
+#include "package/firmware_file.h"
 #include "package/numbers.h"
 #include "package/text_codec.h"
 #include "support.h"
@@ -16,6 +22,8 @@ namespace skyrelay {
 namespace {
 
 using testfiles::FirmwareFile;
+using testfiles::ImageByte;
+using Codes = std::vector<int>;
 using Texts = std::vector<std::string>;
 
 struct DescriptionLoad : ::testing::Test, test::World {
@@ -181,7 +189,7 @@ TEST(TextFiles, DecodingLinesAndUpperCase) {
   EXPECT_EQ(SplitLines("a\rb\n"), (Texts{"a\rb"}));
   EXPECT_EQ(ToUpperText("grün äöü ß 5 œ ÿ é þ š ž ÷"), "GRÜN ÄÖÜ ß 5 Œ Ÿ É Þ Š Ž ÷");
   EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF"), "");
-  EXPECT_EQ(ToUpperText("a😀"), "A😀") << "four bytes in UTF-8";
+  EXPECT_EQ(ToUpperText(DecodeTextFile("a😀\U00010000")), "A😀\U00010000") << "four bytes in UTF-8";
 
   // Every byte from 0x80 on, and back; the five unassigned ones come back as '?'.
   std::string high;
@@ -193,6 +201,138 @@ TEST(TextFiles, DecodingLinesAndUpperCase) {
   std::string back = high;
   for (int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) back[b - 0x80] = '?';
   EXPECT_EQ(Utf8ToCp1252(windows + latin1), back);
+}
+
+TEST_F(DescriptionLoad, FirmwareFileCheckGivesVersionAndDateOrRefuses) {
+  const std::string image = FirmwareFile(1, 5), format = "1 - - Achtung!|Falsches Fileformat!";
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.Write("a.tup", FirmwareFile(1, 50, 0, 0, 0)), "0 1.50 0.0.0 "},
+      {dir.Write("b.tup", FirmwareFile(255, 0, 31, 12, 255, 0) + "trailing"), "0 255.0 31.12.255 "},
+      {dir.Folder() + "missing.tup", "1 - - Achtung!|Updatefile nicht vorhanden!"},
+      {dir.Folder(), "1 - - Achtung!|" + dir.Folder() + "\rkeine Datei, sondern ein Ordner!"},
+      {dir.Write("case.tup",
+                 FirmwareFile(1, 5, 3, 11, 9, 1, "fennikmoor 58400 update file version 1.00")),
+       format},
+      {dir.Write("other.tup",
+                 FirmwareFile(1, 5, 3, 11, 9, 1, "Fennikmoor 58400 Update File Version 1.01")),
+       format},
+      {dir.Write("empty.tup", ""), format},
+      {dir.Write("header.tup", image.substr(0, 41)), format},
+      {dir.Write("cut.tup", image.substr(0, 45)), format}};
+  for (const auto& [path, outcome] : cases) {
+    host.messages.clear();
+    std::string version = "-", date = "-";
+    int flag = 0;
+    CheckUpdateFile(ctx, path, version, date, flag);
+    EXPECT_EQ(std::to_string(flag) + " " + version + " " + date + " " + Messages(), outcome);
+  }
+}
+
+// Records in order, a short file ending without handing out bytes beyond it, and the
+// rewind by eight records (never before the first).
+TEST(FirmwareReader, RecordsRewindAndShortFiles) {
+  testfiles::TempDir dir;
+  FirmwareReader reader;
+  ASSERT_TRUE(reader.Open(dir.Write("h.tup", FirmwareFile(1, 5))));
+  EXPECT_EQ(reader.VersionText() + " " + reader.DateText(), "1.5 3.11.9");
+  int block = 0;
+  std::array<int, 65> data{};
+  auto next = [&] {
+    EXPECT_TRUE(reader.ReadRecord(block, data));
+    return block;
+  };
+  auto rewound = [&] {
+    reader.Rewind528();
+    return next();
+  };
+  EXPECT_EQ(rewound(), 0) << "never before the first record";
+  for (int k = 1; k <= 3; k++) EXPECT_EQ(next(), k);
+  EXPECT_EQ(rewound(), 0);
+  while (block < 15) next();
+  EXPECT_EQ(rewound(), 8);
+  for (int k = 9; k < BlockRecordCount; k++) {
+    ASSERT_EQ(next(), k);
+    for (int i : {0, 63}) EXPECT_EQ(data[i], ImageByte(k, i));
+    EXPECT_EQ(data[64], 0);
+  }
+  EXPECT_EQ(reader.Position(), FirmwareFileSize);
+  reader.Close();
+  EXPECT_FALSE(reader.ReadRecord(block, data));
+
+  const std::string image = FirmwareFile(1, 5, 3, 11, 9, 11);
+  ASSERT_TRUE(reader.Open(dir.Write("short.tup", image.substr(0, image.size() - 36))));
+  for (int k = 0; k < 10; k++) next();
+  const long position = reader.Position();
+  data.fill(0x55);
+  EXPECT_FALSE(reader.ReadRecord(block, data));
+  EXPECT_EQ(block, -1);
+  EXPECT_EQ(data, (std::array<int, 65>{}));
+  EXPECT_EQ(reader.Position(), position);
+  EXPECT_EQ(rewound(), 2);
+  EXPECT_FALSE(reader.Open(dir.Write("tiny.tup", image.substr(0, 45))));
+  EXPECT_FALSE(reader.IsOpen());
+  EXPECT_TRUE(reader.Open(dir.Write("other.tup", "x" + image.substr(1))))
+      << "the header is not compared again";
+}
+
+struct DisplayCode : ::testing::Test, test::World {
+  DisplayCode() { BuildDisplayCodeTable(ctx); }
+  // The codes written for a text; nothing around them may change.
+  Codes Convert(const std::string& text, int width, int start = 100) {
+    buf.fill(-7);
+    TextToDisplayCodes(ctx, text, buf, start, width);
+    EXPECT_EQ(buf[start - 1], -7);
+    EXPECT_EQ(buf[start + std::max(width, 0)], -7);
+    return Codes(buf.begin() + start, buf.begin() + start + std::max(width, 0));
+  }
+  std::array<int, 513> buf{};
+};
+
+TEST_F(DisplayCode, TableRoundTripsAndTextsUpperCasedPaddedCutUnknownAsBlank) {
+  for (int code = 0; code < 256; code++) buf[code] = code;
+  const std::string all = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÜ +-.:/=_?<>^|]";
+  EXPECT_EQ(DisplayCodesToText(ctx, buf, 0, 256), all + std::string(203, '&'));
+  EXPECT_EQ(ctx.display.LastDisplayCode, 52);
+  TextToDisplayCodes(ctx, all, buf, 300, 53);
+  EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + 53, buf.begin() + 300));
+  ctx.display.DisplayCodeTable[5] = "x";
+  ctx.display.LastDisplayCode = 3;
+  BuildDisplayCodeTable(ctx);
+  EXPECT_EQ(ctx.display.DisplayCodeTable[5] + std::to_string(ctx.display.LastDisplayCode), "552");
+  EXPECT_EQ(CharToDisplayCode(ctx, "Q"), 26);
+  for (const char* c : {"ß", "!", "&", "a", "ä", "€", "", "AB"}) {
+    EXPECT_EQ(CharToDisplayCode(ctx, c), BlankDisplayCode) << c;
+  }
+  EXPECT_EQ(Convert("Grün 5", 6), (Codes{16, 27, 38, 23, 39, 5}));
+  EXPECT_EQ(Convert("ab", 5), (Codes{10, 11, 39, 39, 39}));
+  EXPECT_EQ(Convert("ß!&x", 3), (Codes{39, 39, 39}));
+  EXPECT_EQ(Convert("", 2), (Codes{39, 39}));
+  EXPECT_TRUE(Convert("abc", 0).empty());
+  EXPECT_TRUE(Convert("abc", -4).empty());
+}
+
+TEST_F(DisplayCode, ConversionsStayInsideTheArrayAndUseTheLowByte) {
+  buf.fill(-7);
+  TextToDisplayCodes(ctx, "ABCDE", buf, 510, 5);
+  EXPECT_EQ(Codes(buf.begin() + 509, buf.end()), (Codes{-7, 10, 11, 12}));
+  buf.fill(-7);
+  TextToDisplayCodes(ctx, "ABCD", buf, -2, 4);
+  EXPECT_EQ(Codes(buf.begin(), buf.begin() + 3), (Codes{12, 13, -7}));
+  buf.fill(-7);
+  TextToDisplayCodes(ctx, "A", buf, INT_MAX, INT_MAX);
+  TextToDisplayCodes(ctx, "A", buf, INT_MIN, 3);
+  EXPECT_EQ(std::count(buf.begin(), buf.end(), -7), 513);
+
+  buf.fill(10);
+  EXPECT_EQ(DisplayCodesToText(ctx, buf, 511, 5), "AA");
+  EXPECT_EQ(DisplayCodesToText(ctx, buf, -1, 2), "A");
+  EXPECT_EQ(DisplayCodesToText(ctx, buf, INT_MAX, INT_MAX), "");
+  EXPECT_EQ(DisplayCodesToText(ctx, buf, INT_MIN, 2), "");
+  EXPECT_EQ(DisplayCodesToText(ctx, buf, 0, -3), "");
+  buf[1] = 256 + 17;
+  buf[2] = -1;
+  buf[3] = 0x1000;
+  EXPECT_EQ(DisplayCodesToText(ctx, buf, 1, 3), "H&0");
 }
 
 }  // namespace

@@ -1,32 +1,47 @@
-// The package check: a sound package gives nothing, a broken one every fault
-// with its file and line.
+// Reading and checking an update package. Only regular files within the size of
+// their kind are read; anything else is refused at once, with the file's name, by
+// the load, the transfer and the check alike. The check finds every fault and
+// everything the handheld would show differently, with file and line; a sound
+// package gives nothing, and loading keeps accepting packages with warnings.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "config/transfer.h"
 #include "config_test_files.h"
+#include "package/data_files.h"
 #include "package/description.h"
+#include "package/display_code.h"
 #include "package/firmware_file.h"
 #include "package/package_check.h"
+#include "package/package_file.h"
 #include "sim/package.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {
 
-std::string Listing(const std::vector<PackageProblem>& problems) {
+namespace fs = std::filesystem;
+
+// The check's listing, files named below `folder`; problems that are no
+// warnings are marked FEHLER.
+std::string Listing(const std::string& path, const std::string& folder) {
   std::string out;
-  for (const PackageProblem& p : problems) {
-    out += p.file + ":" + std::to_string(p.line) + ": " + p.text + "\n";
+  for (const PackageProblem& p : CheckPackage(path)) {
+    const std::string file = p.file.rfind(folder, 0) == 0 ? p.file.substr(folder.size()) : p.file;
+    out +=
+        file + ":" + std::to_string(p.line) + ": " + (p.warning ? "" : "FEHLER ") + p.text + "\n";
   }
   return out;
 }
 
 struct PackageCheck : ::testing::Test {
-  std::string Read(const std::string& relative) {
+  std::string Read(const std::string& relative) const {
     std::string bytes;
     EXPECT_TRUE(ReadFileBytes(dir.Folder() + relative, bytes)) << relative;
     return bytes;
@@ -34,33 +49,89 @@ struct PackageCheck : ::testing::Test {
   // Rewrites a file of the package with `from` replaced by `to`.
   void Edit(const std::string& relative, const std::string& from, const std::string& to) {
     std::string text = Read(relative);
-    const size_t at = text.find(from);
-    ASSERT_NE(at, std::string::npos) << from;
-    dir.Write(relative, text.replace(at, from.size(), to));
+    ASSERT_NE(text.find(from), std::string::npos) << from;
+    dir.Write(relative, text.replace(text.find(from), from.size(), to));
+  }
+  std::string Listing(const std::string& path) const {
+    return skyrelay::Listing(path, dir.Folder());
   }
   testfiles::TempDir dir;
   const std::string description = sim::WriteSamplePackage(dir.Folder());
+  const std::string sample = Read("beispiel.tup");
 };
 
-TEST_F(PackageCheck, SoundPackagesGiveNoProblem) {
-  EXPECT_EQ(Listing(CheckPackage(description)), "");
-  std::string upper = Read("beispiel.tup");  // as written on Windows, names in capitals
+TEST_F(PackageCheck, SoundPackagesGiveNothing) {
+  EXPECT_EQ(Listing(description), "");
+  // Made on Windows: names in capitals with backslashes, CR LF, Windows-1252
+  // umlauts, a remark with '=' after other text, a word too long to be a key.
+  std::string upper = sample + "; Stand: Version=2\r\n" + std::string(41, 'x') + "=1\r\n";
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(Listing(CheckPackage(dir.Write("GROSS.TUP", upper))), "");
-  EXPECT_EQ(Listing(CheckPackage(dir.Write("leer.tup", "; nichts\r\n"))),
-            ":0: Keine Update-Datei: " + dir.Folder() + "leer.tup\n");
+  dir.Write("texte/deutsch.txt", "00: Grün\r\n01: Zurück\r\n02:\r\n1f: ÄÖÜ äöü +-.:/=_?<>^|]\r\n");
+  dir.Write("texte/english.txt",
+            "00: Gr\xFCn\r\n01: Zur\xFC"
+            "ck\r\n02: \xC4\xD6\xDC\r\n");
+  EXPECT_EQ(Listing(dir.Write("WINDOWS.TUP", upper)), "");
+  // UTF-8 with a byte-order mark and LF line ends.
+  dir.Write("texte/deutsch.txt",
+            "\xEF\xBB\xBF"
+            "00: Grün\n01: Zurück\n");
+  EXPECT_EQ(Listing(description), "");
+  EXPECT_EQ(Listing(dir.Folder() + "fehlt.tup"),
+            "fehlt.tup:0: FEHLER Die Update-Datei kann nicht geöffnet werden\n");
 }
 
-TEST_F(PackageCheck, DescriptionProblems) {
-  EXPECT_EQ(
-      Listing(CheckPackage(dir.Folder() + "fehlt.tup")).rfind(dir.Folder() + "fehlt.tup:0: ", 0),
-      0u);
-  std::string many = "DEUTSCH=texte\\deutsch.txt\r\n";
-  for (int i = 0; i < 101; i++) many += "ZEICHEN=zeichen\\zeichen1.bin\r\n";
-  const auto tooMany = CheckPackage(dir.Write("viele.tup", many));
-  ASSERT_EQ(tooMany.size(), 1u) << Listing(tooMany);
-  EXPECT_EQ(tooMany[0].line, 102);
-  EXPECT_NE(tooMany[0].text.find("Mehr als 100"), std::string::npos);
+TEST_F(PackageCheck, EachWarningWithFileAndLine) {
+  std::string many;
+  for (int i = 0; i < 99; i++) many += "ZEICHEN=zeichen\\zeichen1.bin\r\n";
+  const struct {
+    std::string descriptionLines;  // added to the description
+    const char* german;            // the German text file
+    const char* expected;
+  } rows[] = {
+      {"DEUTCH=texte\\deutsch.txt\r\n", "00: A\r\n",
+       "beispiel.tup:13: unbekannter Schlüssel DEUTCH= – meinten Sie DEUTSCH=?\n"},
+      {"  Weichenlist = weichen\\liste.bin\r\nSONSTWAS=1\r\n", "00: A\r\n",
+       "beispiel.tup:13: unbekannter Schlüssel WEICHENLIST = – meinten Sie WEICHENLISTE=?\n"
+       "beispiel.tup:14: unbekannter Schlüssel SONSTWAS=, die Zeile wird nicht gelesen\n"},
+      {many, "00: A\r\n",
+       "beispiel.tup:111: FEHLER Mehr als 100 Zeichendateien: weitere ignoriert\n"},
+      {"", "00: Ok\r\n01: Straße!\r\n02: 'été, (ja)\r\n",
+       "texte/deutsch.txt:2: Zeichen „ß“ (U+00DF), „!“ (U+0021) gibt es im Display nicht, sie "
+       "werden zum Leerzeichen: „STRAßE!“\n"
+       "texte/deutsch.txt:3: Zeichen „'“ (U+0027), „é“ (U+00E9), „,“ (U+002C), „(“ (U+0028), „)“ "
+       "(U+0029) gibt es im Display nicht, sie werden zum Leerzeichen: „'ÉTÉ, (JA)“\n"},
+      {"", "00: Fahrstrasse Nummer 12 frei\r\n01: GENAU EINUNDZWANZIG Z\r\n",
+       "texte/deutsch.txt:1: Text hat 26 Zeichen, das Display zeigt nur die ersten 21: "
+       "„FAHRSTRASSE NUMMER 12“\n"},
+      {"",
+       "00: Gr\xC3\xBCn\r\n01: Zur\xFC"
+       "ck\r\n",
+       "texte/deutsch.txt:1: gemischte Kodierung: UTF-8 („ü“) und Windows-1252 in einer Datei; die "
+       "ganze Datei wird als Windows-1252 gelesen, „ü“ wird zu „Ã¼“\n"
+       "texte/deutsch.txt:1: Zeichen „Ã“ (U+00C3), „¼“ (U+00BC) gibt es im Display nicht, sie "
+       "werden zum Leerzeichen: „GRÃ¼N“\n"
+       "texte/deutsch.txt:2: hier steht ein Byte, das kein UTF-8 ist (Windows-1252)\n"},
+      {"", "00: A\r\n01: B\x81\r\n",
+       "texte/deutsch.txt:2: kaputte Kodierung: das Byte 0x81 ist weder in UTF-8 noch in "
+       "Windows-1252 ein Zeichen, es wird zu „\xEF\xBF\xBD“\n"
+       "texte/deutsch.txt:2: Zeichen „\xEF\xBF\xBD“ (U+FFFD) gibt es im Display nicht, es wird zum "
+       "Leerzeichen: „B\xEF\xBF\xBD“\n"},
+      {"", "00: A\r01: B\r02: C\r",
+       "texte/deutsch.txt:1: Zeilenende nur mit CR (ohne LF): die folgenden Zeilen werden mit "
+       "dieser zu einer Zeile\n"
+       "texte/deutsch.txt:1: Zeichen Steuerzeichen U+000D gibt es im Display nicht, es wird zum "
+       "Leerzeichen: „A\r01: B\r02: C“\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.expected);
+    const std::string tup = dir.Write("beispiel.tup", sample + row.descriptionLines);
+    dir.Write("texte/deutsch.txt", row.german);
+    EXPECT_EQ(Listing(tup), row.expected);
+    // Loading, as update and the desktop program do, takes the package as it is.
+    test::SimWorld w;
+    ParseUpdateDescription(w.ctx, tup);
+    EXPECT_TRUE(w.host.messages.empty());
+  }
 }
 
 TEST_F(PackageCheck, BrokenPackageReportsEveryFault) {
@@ -73,33 +144,151 @@ TEST_F(PackageCheck, BrokenPackageReportsEveryFault) {
   funk[record(100)] = 0;
   funk[record(100) + 1] = 7;
   dir.Write("firmware/funk.tup", funk);
-  std::filesystem::remove(dir.Folder() + "texte/english.txt");
+  fs::remove(dir.Folder() + "texte/english.txt");
   Edit("texte/deutsch.txt", "\r\n0B:", "\r\n0B ");        // line 12
   Edit("texte/deutsch.txt", "\r\n13: ", "\r\n\r\n13: ");  // a blank line 20
   dir.Write("weichen/liste.bin", Read("weichen/liste.bin").substr(0, 100));
   std::string symbols = Read("weichen/symbole.bin");
   symbols[1] = 1;  // value 0 above 255
   dir.Write("weichen/symbole.bin", symbols);
-  std::filesystem::remove(dir.Folder() + "zeichen/zeichen1.bin");
+  fs::remove(dir.Folder() + "zeichen/zeichen1.bin");
   dir.Write("zeichen/zeichen2.bin", Read("zeichen/zeichen2.bin").substr(0, 5));
+  EXPECT_EQ(Listing(description),
+            "firmware/zentrale.tup:0: FEHLER Falsche Version! Die Datei trägt Version 2.1, "
+            "angekündigt ist 2.2\n"
+            "firmware/zentrale.tup:0: FEHLER Datei zu kurz: nur 300 von 497 Blöcken vollständig\n"
+            "firmware/funk.tup:101: FEHLER falsche Blocknummer 7 (erwartet 100)\n"
+            "texte/deutsch.txt:12: FEHLER falsches Format (drittes Zeichen ist kein ':'), die "
+            "Übertragung der Datei endet hier\n"
+            "texte/deutsch.txt:20: FEHLER falsches Format (drittes Zeichen ist kein ':')\n"
+            "texte/english.txt:0: FEHLER Datei nicht gefunden\n"
+            "weichen/symbole.bin:0: FEHLER enthält Werte über 255 (erste an Position 0)\n"
+            "weichen/liste.bin:0: FEHLER Datei zu kurz: 100 statt 512 Bytes\n"
+            "zeichen/zeichen1.bin:0: FEHLER Datei nicht gefunden\n"
+            "zeichen/zeichen2.bin:0: FEHLER Datei zu kurz: 5 statt 10 Bytes\n");
+}
 
-  std::string list = Listing(CheckPackage(description));
-  for (size_t at; (at = list.find(dir.Folder())) != std::string::npos;) {
-    list.erase(at, dir.Folder().size());
+enum class Kind { Fifo, Folder, Device, OverLimit, LongName };
+
+struct PackageWorld : test::SimWorld {
+  testfiles::TempDir dir;
+  const std::string description = sim::WriteSamplePackage(dir.Folder());
+  PackageWorld() {
+    BuildDisplayCodeTable(ctx);
+    alarm(20);  // a read that blocks ends the test run instead of hanging it
   }
-  EXPECT_EQ(
-      list,
-      "firmware/zentrale.tup:0: Falsche Version! Die Datei trägt Version 2.1, angekündigt ist 2.2\n"
-      "firmware/zentrale.tup:0: Datei zu kurz: nur 300 von 497 Blöcken vollständig\n"
-      "firmware/funk.tup:101: falsche Blocknummer 7 (erwartet 100)\n"
-      "texte/deutsch.txt:12: falsches Format (drittes Zeichen ist kein ':'), die Übertragung der "
-      "Datei endet hier\n"
-      "texte/deutsch.txt:20: falsches Format (drittes Zeichen ist kein ':')\n"
-      "texte/english.txt:0: Datei nicht gefunden\n"
-      "weichen/symbole.bin:0: enthält Werte über 255 (erste an Position 0)\n"
-      "weichen/liste.bin:0: Datei zu kurz: 100 statt 512 Bytes\n"
-      "zeichen/zeichen1.bin:0: Datei nicht gefunden\n"
-      "zeichen/zeichen2.bin:0: Datei zu kurz: 5 statt 10 Bytes\n");
+  ~PackageWorld() { alarm(0); }
+
+  // Puts something that is not a usable file where `relative` was; returns its
+  // path and what every reader says about it.
+  std::pair<std::string, std::string> Spoil(const std::string& relative, Kind kind, size_t limit) {
+    std::string path = dir.Folder() + relative;
+    fs::remove(path);
+    if (kind == Kind::Fifo && mkfifo(path.c_str(), 0600) != 0) ADD_FAILURE() << path;
+    if (kind == Kind::Folder) fs::create_directory(path);
+    if (kind == Kind::Device) fs::create_symlink("/dev/zero", path);
+    if (kind == Kind::OverLimit) dir.Write(relative, std::string(limit + 1, '0'));
+    if (kind == Kind::LongName) path += std::string(300, 'x');
+    const char* const refusals[] = {"keine Datei, sondern eine FIFO",
+                                    "keine Datei, sondern ein Ordner",
+                                    "keine Datei, sondern ein Gerät", "", "Dateiname zu lang"};
+    if (kind != Kind::OverLimit) return {path, refusals[static_cast<int>(kind)]};
+    return {path, "Datei zu groß: " + std::to_string(limit + 1) + " Bytes, höchstens " +
+                      std::to_string(limit) + " Bytes sind erlaubt"};
+  }
+  std::string Messages() const {
+    std::string out;
+    for (const auto& m : host.messages) out += m.title + "|" + m.text + "\n";
+    return out;
+  }
+};
+
+// Each named data file in each unusable form: the check names it, the transfer
+// refuses it before any of its bytes go out (a language file is skipped, a
+// turnout or character file ends the transfer with 99).
+TEST(PackageReads, UnusableDataFilesAreRefusedAtOnce) {
+  const struct {
+    const char* key;
+    const char* file;
+    size_t limit;
+    int flag;
+  } files[] = {
+      {"DEUTSCH=", "texte/deutsch.txt", LanguageFileLimit, 0},
+      {"WEICHENSYMBOLE=", "weichen/symbole.bin", TurnoutSymbolFileSize, 99},
+      {"WEICHENZUORDNUNG=", "weichen/zuordnung.bin", TurnoutAssignmentFileSize, 99},
+      {"WEICHENLISTE=", "weichen/liste.bin", TurnoutListFileSize, 99},
+      {"ZEICHEN=", "zeichen/zeichen1.bin", CharacterFileSize, 99},
+  };
+  for (const auto& f : files) {
+    for (Kind kind : {Kind::Fifo, Kind::Folder, Kind::Device, Kind::OverLimit, Kind::LongName}) {
+      PackageWorld w;
+      const auto [path, refusal] = w.Spoil(f.file, kind, f.limit);
+      std::string description = "FUNK=firmware/funk.tup\r\nFUNKVERSION=2.1\r\n";
+      description += std::string(f.key) + path.substr(w.dir.Folder().size()) + "\r\n";
+      const std::string tup = w.dir.Write("eins.tup", description);
+      SCOPED_TRACE(std::string(f.file) + " " + refusal);
+
+      EXPECT_EQ(Listing(tup, w.dir.Folder()),
+                path.substr(w.dir.Folder().size()) + ":0: FEHLER " + refusal + "\n");
+      ParseUpdateDescription(w.ctx, tup);
+      ASSERT_EQ(w.Messages(), "");
+      const std::vector<uint8_t> flashBefore = w.sim.flash.memory;
+      int flag = -1;
+      TransferConfiguration(w.ctx, flag);
+      EXPECT_EQ(flag, f.flag);
+      EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!\n");
+      if (f.flag != 0) {
+        EXPECT_TRUE(w.sim.flash.memory == flashBefore) << "nothing written before the refusal";
+      }
+    }
+  }
+}
+
+// The description itself, and a firmware file it names: the load shows one
+// message and keeps nothing, so neither update nor check goes further.
+TEST(PackageReads, UnusableDescriptionsAndFirmwareFilesEndTheLoad) {
+  for (Kind kind : {Kind::Fifo, Kind::Folder, Kind::Device, Kind::OverLimit, Kind::LongName}) {
+    PackageWorld w;
+    auto [path, refusal] = w.Spoil("beispiel.tup", kind, DescriptionFileLimit);
+    if (kind == Kind::LongName) refusal = "Die Update-Datei kann nicht geöffnet werden";
+    ParseUpdateDescription(w.ctx, path);
+    EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!\n");
+    EXPECT_EQ(w.ctx.desc.FunkFirmwarePath + w.ctx.desc.LanguageFiles[0], "");
+    EXPECT_EQ(Listing(path, w.dir.Folder()),
+              path.substr(w.dir.Folder().size()) + ":0: FEHLER " + refusal + "\n");
+  }
+  for (Kind kind : {Kind::Fifo, Kind::Folder, Kind::Device, Kind::OverLimit}) {
+    PackageWorld w;
+    const auto [path, refusal] = w.Spoil("firmware/zentrale.tup", kind, FirmwareFileSize);
+    ParseUpdateDescription(w.ctx, w.description);
+    EXPECT_EQ(w.Messages(), "Achtung!|" + path + "\r" + refusal + "!\n");
+    EXPECT_EQ(w.ctx.desc.ZentraleFirmwarePath, "firmware\\zentrale.tup") << "bare name kept";
+    EXPECT_EQ(Listing(w.description, w.dir.Folder()),
+              "firmware/zentrale.tup:0: FEHLER " + refusal + "!\n");
+  }
+}
+
+// Files that are no description: binary bytes, or text naming nothing known.
+TEST(PackageReads, FilesThatAreNoDescriptionAreRefusedByName) {
+  PackageWorld w;
+  const std::string firmware = w.dir.Folder() + "firmware/funk.tup";
+  const std::string cases[] = {
+      firmware,
+      w.dir.Write("nullen.tup", std::string(DescriptionFileLimit, '\0')),
+      w.dir.Write("text.tup", "; nur eine Bemerkung\r\nFUNKVERSION=2.1\r\nDEUTCH=de.txt\r\n"),
+      w.dir.Write("leer.tup", ""),
+  };
+  for (const std::string& path : cases) {
+    w.host.messages.clear();
+    ParseUpdateDescription(w.ctx, path);
+    EXPECT_EQ(w.Messages(), "Fehler!|Keine Update-Datei: " + path + "\n");
+    EXPECT_EQ(Listing(path, w.dir.Folder()), ":0: FEHLER Keine Update-Datei: " + path + "\n");
+  }
+  // A description with one known entry is one.
+  w.host.messages.clear();
+  ParseUpdateDescription(w.ctx, w.dir.Write("eins.tup", "ZEICHEN=zeichen/zeichen1.bin\n"));
+  EXPECT_EQ(w.Messages(), "");
+  EXPECT_EQ(w.ctx.desc.CharacterFileCount, 1);
 }
 
 }  // namespace
