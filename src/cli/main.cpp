@@ -17,11 +17,11 @@
 
 #include "cli/console.h"
 #include "core/settings_file.h"
+#include "link/link.h"
 #include "link/serial_setup.h"
 #include "package/description.h"
 #include "package/display_code.h"
 #include "package/package_check.h"
-#include "link/link.h"
 #include "protocol/station.h"
 #include "qt/qt_host.h"
 #include "qt/serial_ports.h"

@@ -52,7 +52,7 @@ void LeaveStationUpdateMode(Context& ctx) {
 
 namespace {
 
-// The stages, as the spec'd chain runs them. Returns whether the chain took the
+// The stages of the chain, in their order. Returns whether the chain took the
 // failure path (entry or identification failed).
 bool RunStages(Context& ctx) {
   int errorFlag = 0;
