@@ -116,9 +116,12 @@ void ClearRxRing(Context& ctx) {
 }
 
 bool ChecksumValid(std::span<const uint8_t> message) {
-  uint8_t sum = 0;
-  for (uint8_t b : message) sum ^= b;
-  return !message.empty() && sum == 0xFF;
+  return !message.empty() && LocoNetChecksum(message.first(message.size() - 1)) == message.back();
+}
+
+void ForgetPendingMessage(Context& ctx) {
+  ctx.tx.TxLastIndex = -1;
+  ctx.tx.TxAwaitingEcho = false;
 }
 
 void CheckLink(Context& ctx) {
@@ -139,8 +142,7 @@ void PumpTransmit(Context& ctx) {
     if (ctx.host.Now() - t.TxSentAt > kEchoTimeout) {
       ctx.host.Message("Message kann nicht gesendet werden!", "LocoNet Fehler", Icon::Critical,
                        Buttons::Ok);
-      t.TxLastIndex = -1;
-      t.TxAwaitingEcho = false;
+      ForgetPendingMessage(ctx);
     }
     return;
   }

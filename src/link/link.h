@@ -44,6 +44,9 @@ struct LinkLostError {};
 // timer tick (the tick must finish on its own).
 void CheckLink(Context& ctx);
 
+// Forgets the outgoing message, sent or not: nothing is pending any more.
+void ForgetPendingMessage(Context& ctx);
+
 // Returns after more than `seconds` seconds, yielding all the while.
 void WaitSeconds(Context& ctx, double seconds);
 

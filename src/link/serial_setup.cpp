@@ -168,8 +168,7 @@ void ReportLinkLost(Context& ctx) {
     text += "\r(" + reason + ")";
   }
   port.Close();
-  ctx.tx.TxLastIndex = -1;
-  ctx.tx.TxAwaitingEcho = false;
+  ForgetPendingMessage(ctx);
   ctx.host.SetStatus("Fehler");
   ctx.host.Message(text, kHighSpeedErrorTitle, Icon::Critical, Buttons::Ok);
 }

@@ -212,13 +212,28 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
   return !ReadPackageFile(path, 16 << 20, bytes);
 }
 
-bool DescriptionScan::NamesSomething() const {
-  if (!ZentraleFirmwarePath.empty() || !FunkFirmwarePath.empty()) return true;
-  for (const std::string& name : LanguageFiles) {
+namespace {
+
+// Scan and loaded description keep the same file names; only the character
+// files are counted differently.
+template <class Named>
+bool NamesAnyFile(const Named& d, bool anyCharacterFile) {
+  if (!d.ZentraleFirmwarePath.empty() || !d.FunkFirmwarePath.empty()) return true;
+  for (const std::string& name : d.LanguageFiles) {
     if (!name.empty()) return true;
   }
-  return !TurnoutSymbolFile.empty() || !TurnoutAssignmentFile.empty() || !TurnoutListFile.empty() ||
-         !CharacterFiles.empty();
+  return !d.TurnoutSymbolFile.empty() || !d.TurnoutAssignmentFile.empty() ||
+         !d.TurnoutListFile.empty() || anyCharacterFile;
+}
+
+}  // namespace
+
+bool DescriptionScan::NamesSomething() const {
+  return NamesAnyFile(*this, !CharacterFiles.empty());
+}
+
+bool DescriptionNamesSomething(const Description& desc) {
+  return NamesAnyFile(desc, desc.CharacterFileCount > 0);
 }
 
 DescriptionScan ScanDescription(const std::string& bytes) {

@@ -42,6 +42,9 @@ struct DescriptionScan {
   bool NamesSomething() const;
 };
 
+// The same for a loaded description: false when an update with it would do nothing.
+bool DescriptionNamesSomething(const Description& desc);
+
 DescriptionScan ScanDescription(const std::string& bytes);
 
 // Loads the description at path: clears ctx.desc, reads every key line, checks

@@ -5,19 +5,11 @@
 
 #include "link/link.h"
 #include "link/serial_setup.h"
+#include "package/description.h"
 #include "protocol/handheld.h"
 #include "update/update_run.h"
 
 namespace skyrelay {
-
-bool DescriptionNamesNothing(const Description& desc) {
-  if (!desc.FunkFirmwarePath.empty() || !desc.ZentraleFirmwarePath.empty()) return false;
-  for (const std::string& name : desc.LanguageFiles) {
-    if (!name.empty()) return false;
-  }
-  return desc.TurnoutSymbolFile.empty() && desc.TurnoutAssignmentFile.empty() &&
-         desc.TurnoutListFile.empty() && desc.CharacterFileCount == 0;
-}
 
 std::string MissingPortSetting(const Settings& settings) {
   if (settings.InterfaceKind == 2) return "Interface 71530 öffnet keinen Port.";
@@ -28,7 +20,7 @@ std::string MissingPortSetting(const Settings& settings) {
 
 bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
   // Nothing is sent for an update that names nothing or has nowhere to go.
-  if (DescriptionNamesNothing(ctx.desc)) {
+  if (!DescriptionNamesSomething(ctx.desc)) {
     ctx.host.Message("Keine Update-Datei: " + ctx.settings.UpdateFilePath, "Fehler!", Icon::Stop,
                      Buttons::Ok);
     return false;

@@ -11,10 +11,6 @@ namespace skyrelay {
 inline constexpr const char* kSettingsHint =
     "Bitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.";
 
-// True when the loaded description names no firmware, language, turnout or
-// character file: an update with it would do nothing.
-bool DescriptionNamesNothing(const Description& desc);
-
 // Which setting keeps "Update" from opening a port (no interface, interface 2,
 // no port), as one sentence; empty when both are set.
 std::string MissingPortSetting(const Settings& settings);

@@ -40,8 +40,7 @@ void LeaveStationUpdateMode(Context& ctx) {
   u.StationReleasing = true;
   u.StationEntryRequested = 0;
   // A message left over from an abandoned step would hold the release back.
-  ctx.tx.TxLastIndex = -1;
-  ctx.tx.TxAwaitingEcho = false;
+  ForgetPendingMessage(ctx);
   try {
     u.releaseResult = finish_update_mode(ctx);
   } catch (...) {
