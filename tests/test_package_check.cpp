@@ -277,6 +277,7 @@ TEST(PackageReads, FilesThatAreNoDescriptionAreRefusedByName) {
       w.dir.Write("nullen.tup", std::string(DescriptionFileLimit, '\0')),
       w.dir.Write("text.tup", "; nur eine Bemerkung\r\nFUNKVERSION=2.1\r\nDEUTCH=de.txt\r\n"),
       w.dir.Write("leer.tup", ""),
+      w.dir.Write("steuer.tup", std::string("DEUTSCH=de.txt\r\n\x01\x02", 18)),
   };
   for (const std::string& path : cases) {
     w.host.messages.clear();
