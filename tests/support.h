@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <limits>
-#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -64,77 +62,41 @@ inline std::vector<std::string> Shown(const VirtualHost& host) {
   return out;
 }
 
-// Echoes every whole message the PC writes (after its bus time) and lets the test
-// answer it. Records what the PC wrote.
-class ScriptBus : public VirtualBus {
- public:
-  // Answers to a message the PC sent; each answer arrives after the echo.
-  std::function<std::vector<Bytes>(const Bytes&)> respond;
-  bool echo = true;
-  std::vector<Bytes> sent;
-  std::vector<std::pair<double, Bytes>> writes;  // every Write call, with its time
-
-  void PcWrite(double t, std::span<const uint8_t> bytes) override {
-    writes.emplace_back(t, Bytes(bytes.begin(), bytes.end()));
-    for (uint8_t b : bytes) {
-      if (b & 0x80) {
-        pending_.assign(1, b);
-      } else if (!pending_.empty()) {
-        pending_.push_back(b);
-      } else {
-        continue;
-      }
-      const bool knowsLength = pending_.size() >= 2 || (pending_[0] & 0xE0) != 0xE0;
-      const size_t len =
-          knowsLength ? LocoNetLength(pending_[0], pending_.size() >= 2 ? pending_[1] : 0) : 0;
-      if (knowsLength && pending_.size() == len) {
-        sent.push_back(pending_);
-        double at = t + len * 600e-6;
-        if (echo) Schedule(at, pending_);
-        if (respond) {
-          for (const Bytes& answer : respond(pending_)) {
-            at += 0.002 + answer.size() * 600e-6;
-            Schedule(at, answer);
-          }
-        }
-        pending_.clear();
-      }
-    }
-  }
-  void Schedule(double at, const Bytes& bytes) { queue_.emplace(at, bytes); }
-  double NextEventTime() const override {
-    return queue_.empty() ? std::numeric_limits<double>::infinity() : queue_.begin()->first;
-  }
-  void AdvanceTo(double t) override {
-    while (!queue_.empty() && queue_.begin()->first <= t) {
-      const Bytes& b = queue_.begin()->second;
-      ready_.insert(ready_.end(), b.begin(), b.end());
-      queue_.erase(queue_.begin());
-    }
-  }
-  Bytes TakePcBytes() override { return std::exchange(ready_, {}); }
-
- private:
-  Bytes pending_;
-  std::multimap<double, Bytes> queue_;
-  Bytes ready_;
-};
-
 // Yields until `done` or `seconds` of virtual time have passed.
 inline void RunFor(VirtualHost& host, double seconds, const std::function<bool()>& done = {}) {
   const double end = host.Now() + seconds;
   while (host.Now() < end && !(done && done())) host.Yield();
 }
 
-// One fresh world: host, context and a scriptable bus, port open.
+enum class FarSide { Script, Devices };
+
+// One fresh world on the simulated LocoNet: port open, fast interface, every
+// message the PC sends recorded. On the far side the simulated handheld and
+// station, or a script (sim.script) that answers nothing until a test sets it.
 struct World {
-  ScriptBus bus;
-  VirtualHost host{&bus};
+  sim::SimLoNet sim;
+  VirtualHost host{&sim};
   Context ctx{host};
-  World() {
+  std::vector<std::pair<double, Bytes>> sent;  // with the time each went out
+  std::function<void(const Bytes&)> onSent;    // sees each message as it goes out
+  bool locoRequested = false;                  // the handheld has asked for its loco
+  explicit World(FarSide far = FarSide::Script) {
     host.Attach(&ctx);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
+    if (far == FarSide::Script) sim.script = [](const Bytes&) { return std::vector<Bytes>{}; };
+    ctx.stats.observer = [this](double t, bool out, std::span<const uint8_t> m) {
+      locoRequested |= !out && m[0] == 0xBF;
+      if (!out) return;
+      sent.emplace_back(t, Bytes(m.begin(), m.end()));
+      if (onSent) onSent(sent.back().second);
+    };
+  }
+  // The messages sent, without their times.
+  std::vector<Bytes> Sent() const {
+    std::vector<Bytes> out;
+    for (const auto& [t, m] : sent) out.push_back(m);
+    return out;
   }
   // Feeds bytes as if the port received them.
   void Receive(const Bytes& bytes) { ctx.OnSerialData(bytes); }
@@ -142,31 +104,6 @@ struct World {
   void Send(const Bytes& m) {
     std::copy(m.begin(), m.end(), ctx.tx.TxMessage.begin());
     ctx.tx.TxLastIndex = static_cast<int>(m.size()) - 1;
-  }
-  void RunFor(double seconds, const std::function<bool()>& done = {}) {
-    test::RunFor(host, seconds, done);
-  }
-};
-
-// One fresh world on the simulated LocoNet: port open, fast interface. Records
-// every message the PC sends.
-struct SimWorld {
-  sim::SimLoNet sim;
-  VirtualHost host{&sim};
-  Context ctx{host};
-  std::vector<std::pair<double, Bytes>> sent;  // with the time each went out
-  std::function<void(const Bytes&)> onSent;    // sees each message as it goes out
-  bool locoRequested = false;                  // the handheld has asked for its loco
-  SimWorld() {
-    host.Attach(&ctx);
-    host.Port().Open();
-    ctx.settings.InterfaceKind = 3;
-    ctx.stats.observer = [this](double t, bool out, std::span<const uint8_t> m) {
-      locoRequested |= !out && m[0] == 0xBF;
-      if (!out) return;
-      sent.emplace_back(t, Bytes(m.begin(), m.end()));
-      if (onSent) onSent(sent.back().second);
-    };
   }
   void RunFor(double seconds, const std::function<bool()>& done = {}) {
     test::RunFor(host, seconds, done);
@@ -184,6 +121,10 @@ struct SimWorld {
     }
     return out;
   }
+};
+
+struct SimWorld : World {
+  SimWorld() : World(FarSide::Devices) {}
 };
 
 // A package in a temporary folder on the simulated LocoNet. Questions are answered

@@ -96,8 +96,9 @@ TEST(Transmit, WritesTheMessageWithItsChecksumWholeOrByteByByte) {
     w.ctx.settings.InterfaceKind = kind;
     w.Send({0xB0, 0x01, 0x20});
     w.RunFor(0.5, [&] { return w.ctx.tx.TxLastIndex == -1; });
-    EXPECT_EQ(w.bus.sent, (Messages{{0xB0, 0x01, 0x20, 0x6E}})) << kind;
-    EXPECT_EQ(w.bus.writes.size(), kind == 1 ? 4u : 1u) << "the station interface takes bytes";
+    EXPECT_EQ(w.Sent(), (Messages{{0xB0, 0x01, 0x20, 0x6E}})) << kind;
+    EXPECT_EQ(w.host.virtualPort().writes, kind == 1 ? 4 : 1)
+        << "the station interface takes bytes";
     EXPECT_EQ(w.ctx.tx.TxLastIndex, -1) << "freed by its echo";
     EXPECT_TRUE(w.host.messages.empty());
   }
@@ -120,25 +121,25 @@ TEST(Transmit, EchoTimeOut) {
   };
   for (const auto& c : cases) {
     World w;
-    w.bus.echo = false;
+    w.sim.faults.dropEchoes = 1000;
     w.ctx.settings.InterfaceKind = c.clearToSend ? 3 : 1;
     w.host.virtualPort().clearToSend = c.clearToSend;
     if (c.closedPort) w.host.Port().Close();
     w.Send({0x83});
     w.RunFor(0.01);
-    if (c.echoAfter >= 0) w.bus.Schedule(0.01 + c.echoAfter, {0x83, 0x7C});
+    if (c.echoAfter >= 0) w.RunFor(c.echoAfter - 0.01), w.Receive({0x83, 0x7C});
     w.RunFor(10, [&] { return w.ctx.tx.TxLastIndex == -1; });
     EXPECT_NEAR(w.host.Now() - 0.01, c.freedAfter, 0.0101) << c.freedAfter;
     w.RunFor(3);
     EXPECT_EQ(test::Shown(w.host), c.shown) << c.freedAfter;
-    EXPECT_EQ(w.bus.writes.empty(), c.closedPort || !c.clearToSend) << c.freedAfter;
+    EXPECT_EQ(w.host.virtualPort().writes == 0, c.closedPort || !c.clearToSend) << c.freedAfter;
   }
 }
 
 // A tick asked for while a tick runs (here: during the echo time-out message) does nothing.
 TEST(Transmit, TickIsNotReentered) {
   World w;
-  w.bus.echo = false;
+  w.sim.faults.dropEchoes = 1000;
   int depth = 0, maxDepth = 0;
   w.host.onMessage = [&](const RecordedMessage&) {
     maxDepth = std::max(maxDepth, ++depth);
@@ -169,7 +170,7 @@ TEST(Processing, TransmitComesBeforeProcessingInATick) {
 
 TEST(Processing, EchoFreesTheBufferAndEnablesTheAcknowledge) {
   World w;
-  w.bus.echo = false;
+  w.sim.faults.dropEchoes = 1000;
   w.Receive(Ack(0x7F));  // before any 0xED echo: ignored
   w.ctx.Tick();
   EXPECT_EQ(w.ctx.ans.ReplyStatus, 0);

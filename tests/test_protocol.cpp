@@ -51,7 +51,7 @@ std::array<int, 20> Twenty(int seed) {
 
 // Acknowledges every long message with 127 and answers the fetches with Twenty(offset).
 void HandheldAnswers(World& w) {
-  w.bus.respond = [](const Bytes& m) -> Messages {
+  w.sim.script = [](const Bytes& m) -> Messages {
     if (m[0] != 0xED) return {};
     const int op = (m[10] >> 4) & 7, pm01 = m[5] == 0x70;
     const int offset = ((m[15] >> 4) & 1) * 64 + ((m[20] >> 4) & 7) * 8 + ((m[25] >> 4) & 7);
@@ -107,7 +107,7 @@ TEST(HandheldCommands, MessageAnswerAndTimeOut) {
     w.ctx.ans.LastRequestOpcode = 0xED;  // as after any earlier command
     EXPECT_EQ(c.run(w.ctx), 0);
     w.RunFor(0.1);
-    EXPECT_EQ(w.bus.sent, Messages{c.message});
+    EXPECT_EQ(w.Sent(), Messages{c.message});
     std::array<int, 513> expected = buf;
     if (c.answerAt >= 0) {
       const auto data = Twenty(c.answerAt);
@@ -118,7 +118,7 @@ TEST(HandheldCommands, MessageAnswerAndTimeOut) {
     for (bool refused : {false, true}) {
       if (c.timeout == none) break;
       World silent;
-      if (refused) silent.bus.respond = [](const Bytes&) { return Messages{Ack(0)}; };
+      if (refused) silent.sim.script = [](const Bytes&) { return Messages{Ack(0)}; };
       EXPECT_EQ(c.run(silent.ctx), 1);
       EXPECT_GT(silent.host.Now(), 2.0);
       EXPECT_LT(silent.host.Now(), 2.011);
@@ -135,7 +135,7 @@ TEST(HandheldCommands, SendPm01TriesTwentyOneTimesOneSecondApart) {
   w.Receive(Ack(0x7F));
   const double start = w.host.Now();
   EXPECT_EQ(send_pm01(w.ctx, false), 1);
-  EXPECT_EQ(w.bus.sent, Messages(21, Handheld({7, 3, 1, 5, 6})));
+  EXPECT_EQ(w.Sent(), Messages(21, Handheld({7, 3, 1, 5, 6})));
   EXPECT_NEAR(w.host.Now() - start, 21.0, 0.3);
   Strings progress;
   for (int i = 0; i <= 20; i++) progress.push_back("PM01= " + std::to_string(i));
@@ -145,7 +145,7 @@ TEST(HandheldCommands, SendPm01TriesTwentyOneTimesOneSecondApart) {
   World answered;
   HandheldAnswers(answered);
   EXPECT_EQ(send_pm01(answered.ctx, false), 0);
-  EXPECT_EQ(answered.bus.sent.size(), 1u);
+  EXPECT_EQ(answered.Sent().size(), 1u);
   EXPECT_TRUE(answered.host.statuses.empty());
 }
 
@@ -198,16 +198,16 @@ TEST(StationCommands, SendExactlyTheirMessages) {
   EXPECT_NEAR(w.host.Now(), 1.5, 0.05) << "half a second after each";
   std::map<int, int> text;
   for (int i = 0; i < 20; i++) text[i + 1] = static_cast<uint8_t>("Update SKY RELAY ab\xDC"[i]);
-  EXPECT_EQ(w.bus.sent, (Messages{Station(3, 1, 0, {}),
-                                  Station(3, 1, 1, {{1, 0x34}, {2, 0x12}, {3, 50}, {4, 50}}),
-                                  Station(3, 1, 3, text)}));
-  EXPECT_EQ(w.bus.sent[0].back(), 0x3C);
+  EXPECT_EQ(w.Sent(), (Messages{Station(3, 1, 0, {}),
+                                Station(3, 1, 1, {{1, 0x34}, {2, 0x12}, {3, 50}, {4, 50}}),
+                                Station(3, 1, 3, text)}));
+  EXPECT_EQ(w.Sent()[0].back(), 0x3C);
   EXPECT_EQ(w.ctx.proto.BootLoaderVersion, 0) << "nothing written past D20";
 
   // The update mode: the fixed answer with 127, then the boot loader version 5,
   // which finish_update_mode sends back.
   World mode;
-  mode.bus.respond = [](const Bytes& m) -> Messages {
+  mode.sim.script = [](const Bytes& m) -> Messages {
     if (m[0] != 0xED) return {};
     const int field2 = (m[20] >> 4) & 7;
     if (field2 == 7) return {test::StationFixedAnswer(), Ack(0x7F)};
@@ -219,18 +219,18 @@ TEST(StationCommands, SendExactlyTheirMessages) {
   std::map<int, int> enter = code, finish = code;
   for (int d : {2, 3, 4}) enter[d] = finish[d] = 0x7F;
   finish[1] = 5;
-  EXPECT_EQ(mode.bus.sent,
+  EXPECT_EQ(mode.Sent(),
             (Messages{Station(3, 7, 0, enter), Station(3, 4, 0, enter), Station(3, 0, 0, finish)}));
   EXPECT_TRUE(mode.host.messages.empty());
 
   World id;
-  id.bus.respond = [](const Bytes& m) -> Messages {
+  id.sim.script = [](const Bytes& m) -> Messages {
     if (m[1] != 0x0F) return {};
     return {kIdAnswer};
   };
   EXPECT_EQ(read_station_id(id.ctx), 0);
   EXPECT_EQ(
-      id.bus.sent,
+      id.Sent(),
       Messages{test::WithChecksum({0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0, 0})});
   EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
 }
@@ -250,14 +250,14 @@ TEST(StationCommands, EnterBootLoaderAnswersAndTimeOuts) {
   };
   for (const auto& c : cases) {
     World w;
-    w.bus.respond = [&](const Bytes& m) -> Messages {
+    w.sim.script = [&](const Bytes& m) -> Messages {
       if (m[0] != 0xED) return {};
       return ((m[20] >> 4) & 7) == 7 ? c.first : c.second;
     };
     EXPECT_EQ(enter_boot_loader(w.ctx), c.result);
     EXPECT_EQ(w.ctx.proto.BootLoaderVersion, c.version);
     EXPECT_EQ(test::Shown(w.host), c.shown);
-    EXPECT_EQ(w.bus.sent.size(), c.result == 0 || c.shown[0].ends_with("version") ? 2u : 1u);
+    EXPECT_EQ(w.Sent().size(), c.result == 0 || c.shown[0].ends_with("version") ? 2u : 1u);
   }
   World silent;
   EXPECT_EQ(finish_update_mode(silent.ctx) + read_station_id(silent.ctx), 2);

@@ -320,8 +320,12 @@ void SimLoNet::PcWrite(double t, std::span<const uint8_t> bytes) {
         faults.dropEchoes--;
         echo = false;
       }
-      PutOnBus(now_, std::move(pcIn_), echo);
-      pcIn_.clear();
+      const std::vector<uint8_t> message = std::exchange(pcIn_, {});
+      PutOnBus(now_, message, echo);
+      double at = busFreeAt_;
+      for (std::vector<uint8_t>& answer : script ? script(message) : std::vector<Bytes>{}) {
+        Schedule(at += 0.002, kAnswerReady, std::move(answer));
+      }
       if (++pcMessages == faults.vanishAfter) vanished_ = true;
     }
   }
@@ -405,6 +409,7 @@ void SimLoNet::OnBusDone(const Event& e) {
       toPc_[at + byte] ^= static_cast<uint8_t>(1 << std::uniform_int_distribution<int>(0, 6)(rng_));
     }
   }
+  if (script) return;
   HandheldSees(e.bytes);
   StationSees(e.bytes);
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <random>
 #include <span>
@@ -127,6 +128,9 @@ class SimLoNet : public VirtualBus {
   Faults faults;
   DataFlash flash;
   StationLog stationLog;
+  // A scripted far side in place of the handheld and the station: it sees every
+  // message of the PC and returns the answers, which follow its echo 2 ms apart.
+  std::function<std::vector<std::vector<uint8_t>>(const std::vector<uint8_t>&)> script;
 
   // Puts the handheld's texts, settings block and information block into the
   // flash from `handheld`; called by the constructor, again after config changes.

@@ -19,6 +19,7 @@ bool VirtualPort::Write(std::span<const uint8_t> bytes) {
     return false;
   }
   bytesWritten += static_cast<long>(bytes.size());
+  writes++;
   if (bus_) bus_->PcWrite(*clock_, bytes);
   return true;
 }

@@ -70,6 +70,7 @@ class VirtualPort : public SerialPort {
   std::string name;
   LineSettings line;
   long bytesWritten = 0;
+  long writes = 0;  // calls of Write that reached the bus
 
  private:
   VirtualBus* bus_;
