@@ -44,21 +44,41 @@ bool IsHandheldRequest(bool sent, std::span<const uint8_t> m, int operation) {
          ((m[10] >> 4) & 7) == operation;
 }
 
-TEST(BusyLayout, UpdateWithOtherDevicesTalkingLandsByteForByte) {
+// Other devices talking, noise between messages, bursts of foreign messages before
+// answers, a page read back wrong once: the update lands byte for byte.
+TEST(BusyLayout, UpdateOnABusyOrNoisyLineLandsByteForByte) {
   const Reference& quiet = Quiet();
-  LayoutWorld w;
-  w.sim.faults.trafficPeriod = 0.2;
-  ASSERT_TRUE(UpdateCommand(w.ctx));
-
-  EXPECT_TRUE(LastRunSucceeded(w.ctx));
-  EXPECT_EQ(test::Shown(w.host), quiet.messages);
-  EXPECT_TRUE(w.sim.flash.memory == quiet.flash) << "the DataFlash differs from a quiet run";
-  EXPECT_GT(w.sim.trafficMessages, w.host.Now() / 0.2 - 2);
-  std::printf(
-      "[ figures  ] quiet bus: %.1f s, %ld page programs; other devices every 200 ms: "
-      "%.1f s, %ld page programs, %ld foreign messages\n",
-      quiet.seconds, quiet.pagePrograms, w.host.Now(), w.sim.flash.pagePrograms,
-      w.sim.trafficMessages);
+  const struct {
+    const char* what;
+    std::function<void(LayoutWorld&)> arm;
+    long repeated;  // pages programmed again
+  } cases[] = {
+      {"other devices every 200 ms", [](LayoutWorld& w) { w.sim.faults.trafficPeriod = 0.2; }, 0},
+      {"noise", [](LayoutWorld& w) { w.sim.faults.noiseBetweenMessages = true; }, 0},
+      {"bursts",
+       [](LayoutWorld& w) {
+         w.host.onStatus = [&w](const std::string&) { w.sim.faults.floodMessages = 3; };
+       },
+       0},
+      {"a page read back wrong",
+       [](LayoutWorld& w) {
+         w.host.onStatus = [&w, armed = false](const std::string& s) mutable {
+           if (!armed && s == "11%") armed = true, w.sim.faults.corruptReadbacks = 1;
+         };
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    LayoutWorld w;
+    c.arm(w);
+    ASSERT_TRUE(UpdateCommand(w.ctx));
+    EXPECT_TRUE(LastRunSucceeded(w.ctx)) << c.what;
+    EXPECT_EQ(test::Shown(w.host), quiet.messages) << c.what;
+    EXPECT_TRUE(w.sim.flash.memory == quiet.flash) << c.what << ": the DataFlash differs";
+    EXPECT_EQ(w.sim.flash.pagePrograms, quiet.pagePrograms + c.repeated) << c.what;
+    std::printf("[ figures  ] quiet bus: %.1f s; %s: %.1f s, %ld foreign messages\n", quiet.seconds,
+                c.what, w.host.Now(), w.sim.trafficMessages);
+  }
 }
 
 // One answer damaged on the line at different moments of the run: it becomes a
