@@ -190,8 +190,6 @@ TEST(Waits, AnswerTestBeforeStrictTimeTest) {
 
 TEST(StationCommands, SendExactlyTheirMessages) {
   World w;
-  const std::map<int, int> code = {{9, 0x15},  {10, 0x05}, {11, 0x11}, {12, 0x2C},
-                                   {13, 0x09}, {14, 0x1A}, {15, 0x03}, {16, 0x0B}};
   station_clear(w.ctx);
   station_set_value(w.ctx, 0x1234, 50);
   station_send_text(w.ctx, "Update SKY RELAY abÜcdef");  // Ü (0xDC) is the 20th character
@@ -204,65 +202,55 @@ TEST(StationCommands, SendExactlyTheirMessages) {
   EXPECT_EQ(w.Sent()[0].back(), 0x3C);
   EXPECT_EQ(w.ctx.proto.BootLoaderVersion, 0) << "nothing written past D20";
 
-  // The update mode: the fixed answer with 127, then the boot loader version 5,
-  // which finish_update_mode sends back.
-  World mode;
-  mode.sim.script = [](const Bytes& m) -> Messages {
-    if (m[0] != 0xED) return {};
-    const int field2 = (m[20] >> 4) & 7;
-    if (field2 == 7) return {test::StationFixedAnswer(), Ack(0x7F)};
-    return {Ack(field2 == 4 ? 0x05 : 0x7F)};
-  };
-  EXPECT_EQ(enter_boot_loader(mode.ctx), 0);
-  EXPECT_EQ(mode.ctx.proto.BootLoaderVersion, 5);
-  EXPECT_EQ(finish_update_mode(mode.ctx), 0);
-  std::map<int, int> enter = code, finish = code;
-  for (int d : {2, 3, 4}) enter[d] = finish[d] = 0x7F;
-  finish[1] = 5;
-  EXPECT_EQ(mode.Sent(),
-            (Messages{Station(3, 7, 0, enter), Station(3, 4, 0, enter), Station(3, 0, 0, finish)}));
-  EXPECT_TRUE(mode.host.messages.empty());
-
   World id;
-  id.sim.script = [](const Bytes& m) -> Messages {
-    if (m[1] != 0x0F) return {};
-    return {kIdAnswer};
-  };
+  id.sim.script = [](const Bytes& m) { return m[1] == 0x0F ? Messages{kIdAnswer} : Messages{}; };
   EXPECT_EQ(read_station_id(id.ctx), 0);
   EXPECT_EQ(
       id.Sent(),
       Messages{test::WithChecksum({0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0, 0})});
   EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
-}
-
-// The first step needs the fixed answer together with 127, or 1 alone; the second
-// takes any acknowledge as the version.
-TEST(StationCommands, EnterBootLoaderAnswersAndTimeOuts) {
-  const struct {
-    Messages first, second;
-    int result, version;
-    Strings shown;
-  } cases[] = {
-      {{Ack(0x7F)}, {Ack(5)}, 1, 0, {"Timeout|enter_boot_loader"}},
-      {{test::StationFixedAnswer()}, {Ack(5)}, 1, 0, {"Timeout|enter_boot_loader"}},
-      {{Ack(0x01)}, {Ack(9)}, 0, 9, {}},
-      {{Ack(0x01)}, {}, 1, 0, {"Timeout|boot_loader_version"}},
-  };
-  for (const auto& c : cases) {
-    World w;
-    w.sim.script = [&](const Bytes& m) -> Messages {
-      if (m[0] != 0xED) return {};
-      return ((m[20] >> 4) & 7) == 7 ? c.first : c.second;
-    };
-    EXPECT_EQ(enter_boot_loader(w.ctx), c.result);
-    EXPECT_EQ(w.ctx.proto.BootLoaderVersion, c.version);
-    EXPECT_EQ(test::Shown(w.host), c.shown);
-    EXPECT_EQ(w.Sent().size(), c.result == 0 || c.shown[0].ends_with("version") ? 2u : 1u);
-  }
   World silent;
   EXPECT_EQ(finish_update_mode(silent.ctx) + read_station_id(silent.ctx), 2);
   EXPECT_EQ(test::Shown(silent.host), Strings{"Timeout|enter_boot_loader"})
       << "read_station_id is silent";
+}
+
+// enter_boot_loader needs the fixed answer together with 127, or 1 alone, then takes
+// any acknowledge as the boot loader version, which finish_update_mode sends back.
+TEST(StationCommands, UpdateModeAnswersAndTimeOuts) {
+  const Bytes fixed = test::StationFixedAnswer();
+  const struct {
+    Messages first, second;
+    int version;
+    Strings shown;
+  } cases[] = {
+      {{fixed, Ack(0x7F)}, {Ack(5)}, 5, {}},
+      {{Ack(0x01)}, {Ack(9)}, 9, {}},
+      {{Ack(0x7F)}, {Ack(5)}, 0, {"Timeout|enter_boot_loader"}},
+      {{fixed}, {Ack(5)}, 0, {"Timeout|enter_boot_loader"}},
+      {{Ack(0x01)}, {}, 0, {"Timeout|boot_loader_version"}},
+  };
+  std::map<int, int> code = {{2, 0x7F},  {3, 0x7F},  {4, 0x7F},  {9, 0x15},  {10, 0x05}, {11, 0x11},
+                             {12, 0x2C}, {13, 0x09}, {14, 0x1A}, {15, 0x03}, {16, 0x0B}};
+  for (const auto& c : cases) {
+    World w;
+    w.sim.script = [&](const Bytes& m) -> Messages {
+      if (m[0] != 0xED) return {};
+      const int field2 = (m[20] >> 4) & 7;
+      return field2 == 7 ? c.first : field2 == 4 ? c.second : Messages{Ack(0x7F)};
+    };
+    EXPECT_EQ(enter_boot_loader(w.ctx), c.version ? 0 : 1);
+    EXPECT_EQ(w.ctx.proto.BootLoaderVersion, c.version);
+    EXPECT_EQ(finish_update_mode(w.ctx), 0);
+    EXPECT_EQ(test::Shown(w.host), c.shown);
+    Messages expected{Station(3, 7, 0, code)};
+    if (c.shown.empty() || c.shown[0].ends_with("version"))
+      expected.push_back(Station(3, 4, 0, code));
+    std::map<int, int> finish = code;
+    finish[1] = c.version;
+    expected.push_back(Station(3, 0, 0, finish));
+    EXPECT_EQ(w.Sent(), expected) << c.version;
+  }
 }
 
 std::array<int, 65> Block(int k) {
