@@ -149,43 +149,30 @@ TEST(HandheldCommands, SendPm01TriesTwentyOneTimesOneSecondApart) {
   EXPECT_TRUE(answered.host.statuses.empty());
 }
 
-// A host whose every yield moves the clock by a whole step and runs one tick.
-struct JumpHost : Host {
-  double now = 0, step;
-  long yields = 0;
-  VirtualPort port{nullptr, &now};
-  Context ctx{*this};
-  explicit JumpHost(double s) : step(s) { port.Open(); }
-  double Now() override { return now; }
-  void Yield() override {
-    now += step;
-    yields++;
-    ctx.Tick();
-  }
-  void SetStatus(const std::string&) override {}
-  Answer Message(const std::string&, const std::string&, Icon, Buttons) override {
-    return Answer::Ok;
-  }
-  SerialPort& Port() override { return port; }
+// A world whose every yield moves the clock by a whole step and runs one tick.
+struct Jumps {
+  VirtualHost host;
+  Context ctx{host};
+  explicit Jumps(double step) : host(nullptr, step) { host.Attach(&ctx); }
 };
 
 // An answer taken in the pass that also passes the time-out counts (answer test
 // first), except for read_station_id, which tests the time after its yield; the
 // time tests are strict.
 TEST(Waits, AnswerTestBeforeStrictTimeTest) {
-  JumpHost info(3.0), id(3.0), silent(1.0), idSilent(1.0), pause(0.5);
+  Jumps info(3.0), id(3.0), silent(1.0), idSilent(1.0), pause(0.5);
   info.ctx.OnSerialData(test::DataAnswer(Twenty(1)));
   EXPECT_EQ(read_info_block(info.ctx), 0);
-  EXPECT_EQ(info.yields, 1);
+  EXPECT_EQ(info.host.yields(), 1);
   id.ctx.OnSerialData(kIdAnswer);
   EXPECT_EQ(read_station_id(id.ctx), 1);
   EXPECT_EQ(id.ctx.ans.StationIdNumber, 4200000017);
   EXPECT_EQ(read_info_block(silent.ctx), 1);
-  EXPECT_EQ(silent.yields, 3) << "2 seconds are not more than 2";
+  EXPECT_EQ(silent.host.yields(), 3) << "2 seconds are not more than 2";
   EXPECT_EQ(read_station_id(idSilent.ctx), 1);
-  EXPECT_EQ(idSilent.yields, 3);
+  EXPECT_EQ(idSilent.host.yields(), 3);
   WaitSeconds(pause.ctx, 1.0);
-  EXPECT_EQ(pause.yields, 3);
+  EXPECT_EQ(pause.host.yields(), 3);
 }
 
 TEST(StationCommands, SendExactlyTheirMessages) {

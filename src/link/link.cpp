@@ -12,8 +12,8 @@ constexpr double kSlowWriteLimit = 3.0;
 // The command station's fixed answer to the update-mode request, by position;
 // -1 marks positions that are not compared. 16..19 and 21..24 carry the station code.
 constexpr int kStationReplyPattern[26] = {0xE5, 0x1F, 0x01, 0x50, 0x43, 0x70, -1,   0x7F, 0x7F,
-                                          0x7F, 0x70, 0x00, 0x00, 0x00, 0x00, 0x30, -2,   -2,
-                                          -2,   -2,   0x70, -2,   -2,   -2,   -2,   0x00};
+                                          0x7F, 0x70, 0x00, 0x00, 0x00, 0x00, 0x30, -1,   -1,
+                                          -1,   -1,   0x70, -1,   -1,   -1,   -1,   0x00};
 
 }  // namespace
 

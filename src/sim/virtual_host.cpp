@@ -7,7 +7,6 @@
 namespace skyrelay {
 
 namespace {
-constexpr double kTickInterval = 0.01;
 // The smallest step a yield moves the clock, so that no wait can stand still.
 constexpr double kMinStep = 1e-6;
 }  // namespace
@@ -51,7 +50,8 @@ bool VirtualPort::Open() {
   return true;
 }
 
-VirtualHost::VirtualHost(VirtualBus* bus) : bus_(bus), port_(bus, &now_) {}
+VirtualHost::VirtualHost(VirtualBus* bus, double tickInterval)
+    : bus_(bus), port_(bus, &now_), tickInterval_(tickInterval), nextTick_(tickInterval) {}
 
 void VirtualHost::Yield() {
   yields_++;
@@ -68,7 +68,7 @@ void VirtualHost::Yield() {
     }
   }
   if (now_ >= nextTick_) {
-    while (nextTick_ <= now_) nextTick_ += kTickInterval;
+    while (nextTick_ <= now_) nextTick_ += tickInterval_;
     if (ctx_) ctx_->Tick();
   }
   // An interface that went away ends the wait (and with it the run) here.

@@ -82,7 +82,8 @@ class VirtualPort : public SerialPort {
 
 class VirtualHost : public Host {
  public:
-  explicit VirtualHost(VirtualBus* bus = nullptr);
+  // Ticks every `tickInterval` seconds of virtual time.
+  explicit VirtualHost(VirtualBus* bus = nullptr, double tickInterval = 0.01);
 
   // The world this host drives; set before anything yields.
   void Attach(Context* ctx) { ctx_ = ctx; }
@@ -129,7 +130,8 @@ class VirtualHost : public Host {
   Context* ctx_ = nullptr;
   VirtualPort port_;
   double now_ = 0;
-  double nextTick_ = 0.01;
+  double tickInterval_;
+  double nextTick_;
   long yields_ = 0;
 };
 
