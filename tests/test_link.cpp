@@ -100,6 +100,7 @@ TEST(Transmit, WritesTheMessageWithItsChecksumWholeOrByteByByte) {
     EXPECT_EQ(w.host.virtualPort().writes, kind == 1 ? 4 : 1)
         << "the station interface takes bytes";
     EXPECT_EQ(w.ctx.tx.TxLastIndex, -1) << "freed by its echo";
+    EXPECT_EQ(w.ctx.ans.LastRequestOpcode, 0xB0) << "a request";
     EXPECT_TRUE(w.host.messages.empty());
   }
 }
@@ -161,6 +162,7 @@ TEST(Processing, TransmitComesBeforeProcessingInATick) {
   w.ctx.Tick();
   EXPECT_EQ(w.ctx.tx.TxLastIndex, -1);
   EXPECT_FALSE(w.ctx.tx.TxAwaitingEcho);
+  EXPECT_EQ(w.ctx.ans.LastRequestOpcode, 0) << "no request";
 
   World busy;
   busy.Send({0x81});
