@@ -112,6 +112,8 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
   EXPECT_EQ(Texts(st.begin(), st.begin() + 2), (Texts{"Sprache:0 Txt:0", "Sprache:0 Txt:1"}));
   EXPECT_EQ(Texts(st.end() - 2, st.end()), (Texts{"Sprache:10 Txt:255", "neue Konfiguration"}));
   EXPECT_EQ(w.Flash(SettingsBlockAddress, 512), settings) << "the rest of its page kept";
+  EXPECT_EQ(w.host.configurationProgress,
+            (Texts{"0/7", "1/7", "2/7", "3/7", "4/7", "5/7", "6/7", "7/7"}));
   const std::string folder = w.dir.Folder();
   EXPECT_EQ(test::Shown(w.host), (Texts{"Fehler!|" + folder + "de.txt\rFalsche Dateiformat!",
                                         "Fehler!|" + folder + "fr.txt\rFalsche Dateiformat!",

@@ -103,6 +103,13 @@ class VirtualHost : public Host {
     zentraleLabel = zentrale;
   }
 
+  // The configuration transfer's progress as "done/total", in order.
+  void Progress(ProgressStage stage, int done, int total) override {
+    if (stage == ProgressStage::Configuration && configurationProgress.size() < statusLimit) {
+      configurationProgress.push_back(std::to_string(done) + "/" + std::to_string(total));
+    }
+  }
+
   VirtualPort& virtualPort() { return port_; }
   long yields() const { return yields_; }
 
@@ -120,6 +127,7 @@ class VirtualHost : public Host {
   size_t messageLimit = 100000;
 
   std::vector<std::string> statuses;
+  std::vector<std::string> configurationProgress;
   std::vector<RecordedMessage> messages;
   std::string status;
   std::string funkLabel;
