@@ -45,10 +45,8 @@ struct ShownMessage {
 
 class SimWindowHost : public VirtualHost {
  public:
-  SimWindowHost(sim::SimLoNet* bus, MainWin& window) : VirtualHost(bus), window_(window) {}
-  void Yield() override {
-    VirtualHost::Yield();
-    window_.AfterYield();
+  SimWindowHost(sim::SimLoNet* bus, MainWin& window) : VirtualHost(bus), window_(window) {
+    afterYield = [&window] { window.AfterYield(); };
   }
   void SetStatus(const std::string& text) override {
     VirtualHost::SetStatus(text);
