@@ -80,10 +80,10 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
   // Two language files, three turnout files, two character files and the new
   // configuration: eight steps, each shown, the last one done.
   EXPECT_EQ(std::tuple(w.Status(), w.host->status, w.sim.installs, percentages, steps,
-                       bar->isVisible(), win.running(), w.host->Port().IsOpen()),
+                       bar->isVisible(), bar->value(), win.running(), w.host->Port().IsOpen()),
             std::tuple(QString::fromUtf8("Update erfolgreich: Firmware 2.1 geprüft, "
                                          "Konfiguration geschrieben"),
-                       "Update beendet", 1, 497, "0/8 1/8 2/8 3/8 4/8 5/8 6/8 7/8 8/8 ", true,
+                       "Update beendet", 1, 497, "0/8 1/8 2/8 3/8 4/8 5/8 6/8 7/8 8/8 ", true, 8,
                        false, false));
   EXPECT_EQ(duringRun, (std::set<std::vector<bool>>{std::vector<bool>(6, false)}));
   EXPECT_EQ(controls(), std::vector<bool>(6, true));

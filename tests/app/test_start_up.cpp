@@ -115,7 +115,8 @@ TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
         Case{" 3", " 2", false, 3, "2", noPackage, 2, -1, "5", 3},  // blanks, package gone
         Case{"2", "COM4", true, 2, "COM4", "Interface 71530 öffnet keinen Port." + hint, 1, -1, "7",
              2},
-        Case{"7", "1", true, 7, "1", "Kein Interface gewählt." + hint, -1, -1, "1", 7}}) {
+        Case{"0", "1", true, 0, "1", "Kein Interface gewählt." + hint, -1, 2, "1", 3},
+        Case{"7", "5", true, 7, "5", "Kein Interface gewählt." + hint, -1, -1, "5", 7}}) {
     SCOPED_TRACE(c.shownPort);
     AppWorld w;
     const std::string package = c.packageThere ? w.Package() : w.Path("weg/paket.tup");
