@@ -18,17 +18,18 @@
 
 #include "app/main_win.h"
 #include "app/start_up.h"
+#include "app/zentrale_form.h"
 #include "config_test_files.h"
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
 
-namespace skyrelay::app::test {
-
-// The status line after a good run.
-inline QString Updated() {
-  return QString::fromUtf8("Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben");
+// Texts in failure messages as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
 }
+
+namespace skyrelay::app::test {
 
 // Lets the layouts take in what changed; nothing waits.
 inline void Settle() {
@@ -44,10 +45,8 @@ struct ShownMessage {
 
 class SimWindowHost : public VirtualHost {
  public:
-  SimWindowHost(sim::SimLoNet* bus, MainWin& window) : VirtualHost(bus), window_(window) {}
-  void Yield() override {
-    VirtualHost::Yield();
-    window_.AfterYield();
+  SimWindowHost(sim::SimLoNet* bus, MainWin& window) : VirtualHost(bus), window_(window) {
+    afterYield = [&window] { window.AfterYield(); };
   }
   void SetStatus(const std::string& text) override {
     VirtualHost::SetStatus(text);
@@ -93,20 +92,14 @@ struct AppWorld {
     text << std::ifstream(SettingsPath(), std::ios::binary).rdbuf();
     return text.str();
   }
-  // A description naming one radio firmware file, version 2.1 (the handheld
-  // has 1.0).
-  std::string WritePackage(const std::string& name = "paket.tup") const {
-    const sim::ByteVector firmware = sim::FirmwareFileBytes(sim::FirmwareSpec{});
-    files.Write("fw/funk.tup", std::string(firmware.begin(), firmware.end()));
-    return files.Write(name, "FUNK=fw\\funk.tup\r\nFUNKVERSION=2.1\r\n");
-  }
+  // The sample package: firmware 2.1 (the handheld has 1.0), texts, turnouts and characters.
+  std::string Package() const { return sim::WriteSamplePackage(Path("paket")); }
+  // Starts with this settings file; without arguments, with none.
   void Start(const std::string& updateFile, const std::string& kind, const std::string& port) {
     files.Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
     Start();
   }
   void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }
-  // The usual world: a package with firmware 2.1, interface kind 3 on port 1.
-  void StartWithPackage() { Start(WritePackage(), "3", "1"); }
   Context& ctx() { return window->ctx(); }
   QString Status() const { return window->statusLabel()->text(); }
   void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }

@@ -1,74 +1,82 @@
-// Start-up: the brand, the settings file and the remembered description; and
-// the interface selection dialog with "OK", "Abbrechen" and coming back to it.
+// Start-up: the brand, how the window fits long names, the settings file and
+// the remembered description; "Update" refused for want of them; and the
+// interface selection dialog with "OK", "Abbrechen" and coming back to it.
 
 #include <QApplication>
 #include <QMenu>
+#include <tuple>
 
-#include "app/zentrale_form.h"
 #include "app_world.h"
-#include "core/settings_file.h"
 
 namespace skyrelay::app::test {
 namespace {
 
-TEST(StartUp, BrandCaptionsOfThisBuildFitTheirControls) {
-  struct Brand {
-    QString title, heading;
-    bool zentraleVersionShown;
-    QString option2;
-    std::string product, configFile;
-  };
-  const Brand brands[] = {
-      {"Sky Relay - Update", "Sky Relay - Update", false, "QX9 oder Interface 71540", "SKY RELAY",
-       "SkyRelayUpd.cfg"},
-      {"TALON2-Update V1.1", "TALONII - Update", true,
-       "Kontrada Basic oder Kontrada 2 oder Interface 71540", "TALON2", "TalonUpd.cfg"}};
-  const Brand& b = brands[BrandCode == "FEN" ? 1 : 0];  // else ZB4
-  AppWorld w;
-  w.Start();
-  MainWin& win = *w.window;
-  EXPECT_EQ(win.windowTitle(), b.title);
-  EXPECT_EQ(win.heading()->text(), b.heading);
-  EXPECT_EQ(win.zentraleVersionLabel()->isHidden(), !b.zentraleVersionShown);
-  EXPECT_EQ(win.zentraleForm()->option(2)->text(), b.option2);
-  EXPECT_EQ(w.ctx().ProductName, b.product);
-  EXPECT_EQ(CurrentBrand().ConfigFileName, b.configFile);
-  EXPECT_TRUE(win.isVisible());
-  const QMenu* menu = win.findChild<QMenu*>("Datei_menu");
-  ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(menu->actions().size(), 3);
-  EXPECT_EQ(menu->actions()[2]->text(), "&Beenden");
-  for (const QLabel* label : win.centralWidget()->findChildren<QLabel*>()) {
-    EXPECT_TRUE(label->isHidden() ||
-                label->fontMetrics().horizontalAdvance(label->text()) <= label->width())
-        << label->objectName().toStdString();
-  }
-  for (int i = 0; i < 3; i++) {
-    const QWidget* option = win.zentraleForm()->option(i);
-    EXPECT_TRUE(option->isHidden() || option->sizeHint().width() <= option->width()) << i;
-  }
-}
-
-TEST(StartUp, SettingsFileCases) {
-  struct Case {
-    bool file, packageThere;
-    const char *kind, *port;
-    int wantKind;
-    const char *portLabel, *funkLabel;
-  };
-  for (const Case& c : {Case{false, false, "", "", 0, "---", "---"},
-                        Case{true, false, " 3", " 2", 3, "2", "---"},  // blanks, vanished package
-                        Case{true, true, "1", "COM4", 1, "COM4", "2,1"}}) {
-    SCOPED_TRACE(c.portLabel);
+// The brand's captions; every label and option fits its control; a port name
+// shows whole or elided in the middle with a tooltip, also in the settings
+// dialog; a window made wide enough shows it whole, centred as before.
+TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
+  const QString longPort = QStringLiteral(
+      "/dev/serial/by-id/usb-LocoNet_Interface_Serial_Converter_0123456789ABCDEF-if00-port0");
+  for (const QString& name : {QStringLiteral("/dev/ttyACM12"), longPort}) {
+    SCOPED_TRACE(name.toStdString());
+    const bool elided = name == longPort;
     AppWorld w;
-    const std::string package = c.packageThere ? w.WritePackage() : w.Path("weg/paket.tup");
-    c.file ? w.Start(package, c.kind, c.port) : w.Start();
-    EXPECT_EQ(w.ctx().settings.UpdateFilePath, c.file ? package : "");
-    EXPECT_EQ(w.ctx().settings.InterfaceKind, c.wantKind);
-    EXPECT_EQ(w.window->comPortLabel()->text(), c.portLabel);
-    EXPECT_EQ(w.window->funkVersionLabel()->text(), c.funkLabel);
-    EXPECT_TRUE(w.messages.empty());
-    EXPECT_EQ(std::filesystem::exists(w.SettingsPath()), c.file);
+    const std::string package = w.Package();
+    w.Start(package, "3", name.toStdString());
+    Settle();
+    MainWin& win = *w.window;
+    const QMenu* menu = win.findChild<QMenu*>("Datei_menu");
+    ASSERT_NE(menu, nullptr);
+    QStringList shown{win.windowTitle(), win.heading()->text(),
+                      win.zentraleForm()->option(2)->text(),
+                      QString::fromStdString(w.ctx().ProductName),
+                      QString::fromStdString(std::string(CurrentBrand().ConfigFileName))};
+    for (const QAction* action : menu->actions()) shown << action->text();
+    const QStringList zb4{"Sky Relay - Update", "Sky Relay - Update", "QX9 oder Interface 71540",
+                          "SKY RELAY", "SkyRelayUpd.cfg"};
+    const QStringList fen{"TALON2-Update V1.1", "TALONII - Update",
+                          "Kontrada Basic oder Kontrada 2 oder Interface 71540", "TALON2",
+                          "TalonUpd.cfg"};
+    EXPECT_EQ(shown, (BrandCode == "FEN" ? fen : zb4) +
+                         QStringList({"&Update-Datei", "&Einstellungen", "&Beenden"}));
+    EXPECT_EQ(win.zentraleVersionLabel()->isHidden(), BrandCode != "FEN");
+    EXPECT_TRUE(win.isVisible());
+    EXPECT_FALSE(win.windowIcon().pixmap(32, 32).isNull()) << "the icon and its SVG engine";
+    for (const QLabel* label : win.centralWidget()->findChildren<QLabel*>()) {
+      EXPECT_TRUE(label->isHidden() || label->fontMetrics().horizontalAdvance(label->text()) <=
+                                           label->contentsRect().width())
+          << label->objectName().toStdString();
+    }
+    for (int i = 0; i < 3; i++) {
+      const QWidget* option = win.zentraleForm()->option(i);
+      EXPECT_TRUE(option->isHidden() || option->sizeHint().width() <= option->width()) << i;
+    }
+    const ElidedLabel* port = win.comPortLabel();
+    EXPECT_EQ(QStringList({port->fullText(), port->toolTip()}),
+              QStringList({name, elided ? name : ""}));
+    // Elided in the middle: the start and the end stay readable.
+    EXPECT_TRUE(elided ? port->text().startsWith(name.left(12)) &&
+                             port->text().endsWith(name.right(11)) &&
+                             port->text().contains(QChar(0x2026))
+                       : port->text() == name)
+        << port->text().toStdString();
+    // The package by its file name, the whole path as tooltip.
+    EXPECT_EQ(QStringList({win.packageLabel()->text(), win.packageLabel()->toolTip()}),
+              QStringList({"beispiel.tup", QString::fromStdString(package)}));
+
+    win.resize(win.width() + port->fontMetrics().horizontalAdvance(name), win.height());
+    Settle();
+    EXPECT_EQ(QStringList({port->text(), port->toolTip()}), QStringList({name, ""}));
+    const int middle = win.centralWidget()->width() / 2;
+    EXPECT_NEAR(win.heading()->geometry().center().x(), middle, 2);
+    const QWidget* button = win.updateButton();
+    EXPECT_NEAR(button->mapTo(win.centralWidget(), button->rect().center()).x(), middle, 2);
+
+    win.settingsAction()->trigger();
+    Settle();
+    const QLineEdit* text = win.zentraleForm()->portText();
+    EXPECT_EQ(QStringList({text->text(), text->toolTip()}), QStringList({name, name}));
+    EXPECT_TRUE(elided || text->fontMetrics().horizontalAdvance(name) + 8 <= text->width());
   }
 }
 
@@ -84,53 +92,80 @@ ZentraleForm& Open(AppWorld& w) {
   return *w.window->zentraleForm();
 }
 
-TEST(ZentraleForm, ShowsTheStoredChoiceOkTakesItOverCancelDoesNot) {
+// What start-up makes of the settings file; "Update" refused before anything
+// is sent where there is no package or no interface; the dialog shows the
+// stored choice and "OK" takes over a new one; a choice not confirmed is
+// refilled when the user comes back; "Abbrechen" changes nothing.
+TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
+  const QString hint =
+      QString::fromUtf8("\nBitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.");
   struct Case {
-    const char* kind;
-    int checked, click;  // -1: none
-    const char* port;
+    const char *kind, *port;  // in the settings file; nullptr: no file
+    bool packageThere;
     int wantKind;
+    const char* shownPort;
+    QString refusal;     // after a missing package, its path follows
+    int checked, click;  // options of the dialog, -1: none
+    const char* newPort;
+    int newKind;
   };
-  for (const Case& c : {Case{"3", 2, 0, "COM3", 1}, Case{"2", 1, -1, "5", 2},
-                        Case{"7", -1, -1, "5", 7}}) {  // outside the options: kept
-    SCOPED_TRACE(c.kind);
+  const QString noPackage = "Keine Update-Datei: ";
+  for (const Case& c :
+       {Case{nullptr, nullptr, false, 0, "", noPackage, -1, 0, "COM3", 1},
+        Case{" 3", " 2", false, 3, "2", noPackage, 2, -1, "5", 3},  // blanks, package gone
+        Case{"2", "COM4", true, 2, "COM4", "Interface 71530 öffnet keinen Port." + hint, 1, -1, "7",
+             2},
+        Case{"0", "1", true, 0, "1", "Kein Interface gewählt." + hint, -1, 2, "1", 3},
+        Case{"7", "5", true, 7, "5", "Kein Interface gewählt." + hint, -1, -1, "5", 7}}) {
+    SCOPED_TRACE(c.shownPort);
     AppWorld w;
-    w.Start(w.Path("a.tup"), c.kind, "5");
-    ZentraleForm& form = Open(w);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.isModal());
-    EXPECT_EQ(form.windowTitle(), "Auswahl der Zentrale");
-    for (int i = 0; i < 3; i++) EXPECT_EQ(form.option(i)->isChecked(), i == c.checked) << i;
-    EXPECT_EQ(form.option(1)->isHidden(), c.wantKind != 2);
-    EXPECT_EQ(form.portText()->text(), "5");
-    if (c.click >= 0) w.Click(form.option(c.click));
-    form.portText()->setText(c.port);
-    w.Click(form.okButton());
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(w.ctx().settings.InterfaceKind, c.wantKind);
-    EXPECT_EQ(w.ctx().settings.ComPortNumber, c.port);
-    EXPECT_EQ(w.SettingsFile(),
-              w.Path("a.tup") + "\r\n" + std::to_string(c.wantKind) + "\r\n" + c.port + "\r\n");
-    EXPECT_EQ(w.window->comPortLabel()->text(), c.port);
-    const std::string confirmed = w.SettingsFile();
+    const std::string package = c.packageThere ? w.Package() : w.Path("weg/paket.tup");
+    c.kind ? w.Start(package, c.kind, c.port) : w.Start();
+    const std::string stored = c.kind ? package : "";
+    MainWin& win = *w.window;
+    EXPECT_EQ(std::tuple(w.ctx().settings.UpdateFilePath, w.ctx().settings.InterfaceKind,
+                         win.comPortLabel()->text(), win.funkVersionLabel()->text(),
+                         std::filesystem::exists(w.SettingsPath()), w.messages.size()),
+              std::tuple(stored, c.wantKind, QString(c.kind ? c.shownPort : "---"),
+                         QString(c.packageThere ? "2,1" : "---"), c.kind != nullptr, size_t{0}));
+    w.Click(win.updateButton());
+    EXPECT_EQ(w.messages,
+              (std::vector<ShownMessage>{
+                  {c.packageThere ? c.refusal : c.refusal + QString::fromStdString(stored),
+                   c.packageThere ? "Einstellungen" : "Fehler!", Icon::Stop, Buttons::Ok}}));
+    EXPECT_EQ(std::tuple(w.sim.stationLog.enterRequests, w.host->virtualPort().bytesWritten,
+                         w.host->Port().IsOpen()),
+              std::tuple(0, 0L, false));
 
-    // A choice not confirmed is refilled when the user comes back to the
-    // dialog; "Abbrechen" changes nothing.
-    EXPECT_EQ(&Open(w), &form) << "hidden, not destroyed";
-    w.Click(form.option(2));
-    form.portText()->setText("8");
-    Send(form, QEvent::WindowDeactivate);
-    Send(form, QEvent::WindowActivate);
-    for (int i = 0; i < 3; i++) EXPECT_EQ(form.option(i)->isChecked(), i == c.wantKind - 1) << i;
-    EXPECT_EQ(form.portText()->text(), c.port);
-    w.Click(form.option(2));
-    form.portText()->setText("9");
-    w.Click(form.cancelButton());
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(w.ctx().settings.InterfaceKind, c.wantKind);
-    EXPECT_EQ(w.ctx().settings.ComPortNumber, c.port);
-    EXPECT_EQ(w.SettingsFile(), confirmed);
-    EXPECT_EQ(w.window->comPortLabel()->text(), c.port);
+    ZentraleForm& form = Open(w);
+    EXPECT_TRUE(form.isVisible() && !form.isModal());
+    EXPECT_EQ(form.windowTitle(), "Auswahl der Zentrale");
+    EXPECT_EQ(form.option(1)->isHidden(), c.wantKind != 2);
+    const auto shows = [&](int checked, const QString& port) {
+      for (int i = 0; i < 3; i++) EXPECT_EQ(form.option(i)->isChecked(), i == checked) << i;
+      EXPECT_EQ(form.portText()->text(), port);
+    };
+    shows(c.checked, c.shownPort);
+    if (c.click >= 0) w.Click(form.option(c.click));
+    form.portText()->setText(c.newPort);
+    const std::string confirmed =
+        stored + "\r\n" + std::to_string(c.newKind) + "\r\n" + c.newPort + "\r\n";
+    for (const bool ok : {true, false}) {
+      w.Click(ok ? form.okButton() : form.cancelButton());
+      EXPECT_EQ(
+          std::tuple(form.isVisible(), w.ctx().settings.InterfaceKind,
+                     w.ctx().settings.ComPortNumber, w.SettingsFile(), win.comPortLabel()->text()),
+          std::tuple(false, c.newKind, c.newPort, confirmed, QString(c.newPort)));
+      if (!ok) break;
+      EXPECT_EQ(&Open(w), &form) << "hidden, not destroyed";
+      w.Click(form.option(2));
+      form.portText()->setText("8");
+      Send(form, QEvent::WindowDeactivate);
+      Send(form, QEvent::WindowActivate);
+      shows(c.newKind - 1, c.newPort);
+      w.Click(form.option(2));
+      form.portText()->setText("9");
+    }
   }
 }
 
