@@ -231,6 +231,7 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
   EXPECT_EQ(statuses, expected);
   EXPECT_EQ(w.ctx.upd.configurationResult, 0);
   EXPECT_TRUE(LastRunSucceeded(w.ctx));
+  EXPECT_EQ(w.host.configurationProgress.back(), "18/18") << "11 + 3 + 3 files and the settings";
   EXPECT_EQ(w.host.messages.size(), 3u);
   for (int n = 0; n < 11; n++) {
     for (int t = 0; t < 256; t++) ASSERT_EQ(w.SlotText(n, t), w.Stored(n, t)) << n << " " << t;

@@ -36,19 +36,6 @@ void Context::OnSerialData(std::span<const uint8_t> bytes) {
   OnSerialEvent(*this, SerialEvent::DataReceived, bytes);
 }
 
-int LocoNetLength(uint8_t opcode, uint8_t countByte) {
-  switch (opcode & 0xE0) {
-    case 0x80:
-      return 2;
-    case 0xA0:
-      return 4;
-    case 0xC0:
-      return 6;
-    default:
-      return countByte;
-  }
-}
-
 void FrameByte(Context& ctx, uint8_t b) {
   RxState& r = ctx.rx;
   if (b >= 0x80) {

@@ -50,7 +50,4 @@ void ForgetPendingMessage(Context& ctx);
 // Returns after more than `seconds` seconds, yielding all the while.
 void WaitSeconds(Context& ctx, double seconds);
 
-// Total length of a LocoNet message from its opcode (and count byte for 0xE0..0xFF).
-int LocoNetLength(uint8_t opcode, uint8_t countByte);
-
 }  // namespace skyrelay

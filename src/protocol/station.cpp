@@ -115,12 +115,7 @@ int read_station_id(Context& ctx) {
   auto& m = ctx.tx.TxMessage;
   const uint8_t head[6] = {0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07};
   for (int i = 0; i < 6; i++) m[i] = head[i];
-  for (int i = 7; i <= 13; i++) m[i] = 0;
-  m[6] = 0;
-  for (int k = 0; k < 7; k++) {
-    if (m[7 + k] & 0x80) m[6] |= 1 << k;
-  }
-  for (int i = 7; i <= 13; i++) m[i] &= 0x7F;
+  for (int i = 6; i <= 13; i++) m[i] = 0;  // no data, so no high bits to pack
   ctx.ans.StationIdNumber = -1;
   ctx.tx.TxLastIndex = 13;
 
