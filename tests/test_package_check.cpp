@@ -88,8 +88,9 @@ TEST_F(PackageCheck, EachWarningWithFileAndLine) {
     const char* german;            // the German text file
     const char* expected;
   } rows[] = {
-      {"DEUTCH=texte\\deutsch.txt\r\n", "00: A\r\n",
-       "beispiel.tup:13: unbekannter Schlüssel DEUTCH= – meinten Sie DEUTSCH=?\n"},
+      {"DEUTCH=texte\\deutsch.txt\r\nFUNC=x\r\n", "00: A\r\n",
+       "beispiel.tup:13: unbekannter Schlüssel DEUTCH= – meinten Sie DEUTSCH=?\n"
+       "beispiel.tup:14: unbekannter Schlüssel FUNC= – meinten Sie FUNK=?\n"},
       {"  Weichenlist = weichen\\liste.bin\r\nSONSTWAS=1\r\n", "00: A\r\n",
        "beispiel.tup:13: unbekannter Schlüssel WEICHENLIST = – meinten Sie WEICHENLISTE=?\n"
        "beispiel.tup:14: unbekannter Schlüssel SONSTWAS=, die Zeile wird nicht gelesen\n"},
@@ -266,6 +267,15 @@ TEST(PackageReads, UnusableDescriptionsAndFirmwareFilesEndTheLoad) {
     EXPECT_EQ(Listing(w.description, w.dir.Folder()),
               "firmware/zentrale.tup:0: FEHLER " + refusal + "!\n");
   }
+  // Run from a script with standard input closed, a package file opens as descriptor 0.
+  PackageWorld w;
+  const int input = dup(0);
+  close(0);
+  ParseUpdateDescription(w.ctx, w.description);
+  dup2(input, 0);
+  close(input);
+  EXPECT_EQ(w.Messages(), "");
+  EXPECT_EQ(w.host.funkLabel + "/" + w.host.zentraleLabel, "2,1/2,1");
 }
 
 // Files that are no description: binary bytes, or text naming nothing known.

@@ -57,6 +57,12 @@ TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
   RunWorld w;
   w.dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
   w.Load(kLanguage);
+  // The send_pm01 after the version check waits for nothing: its answer may be lost.
+  w.onSent = [&w, lost = false](const test::Bytes& m) mutable {
+    if (lost || w.ctx.upd.UpdateStep != 6 || !RunWorld::IsPm01(m)) return;
+    w.sim.faults.dropAnswers = 1;
+    lost = true;
+  };
   RunUpdate(w.ctx);
   EXPECT_EQ(w.Image(), sim::FirmwareImage(w.firmware));
   EXPECT_EQ(test::Shown(w.host), (Strings{kQuestion, kInstall, kSuccess}));
@@ -390,6 +396,7 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
       NoteRunError(first, m.text, m.title, m.icon, m.buttons, m.answer);
     ExpectShown(w, c.shown);
     EXPECT_EQ(w.host.status, c.status);
+    EXPECT_EQ(w.Showed(failed), c.status == failed);
     EXPECT_EQ(RunVerdict(w.ctx, first), "Update fehlgeschlagen: " + Fill(w, c.verdict));
     EXPECT_FALSE(LastRunSucceeded(w.ctx));
     EXPECT_EQ(w.ctx.upd.runEnded == UpdateState::RunEnd::Cancelled, c.status == stopped);

@@ -50,7 +50,6 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
                             const std::string& articleNumber, int& errorFlag) {
   Host& host = ctx.host;
   UpdateState& u = ctx.upd;
-  u.UpdateStep = 0;
 
   // Preparation.
   const std::string& path = u.HandheldKind == 1   ? ctx.desc.FunkFirmwarePath
