@@ -62,6 +62,13 @@ inline std::vector<std::string> Shown(const VirtualHost& host) {
   return out;
 }
 
+// The same, run together into one text.
+inline std::string ShownText(const VirtualHost& host) {
+  std::string out;
+  for (const std::string& m : Shown(host)) out += m;
+  return out;
+}
+
 // Yields until `done` or `seconds` of virtual time have passed.
 inline void RunFor(VirtualHost& host, double seconds, const std::function<bool()>& done = {}) {
   const double end = host.Now() + seconds;

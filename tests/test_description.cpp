@@ -32,11 +32,7 @@ struct DescriptionLoad : ::testing::Test, test::World {
     host.funkLabel = host.zentraleLabel = "alt";
     ParseUpdateDescription(ctx, dir.Write("paket.tup", bytes));
   }
-  std::string Messages() const {
-    std::string out;
-    for (const std::string& m : test::Shown(host)) out += m;
-    return out;
-  }
+  std::string Messages() const { return test::ShownText(host); }
   // `text` with every '@' replaced by the description's folder.
   std::string InFolder(std::string text) const {
     for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, dir.Folder());

@@ -91,16 +91,17 @@ TEST(Ring, FullRingDropsTheNewMessageNeverReplaysAndClearsInPlace) {
 }
 
 TEST(Transmit, WritesTheMessageWithItsChecksumWholeOrByteByByte) {
-  for (int kind : {3, 2, 1}) {
+  for (const auto& [kind, request] : {std::pair{3, 0xB0}, {2, 0xBC}, {1, 0xBF}}) {
     World w;
     w.ctx.settings.InterfaceKind = kind;
-    w.Send({0xB0, 0x01, 0x20});
+    w.Send({static_cast<uint8_t>(request), 0x01, 0x20});
     w.RunFor(0.5, [&] { return w.ctx.tx.TxLastIndex == -1; });
-    EXPECT_EQ(w.Sent(), (Messages{{0xB0, 0x01, 0x20, 0x6E}})) << kind;
+    EXPECT_EQ(w.Sent(), Messages{WithChecksum({static_cast<uint8_t>(request), 0x01, 0x20})});
+    EXPECT_EQ(w.Sent()[0][3], 0xDE ^ request) << "the checksum";
     EXPECT_EQ(w.host.virtualPort().writes, kind == 1 ? 4 : 1)
         << "the station interface takes bytes";
     EXPECT_EQ(w.ctx.tx.TxLastIndex, -1) << "freed by its echo";
-    EXPECT_EQ(w.ctx.ans.LastRequestOpcode, 0xB0) << "a request";
+    EXPECT_EQ(w.ctx.ans.LastRequestOpcode, request) << "a request";
     EXPECT_TRUE(w.host.messages.empty());
   }
 }

@@ -197,11 +197,7 @@ struct PackageWorld : test::SimWorld {
     return {path, "Datei zu groß: " + std::to_string(limit + 1) + " Bytes, höchstens " +
                       std::to_string(limit) + " Bytes sind erlaubt"};
   }
-  std::string Messages() const {
-    std::string out;
-    for (const auto& m : host.messages) out += m.title + "|" + m.text + "\n";
-    return out;
-  }
+  std::string Messages() const { return test::ShownText(host); }
 };
 
 // Each named data file in each unusable form: the check names it, the transfer
@@ -237,7 +233,7 @@ TEST(PackageReads, UnusableDataFilesAreRefusedAtOnce) {
       int flag = -1;
       TransferConfiguration(w.ctx, flag);
       EXPECT_EQ(flag, f.flag);
-      EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!\n");
+      EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!");
       if (f.flag != 0) {
         EXPECT_TRUE(w.sim.flash.memory == flashBefore) << "nothing written before the refusal";
       }
@@ -253,7 +249,7 @@ TEST(PackageReads, UnusableDescriptionsAndFirmwareFilesEndTheLoad) {
     auto [path, refusal] = w.Spoil("beispiel.tup", kind, DescriptionFileLimit);
     if (kind == Kind::LongName) refusal = "Die Update-Datei kann nicht geöffnet werden";
     ParseUpdateDescription(w.ctx, path);
-    EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!\n");
+    EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!");
     EXPECT_EQ(w.ctx.desc.FunkFirmwarePath + w.ctx.desc.LanguageFiles[0], "");
     EXPECT_EQ(Listing(path, w.dir.Folder()),
               path.substr(w.dir.Folder().size()) + ":0: FEHLER " + refusal + "\n");
@@ -262,7 +258,7 @@ TEST(PackageReads, UnusableDescriptionsAndFirmwareFilesEndTheLoad) {
     PackageWorld w;
     const auto [path, refusal] = w.Spoil("firmware/zentrale.tup", kind, FirmwareFileSize);
     ParseUpdateDescription(w.ctx, w.description);
-    EXPECT_EQ(w.Messages(), "Achtung!|" + path + "\r" + refusal + "!\n");
+    EXPECT_EQ(w.Messages(), "Achtung!|" + path + "\r" + refusal + "!");
     EXPECT_EQ(w.ctx.desc.ZentraleFirmwarePath, "firmware\\zentrale.tup") << "bare name kept";
     EXPECT_EQ(Listing(w.description, w.dir.Folder()),
               "firmware/zentrale.tup:0: FEHLER " + refusal + "!\n");
@@ -292,7 +288,7 @@ TEST(PackageReads, FilesThatAreNoDescriptionAreRefusedByName) {
   for (const std::string& path : cases) {
     w.host.messages.clear();
     ParseUpdateDescription(w.ctx, path);
-    EXPECT_EQ(w.Messages(), "Fehler!|Keine Update-Datei: " + path + "\n");
+    EXPECT_EQ(w.Messages(), "Fehler!|Keine Update-Datei: " + path);
     EXPECT_EQ(Listing(path, w.dir.Folder()), ":0: FEHLER Keine Update-Datei: " + path + "\n");
   }
   // A description with one known entry is one.
