@@ -168,7 +168,7 @@ TEST(VersionNumber, ReadsTheLeadingNumberAndLabelsItWithAComma) {
       {"1,5", 1},       {"1.05", 1.05},  {"1.2.3", 1.2},
       {".5", 0.5},      {"-2.5x", -2.5}, {"7\r", 7},
       {"", 0},          {"v1.5", 0},     {"+1.5", 1.5},
-      {"-.5", -0.5}};
+      {"-.5", -0.5},    {"5.", 5}};
   for (const auto& [text, number] : cases) EXPECT_EQ(ReadLeadingNumber(text), number) << text;
   EXPECT_EQ(ReadLeadingNumber("1" + std::string(400, '0')), HUGE_VAL);
   EXPECT_EQ(ReadLeadingNumber("0." + std::string(400, '0') + "1"), 0);

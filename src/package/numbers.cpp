@@ -31,9 +31,8 @@ double ReadLeadingNumber(const std::string& text) {
     negative = number[0] == '-';
     first = 1;
   }
-  // from_chars wants a digit before the point: ".5" is read as "0.5".
-  std::string digits = number.substr(first);
-  if (digits[0] == '.') digits.insert(digits.begin(), '0');
+  // from_chars reads ".5" and "5." as strtod does.
+  const std::string digits = number.substr(first);
   double value = 0;
   const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value,
                                       std::chars_format::fixed);
