@@ -93,8 +93,9 @@ std::string PutTurnoutAndCharacterFiles(ConfWorld& w) {
 TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlock) {
   ConfWorld w;
   w.dir.Write("de.txt", LanguageLines(0, {0, 1}) + "\r\n" + LanguageLines(0, {2}));
-  w.dir.Write("texte/en.txt",
-              "0A: Bahnhof\r\n1f:Stop\r\n05:\r\n20: Fünfundzwanzig Zeichen!!!\r\n30: Grün 5\n");
+  w.dir.Write(
+      "texte/en.txt",
+      "0A: Bahnhof\r\n1f:Stop\r\n05:\r\n20: Fünfundzwanzig Zeichen!!!\r\n7z: Zug\r\n30: Grün 5\n");
   w.dir.Write("fr.txt", "00: Gut\r\n01- Schlecht\r\n02: Nie\r\n");
   w.dir.Write("it.txt", LanguageLines(3, {0, 4, 20}));
   w.dir.Write("pl.txt", LanguageLines(10, {0, 1}) + "FF: Letzter Text\r\n");
@@ -139,6 +140,7 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
   EXPECT_EQ(w.SlotText(1, 5), std::string(21, ' '));
   EXPECT_EQ(w.SlotText(1, 0x20), "FÜNFUNDZWANZIG ZEICHE");
   EXPECT_EQ(w.SlotText(1, 0x30), "GRÜN 5") << "a line ending in LF alone";
+  EXPECT_EQ(w.SlotText(1, 7), "ZUG") << "the number ends at the first other character";
   EXPECT_EQ(w.SlotText(2, 0) + w.SlotText(2, 2), "GUT");
   EXPECT_EQ(w.Flash(0x135FE0, 1)[0], 12) << "text FF of language 10";
   EXPECT_EQ(w.SlotText(10, 0xFF), "LETZTER TEXT");

@@ -151,6 +151,8 @@ TEST_F(DescriptionLoad, NamesWithBackslashesOpenHereIgnoringCase) {
   EXPECT_EQ(ctx.desc.FunkFirmwarePath, dir.Folder() + "fw/h.tup");
   EXPECT_EQ(ctx.desc.LanguageFiles[0], "Texte\\DE.txt");
   EXPECT_EQ(DescribedFilePath(ctx, ctx.desc.LanguageFiles[0]), dir.Folder() + "texte/de.txt");
+  EXPECT_EQ(DescribedFilePath(ctx, "Texte\\.\\..\\TEXTE\\DE.txt"),
+            dir.Folder() + "texte/./../texte/de.txt");
   // The exact spelling wins; a part that matches nothing stays as written.
   dir.Write("FW/H.TUP", "");
   for (const char* name : {"fw\\h.tup", "FW\\H.TUP", "FEHLT\\de.txt"}) {
@@ -168,7 +170,7 @@ TEST(VersionNumber, ReadsTheLeadingNumberAndLabelsItWithAComma) {
       {"1,5", 1},       {"1.05", 1.05},  {"1.2.3", 1.2},
       {".5", 0.5},      {"-2.5x", -2.5}, {"7\r", 7},
       {"", 0},          {"v1.5", 0},     {"+1.5", 1.5},
-      {"-.5", -0.5},    {"5.", 5}};
+      {"-.5", -0.5},    {"5.", 5},       {"19.9", 19.9}};
   for (const auto& [text, number] : cases) EXPECT_EQ(ReadLeadingNumber(text), number) << text;
   EXPECT_EQ(ReadLeadingNumber("1" + std::string(400, '0')), HUGE_VAL);
   EXPECT_EQ(ReadLeadingNumber("0." + std::string(400, '0') + "1"), 0);
@@ -208,6 +210,9 @@ TEST_F(DescriptionLoad, FirmwareFileCheckGivesVersionAndDateOrRefuses) {
       {dir.Folder(), "1 - - Achtung!|" + dir.Folder() + "\rkeine Datei, sondern ein Ordner!"},
       {dir.Write("case.tup",
                  FirmwareFile(1, 5, 3, 11, 9, 1, "fennikmoor 58400 update file version 1.00")),
+       format},
+      {dir.Write("first.tup",
+                 FirmwareFile(1, 5, 3, 11, 9, 1, "Xennikmoor 58400 Update File Version 1.00")),
        format},
       {dir.Write("other.tup",
                  FirmwareFile(1, 5, 3, 11, 9, 1, "Fennikmoor 58400 Update File Version 1.01")),

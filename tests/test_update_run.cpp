@@ -18,7 +18,7 @@ using Strings = std::vector<std::string>;
 using test::RunWorld;
 
 const std::string kQuestion =
-    "Update|Funk- oder LocoNet-Handregler :\r\rVersion im Handregler: 1.0 vom: 1.1.20\r\rSoll "
+    "Update|Funk- oder LocoNet-Handregler :\r\rVersion im Handregler: 1.0 vom: 2.1.20\r\rSoll "
     "die Version 2.1 vom 6.12.26 geladen werden?";
 const std::string kCurrent =
     "Update|Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    "
@@ -147,8 +147,8 @@ TEST(UpdateRun, QuestionsAnswered) {
       {{2, 1, 6, 12, 26}, {2, 1}, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
       {{1, 5, 3, 11, 9}, {1, 50}, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
       {{2, 1, 6, 12, 26}, {2, 1}, {"Y", "N"}, {kCurrent, "Update|Funk"}, {""}, Outcome::Declined},
-      {{1, 0, 1, 1, 20}, {2, 1}, {"N"}, {kQuestion}, {""}, Outcome::Declined},
-      {{1, 0, 1, 1, 20},
+      {{1, 0, 2, 1, 20}, {2, 1}, {"N"}, {kQuestion}, {""}, Outcome::Declined},
+      {{1, 0, 2, 1, 20},
        {2, 1},
        {"Y"},
        {kUnknown},
@@ -218,6 +218,7 @@ TEST(UpdateRun, PageRepetition) {
     EXPECT_EQ(w.Image() == sim::FirmwareImage(w.firmware), good);
     EXPECT_EQ(LastRunSucceeded(w.ctx), good);
     EXPECT_EQ(w.host.status, "Update beendet");
+    EXPECT_EQ(w.Showed("Fehler"), !good);
     if (c.failures == 2 && c.laterFailures == 0) {  // the progress fell back to block 8
       EXPECT_EQ(std::count(w.host.statuses.begin(), w.host.statuses.end(), "1%"), 3 + 3 * 2);
     }
@@ -397,6 +398,8 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
     ExpectShown(w, c.shown);
     EXPECT_EQ(w.host.status, c.status);
     EXPECT_EQ(w.Showed(failed), c.status == failed);
+    EXPECT_EQ(w.Showed("Zentrale wird aus dem Update-Mode genommen ..."),
+              c.status == stopped || c.verdict.starts_with("Unerwartet"));
     EXPECT_EQ(RunVerdict(w.ctx, first), "Update fehlgeschlagen: " + Fill(w, c.verdict));
     EXPECT_FALSE(LastRunSucceeded(w.ctx));
     EXPECT_EQ(w.ctx.upd.runEnded == UpdateState::RunEnd::Cancelled, c.status == stopped);
@@ -483,19 +486,30 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   EXPECT_EQ(stopped.sim.stationLog.enterRequests, 0);
 }
 
+// A handheld that never answers ends the run after 21 attempts of send_pm01; one that
+// answers send_pm01 but not the version read ends it after the second read.
 TEST(UpdateRun, SilentHandheldAndRestartAnimation) {
-  RunWorld silent;  // a silent handheld ends the run after 21 attempts of send_pm01
-  silent.sim.handheld.present = false;
-  silent.Load();
-  RunUpdate(silent.ctx);
-  EXPECT_EQ(silent.Statuses().back(), "Fehler beim Update");
-  EXPECT_EQ(silent.host.statuses[silent.host.statuses.size() - 2], "PM01= 20");
-  EXPECT_TRUE(silent.host.messages.empty());
-  EXPECT_EQ(silent.sim.stationLog.finishRequests, 1);
-  EXPECT_FALSE(LastRunSucceeded(silent.ctx));
-  const std::pair<double, const char*> frames[] = {{0.0, "##        "}, {0.25, "  ##      "},
-                                                   {1.0, "        ##"}, {1.75, "  ##      "},
-                                                   {2.0, "##        "}, {2.6, "    ##    "}};
+  for (const bool pm01Answered : {false, true}) {
+    RunWorld w;
+    w.sim.handheld.present = pm01Answered;
+    if (pm01Answered) {
+      w.onSent = [&w](const test::Bytes& m) {  // every version read goes unanswered
+        if (m[3] == 0x66 && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
+      };
+    }
+    w.Load();
+    RunUpdate(w.ctx);
+    Strings statuses{"Zentrale Update-Mode", "Lese Version"};
+    for (int i = 0; i <= 20 && !pm01Answered; i++) statuses.push_back("PM01= " + std::to_string(i));
+    statuses.push_back("Fehler beim Update");
+    EXPECT_EQ(w.host.statuses, statuses);
+    EXPECT_TRUE(w.host.messages.empty());
+    EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
+    EXPECT_FALSE(LastRunSucceeded(w.ctx));
+  }
+  const std::pair<double, const char*> frames[] = {
+      {0.0, "##        "}, {0.25, "  ##      "}, {1.0, "        ##"},  {1.75, "  ##      "},
+      {2.0, "##        "}, {2.6, "    ##    "},  {-0.25, "  ##      "}};
   for (const auto& [t, frame] : frames) EXPECT_EQ(RestartAnimationFrame(t), frame) << t;
 }
 

@@ -54,7 +54,7 @@ struct HandheldConfig {
   bool present = true;        // false: a silent handheld (no answers at all)
   int articleNumber = 58400;  // 58400, 58401 or 58402 (any five digits)
   // Installed version record: major, minor, date 1, date 2, date 3.
-  std::array<uint8_t, 5> version{1, 0, 1, 1, 20};
+  std::array<uint8_t, 5> version{1, 0, 2, 1, 20};
   // Texts 51 and 52 of language 0; both empty: the slots stay erased (no text).
   std::string text51 = "FREI";
   std::string text52 = "BELEGT";

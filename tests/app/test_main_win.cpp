@@ -110,7 +110,7 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
   EXPECT_EQ(win.packageLabel()->text(), "neu.TUP");
   EXPECT_EQ(w.messages,
             (std::vector<ShownMessage>{
-                {"Funk- oder LocoNet-Handregler :\n\nVersion im Handregler: 1.0 vom: 1.1.20\n\n"
+                {"Funk- oder LocoNet-Handregler :\n\nVersion im Handregler: 1.0 vom: 2.1.20\n\n"
                  "Soll die Version 2.1 vom 6.12.26 geladen werden?",
                  "Update", Icon::None, Buttons::YesNo},
                 {"     Das Update wird jetzt geladen!            \nBitte den Handregler nicht von "
