@@ -182,6 +182,13 @@ TEST(TextFiles, DecodingLinesAndUpperCase) {
   EXPECT_EQ(DecodeTextFile("Gr\xFCn \x80"), "Grün €");
   EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBFGrün €"), "Grün €");
   EXPECT_EQ(DecodeTextFile("\xC3\xBC \xFC"), "Ã¼ ü") << "one stray byte: all Windows-1252";
+  const std::pair<const char*, const char*> noUtf8[] = {// overlong, surrogates, too large
+                                                        {"\xC0\xAF", "À¯"},
+                                                        {"\xED\xA0\x80", "í\u00A0€"},
+                                                        {"\xED\xBF\xBF", "í¿¿"},
+                                                        {"\xF4\x90\x80\x80", "ô\uFFFD€€"}};
+  for (const auto& [bytes, text] : noUtf8) EXPECT_EQ(DecodeTextFile(bytes), text);
+  EXPECT_EQ(Utf8Prefix("a\uFFFDあ😀b", 4), "a\uFFFDあ😀") << "cut between characters";
   EXPECT_EQ(Utf8ToCp1252("Grün €Ω"), "Gr\xFCn \x80?");
   EXPECT_EQ(SplitLines("a\r\n\r\nb\nc\r"), (Texts{"a", "", "b", "c"}));
   EXPECT_EQ(SplitLines("a\rb\n"), (Texts{"a\rb"}));

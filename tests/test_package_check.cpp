@@ -94,8 +94,13 @@ TEST_F(PackageCheck, EachWarningWithFileAndLine) {
       {"  Weichenlist = weichen\\liste.bin\r\nSONSTWAS=1\r\n", "00: A\r\n",
        "beispiel.tup:13: unbekannter Schlüssel WEICHENLIST = – meinten Sie WEICHENLISTE=?\n"
        "beispiel.tup:14: unbekannter Schlüssel SONSTWAS=, die Zeile wird nicht gelesen\n"},
-      {many, "00: A\r\n",
-       "beispiel.tup:111: FEHLER Mehr als 100 Zeichendateien: weitere ignoriert\n"},
+      {"DEUTCH=x\r\n" + many, "00: A\r\n",
+       "beispiel.tup:13: unbekannter Schlüssel DEUTCH= – meinten Sie DEUTSCH=?\n"
+       "beispiel.tup:112: FEHLER Mehr als 100 Zeichendateien: weitere ignoriert\n"},
+      {"; gr\xC3\xBCn\r\n", "00: A\r\n",  // the description is Windows-1252
+       "beispiel.tup:1: hier steht ein Byte, das kein UTF-8 ist (Windows-1252)\n"
+       "beispiel.tup:13: gemischte Kodierung: UTF-8 („ü“) und Windows-1252 in einer Datei; die "
+       "ganze Datei wird als Windows-1252 gelesen, „ü“ wird zu „Ã¼“\n"},
       {"", "00: Ok\r\n01: Straße!\r\n02: 'été, (ja)\r\n",
        "texte/deutsch.txt:2: Zeichen „ß“ (U+00DF), „!“ (U+0021) gibt es im Display nicht, sie "
        "werden zum Leerzeichen: „STRAßE!“\n"
@@ -139,15 +144,15 @@ TEST_F(PackageCheck, BrokenPackageReportsEveryFault) {
   const auto record = [](int k) {
     return static_cast<size_t>(FirstRecordOffset + BlockRecordSize * k);
   };
-  Edit("beispiel.tup", "ZENTRALEVERSION=2.1", "ZENTRALEVERSION=2.2");
+  Edit("beispiel.tup", "ZENTRALEVERSION=2.1", "ZENTRALEVERSION= 2.2 ");
   dir.Write("firmware/zentrale.tup", Read("firmware/zentrale.tup").substr(0, record(300) + 10));
   std::string funk = Read("firmware/funk.tup");
   funk[record(100)] = 0;
   funk[record(100) + 1] = 7;
   dir.Write("firmware/funk.tup", funk);
   fs::remove(dir.Folder() + "texte/english.txt");
-  Edit("texte/deutsch.txt", "\r\n0B:", "\r\n0B ");        // line 12
-  Edit("texte/deutsch.txt", "\r\n13: ", "\r\n\r\n13: ");  // a blank line 20
+  Edit("texte/deutsch.txt", "\r\n0B:", "\r\n0B ");              // line 12
+  Edit("texte/deutsch.txt", "\r\n13: ", "\r\nkaputt\r\n13: ");  // line 20
   dir.Write("weichen/liste.bin", Read("weichen/liste.bin").substr(0, 100));
   std::string symbols = Read("weichen/symbole.bin");
   symbols[1] = 1;  // value 0 above 255
