@@ -58,6 +58,12 @@ TEST(Framer, CutsStreamsIntoMessagesWholeOrByteByByte) {
       EXPECT_FALSE(w.ctx.rx.RxInMessage);
     }
   }
+  World last;  // the stuck message in the ring's last slot stays inside that slot
+  for (int i = 0; i < 30; i++) last.Receive(ack), last.ctx.Tick();
+  last.Receive(stuck);
+  last.Receive(ack);
+  EXPECT_EQ(last.ctx.rx.RxWriteIndex, 31);
+  EXPECT_EQ(last.ctx.rx.RxReadIndex, 30);
 }
 
 // With 31 messages waiting the ring is full: a message that begins then is dropped,
