@@ -118,6 +118,10 @@ struct World {
   static bool IsPm01(const Bytes& m) {
     return m.size() == 31 && m[3] == 0x66 && m[5] == 0x70 && m[10] == 0x30;
   }
+  // read_info_block: the handheld's version record.
+  static bool IsVersionRead(const Bytes& m) {
+    return m.size() == 31 && m[3] == 0x66 && m[5] == 0 && m[10] == 0x30;
+  }
   // For each send_pm01: the time until the next message, in tenths of a second.
   std::vector<long> Pm01Pauses() const {
     std::vector<long> out;

@@ -97,12 +97,12 @@ TEST(Ring, FullRingDropsTheNewMessageNeverReplaysAndClearsInPlace) {
 }
 
 TEST(Transmit, WritesTheMessageWithItsChecksumWholeOrByteByByte) {
-  for (const auto& [kind, request] : {std::pair{3, 0xB0}, {2, 0xBC}, {1, 0xBF}}) {
+  for (const auto& [kind, request] : {std::pair<int, uint8_t>{3, 0xB0}, {2, 0xBC}, {1, 0xBF}}) {
     World w;
     w.ctx.settings.InterfaceKind = kind;
-    w.Send({static_cast<uint8_t>(request), 0x01, 0x20});
+    w.Send({request, 0x01, 0x20});
     w.RunFor(0.5, [&] { return w.ctx.tx.TxLastIndex == -1; });
-    EXPECT_EQ(w.Sent(), Messages{WithChecksum({static_cast<uint8_t>(request), 0x01, 0x20})});
+    EXPECT_EQ(w.Sent(), Messages{WithChecksum({request, 0x01, 0x20})});
     EXPECT_EQ(w.Sent()[0][3], 0xDE ^ request) << "the checksum";
     EXPECT_EQ(w.host.virtualPort().writes, kind == 1 ? 4 : 1)
         << "the station interface takes bytes";

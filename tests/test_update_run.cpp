@@ -248,7 +248,7 @@ TEST(UpdateRun, FailedFirmwareSteps) {
   const auto restarted = silentWhen([](RunWorld& w, const Bytes&) { return w.locoRequested; });
   const auto version = [](RunWorld& w) {
     w.onSent = [&w](const Bytes& m) {
-      if (w.locoRequested && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
+      if (w.locoRequested && RunWorld::IsVersionRead(m)) w.sim.faults.dropAnswers = 1;
     };
   };
   const auto wrongLoco = [](RunWorld& w) { w.sim.handheld.requestWrongLoco = true; };
@@ -494,7 +494,7 @@ TEST(UpdateRun, SilentHandheldAndRestartAnimation) {
     w.sim.handheld.present = pm01Answered;
     if (pm01Answered) {
       w.onSent = [&w](const test::Bytes& m) {  // every version read goes unanswered
-        if (m[3] == 0x66 && m[5] == 0 && m[10] == 0x30) w.sim.faults.dropAnswers = 1;
+        if (RunWorld::IsVersionRead(m)) w.sim.faults.dropAnswers = 1;
       };
     }
     w.Load();
