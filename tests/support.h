@@ -87,12 +87,14 @@ struct World {
   std::vector<std::pair<double, Bytes>> sent;  // with the time each went out
   std::function<void(const Bytes&)> onSent;    // sees each message as it goes out
   bool locoRequested = false;                  // the handheld has asked for its loco
+  double locoRequestedAt = -1;                 // when it first did
   explicit World(FarSide far = FarSide::Script) {
     host.Attach(&ctx);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
     if (far == FarSide::Script) sim.script = [](const Bytes&) { return std::vector<Bytes>{}; };
     ctx.stats.observer = [this](double t, bool out, std::span<const uint8_t> m) {
+      if (!out && m[0] == 0xBF && !locoRequested) locoRequestedAt = t;
       locoRequested |= !out && m[0] == 0xBF;
       if (!out) return;
       sent.emplace_back(t, Bytes(m.begin(), m.end()));
