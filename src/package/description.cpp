@@ -208,6 +208,27 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name) {
   return resolved;
 }
 
+std::vector<std::string> PackageFilePaths(const Context& ctx, const std::string& descriptionPath) {
+  const Description& desc = ctx.desc;
+  std::vector<std::string> paths{descriptionPath};
+  // The firmware paths are whole once the package has loaded, names otherwise:
+  // both readings are listed (a path that names no file harms nobody).
+  for (const std::string* firmware : {&desc.ZentraleFirmwarePath, &desc.FunkFirmwarePath}) {
+    if (firmware->empty()) continue;
+    paths.push_back(*firmware);
+    paths.push_back(DescribedFilePath(ctx, *firmware));
+  }
+  std::vector<const std::string*> named;
+  for (const std::string& name : desc.LanguageFiles) named.push_back(&name);
+  named.insert(named.end(),
+               {&desc.TurnoutSymbolFile, &desc.TurnoutAssignmentFile, &desc.TurnoutListFile});
+  for (int i = 1; i <= desc.CharacterFileCount; i++) named.push_back(&desc.CharacterFiles[i]);
+  for (const std::string* name : named) {
+    if (!name->empty()) paths.push_back(DescribedFilePath(ctx, *name));
+  }
+  return paths;
+}
+
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
   return !ReadPackageFile(path, 16 << 20, bytes);
 }

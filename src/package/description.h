@@ -64,6 +64,11 @@ void ParseUpdateDescription(Context& ctx, const std::string& path);
 // name wins when it exists. Every described file is opened through this.
 std::string DescribedFilePath(const Context& ctx, const std::string& name);
 
+// Every file a loaded package consists of: the description at `descriptionPath`
+// and every firmware, language, turnout and character file it names, as the
+// paths they are opened by. A program must not write to any of them.
+std::vector<std::string> PackageFilePaths(const Context& ctx, const std::string& descriptionPath);
+
 // The folder part of a path: up to and including its last '/' or '\'; empty
 // when it has neither.
 std::string FolderOfPath(const std::string& path);
