@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (sound) FUZZ_EXPECT(version == FirmwareVersionText(data[41], data[42]));
 
   FirmwareReader reader;
-  const bool opened = reader.Open(path);
+  const bool opened = reader.Open(ctx, path);
   FUZZ_EXPECT(opened == (size >= static_cast<size_t>(FirstRecordOffset) &&
                          size <= static_cast<size_t>(FirmwareFileSize)));
   if (!opened) return 0;

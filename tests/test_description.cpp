@@ -240,8 +240,10 @@ TEST_F(DescriptionLoad, FirmwareFileCheckGivesVersionAndDateOrRefuses) {
 // rewind by eight records (never before the first).
 TEST(FirmwareReader, RecordsRewindAndShortFiles) {
   testfiles::TempDir dir;
+  test::World world;
+  Context& ctx = world.ctx;
   FirmwareReader reader;
-  ASSERT_TRUE(reader.Open(dir.Write("h.tup", FirmwareFile(1, 5))));
+  ASSERT_TRUE(reader.Open(ctx, dir.Write("h.tup", FirmwareFile(1, 5))));
   EXPECT_EQ(reader.VersionText() + " " + reader.DateText(), "1.5 3.11.9");
   int block = 0;
   std::array<int, 65> data{};
@@ -268,7 +270,7 @@ TEST(FirmwareReader, RecordsRewindAndShortFiles) {
   EXPECT_FALSE(reader.ReadRecord(block, data));
 
   const std::string image = FirmwareFile(1, 5, 3, 11, 9, 11);
-  ASSERT_TRUE(reader.Open(dir.Write("short.tup", image.substr(0, image.size() - 36))));
+  ASSERT_TRUE(reader.Open(ctx, dir.Write("short.tup", image.substr(0, image.size() - 36))));
   for (int k = 0; k < 10; k++) next();
   const long position = reader.Position();
   data.fill(0x55);
@@ -277,9 +279,9 @@ TEST(FirmwareReader, RecordsRewindAndShortFiles) {
   EXPECT_EQ(data, (std::array<int, 65>{}));
   EXPECT_EQ(reader.Position(), position);
   EXPECT_EQ(rewound(), 2);
-  EXPECT_FALSE(reader.Open(dir.Write("tiny.tup", image.substr(0, 45))));
+  EXPECT_FALSE(reader.Open(ctx, dir.Write("tiny.tup", image.substr(0, 45))));
   EXPECT_FALSE(reader.IsOpen());
-  EXPECT_TRUE(reader.Open(dir.Write("other.tup", "x" + image.substr(1))))
+  EXPECT_TRUE(reader.Open(ctx, dir.Write("other.tup", "x" + image.substr(1))))
       << "the header is not compared again";
 }
 

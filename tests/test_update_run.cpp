@@ -3,6 +3,9 @@
 // every way out of the run releases the command station.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 #include "support.h"
@@ -269,11 +272,6 @@ TEST(UpdateRun, FailedFirmwareSteps) {
     w.firmware.version = {1, 50, 1, 1, 1};
     w.sim.handheld.versionAfterUpdate = std::array<uint8_t, 5>{1, 5, 1, 1, 1};
   };
-  const auto cutAfterLoad = [](RunWorld& w) {  // between loading the package and the run
-    w.host.onStatus = [&w](const std::string& s) {
-      if (s == "Lese Version") w.dir.Write("fw/funk.tup", "Fennikmoor");
-    };
-  };
   const auto neverBack = [](RunWorld& w) {
     w.sim.handheld.neverRestart = true;
     w.answers = {"Y", "Y", "Y", "N"};
@@ -294,7 +292,6 @@ TEST(UpdateRun, FailedFirmwareSteps) {
       {wrongLoco, {kQuestion, kInstall, loco}, 1, -1},
       {textCompare, {"Update|Funk", kInstall, read}, 1, -1},
       {neverBack, {kQuestion, kInstall, wait, wait, wait}, 0, -1},
-      {cutAfterLoad, {bad}, 0, 0},
       {damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 7; }), {kQuestion, bad}, 0, 12},
       {damage([](sim::ByteVector& b) { b[46] = 0x80; }), {kQuestion, bad}, 0, 0},  // 0x8000
       {damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }), {kQuestion, bad}, 0, 62},
@@ -326,18 +323,118 @@ TEST(UpdateRun, FailedFirmwareSteps) {
   }
 }
 
+// The identification is asked up to three times; a station that never answers
+// is taken for one without update mode, and the verdict says so.
 TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
-  const std::pair<int64_t, bool> cases[] = {
-      {4212345678, true}, {1299999999, true}, {2412345678, false}, {-1, false}};
-  for (const auto& [id, entered] : cases) {
+  const std::string unanswered =
+      "; die Zentrale hat ihre Kennung nicht gemeldet und war nicht im Update-Mode";
+  const struct {
+    int64_t id;
+    int lostAnswers;
+    bool entered;
+    size_t requests;
+  } cases[] = {{4212345678, 0, true, 1},
+               {1299999999, 0, true, 1},
+               {2412345678, 0, false, 1},
+               {4212345678, 2, true, 3},
+               {-1, 0, false, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
     RunWorld w;
-    w.sim.station.idNumber = id;
+    w.sim.station.idNumber = c.id;
+    w.sim.faults.dropAnswers = c.lostAnswers;
     w.Load();
     RunUpdate(w.ctx);
-    EXPECT_EQ(w.Showed("Zentrale Update-Mode"), entered) << id;
-    EXPECT_EQ(w.sim.stationLog.enterRequests + w.sim.stationLog.finishRequests, entered ? 2 : 0);
-    EXPECT_EQ(w.sim.stationLog.values.size(), entered ? 1u : 0u);
-    EXPECT_TRUE(LastRunSucceeded(w.ctx)) << id;
+    EXPECT_EQ(w.Showed("Zentrale Update-Mode"), c.entered);
+    EXPECT_EQ(w.sim.stationLog.enterRequests + w.sim.stationLog.finishRequests, c.entered ? 2 : 0);
+    EXPECT_EQ(w.sim.stationLog.values.size(), c.entered ? 1u : 0u);
+    const auto sent = w.Sent();
+    EXPECT_EQ(
+        std::count_if(sent.begin(), sent.end(), [](const test::Bytes& m) { return m[1] == 0x0F; }),
+        static_cast<long>(c.requests));
+    EXPECT_TRUE(LastRunSucceeded(w.ctx));
+    const std::string verdict = RunVerdict(w.ctx, "");
+    EXPECT_EQ(verdict.ends_with(unanswered), c.id < 0) << verdict;
+  }
+}
+
+// The files are read whole when the package is loaded (the firmware) and before
+// the port opens (the configuration): what the user was asked about is what
+// goes in, whatever happens to the files during the run.
+TEST(UpdateRun, FilesChangedDuringTheRunDoNotReachTheHandheld) {
+  const std::string more = "DEUTSCH=de.txt\r\nWEICHENLISTE=liste.bin\r\nZEICHEN=z.bin\r\n";
+  auto run = [&](bool meddle) {
+    auto w = std::make_unique<RunWorld>();
+    w->dir.Write("de.txt", sim::LanguageFileText("deutsch", 4, true));
+    w->Put("liste.bin", sim::TurnoutListBytes(3));
+    w->Put("z.bin", sim::CharacterBytes(0, 3, 9));
+    w->Load(more);
+    w->ctx.settings.InterfaceKind = 3;
+    w->ctx.settings.ComPortNumber = "sim";
+    RunWorld& r = *w;
+    r.host.answerQuestion = [&r, meddle](const RecordedMessage&) {
+      if (meddle) {  // another image with the same header and version; other texts and data
+        sim::FirmwareSpec other = r.firmware;
+        other.seed = 99;
+        r.Put("fw/funk.tup", sim::FirmwareFileBytes(other));
+        r.dir.Write("de.txt", sim::LanguageFileText("english", 4, true));
+        r.Put("liste.bin", sim::TurnoutListBytes(8));
+        std::filesystem::remove(r.dir.path() / "z.bin");
+      }
+      return Answer::Yes;
+    };
+    EXPECT_TRUE(UpdateCommand(r.ctx, ""));
+    EXPECT_TRUE(LastRunSucceeded(r.ctx)) << RunVerdict(r.ctx, "");
+    return w;
+  };
+  const auto quiet = run(false), meddled = run(true);
+  EXPECT_EQ(meddled->Image(), sim::FirmwareImage(meddled->firmware));
+  EXPECT_TRUE(meddled->sim.flash.memory == quiet->sim.flash.memory) << "the whole DataFlash";
+  EXPECT_EQ(test::Shown(meddled->host), test::Shown(quiet->host));
+}
+
+// A program that stands still for 6 s (stopped and continued) while an answer
+// is on its way loses those seconds and nothing else: the answer waiting in the
+// port is taken before any wait decides that its time is up.
+TEST(UpdateRun, AStallOfTheProgramCostsNoRun) {
+  using Moment = std::function<bool(RunWorld&, const test::Bytes&)>;
+  const struct {
+    const char* name;
+    Moment when;
+  } cases[] = {
+      {"the station identification", [](RunWorld&, const test::Bytes& m) { return m[1] == 0x0F; }},
+      {"the update-mode request",
+       [](RunWorld&, const test::Bytes& m) { return m[3] == 0x4E && m[4] == 0x57; }},
+      {"a firmware write at 20 %",
+       [](RunWorld& w, const test::Bytes&) { return w.host.status == "20%"; }},
+      {"a language text",
+       [](RunWorld& w, const test::Bytes&) { return w.host.status.starts_with("Sprache"); }},
+  };
+  auto run = [](const Moment* when) {
+    auto w = std::make_unique<RunWorld>();
+    w->dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
+    w->Load(kLanguage);
+    RunWorld& r = *w;
+    r.onSent = [&r, when, stalled = false](const test::Bytes& m) mutable {
+      if (stalled || !when || !(*when)(r, m)) return;
+      stalled = true;
+      r.host.Stall(6.0);
+    };
+    RunUpdate(r.ctx);
+    return w;
+  };
+  const auto quiet = run(nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Moment when = c.when;
+    const auto w = run(&when);
+    EXPECT_TRUE(LastRunSucceeded(w->ctx)) << RunVerdict(w->ctx, "");
+    EXPECT_EQ(test::Shown(w->host), test::Shown(quiet->host));
+    EXPECT_EQ(w->Sent(), quiet->Sent()) << "nothing sent again";
+    EXPECT_TRUE(w->sim.flash.memory == quiet->sim.flash.memory);
+    const double lost = w->host.Now() - quiet->host.Now();
+    EXPECT_NEAR(lost, 6.0, 0.1);
+    std::printf("[ figures  ] stall of 6 s at %s: the run took %.2f s longer\n", c.name, lost);
   }
 }
 

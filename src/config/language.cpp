@@ -21,7 +21,7 @@ constexpr uint32_t kPageSize = 512;
 void TransferLanguageFile(Context& ctx, const std::string& path, int languageNumber,
                           int& errorFlag) {
   LanguageFile file;
-  if (const std::string problem = ReadLanguageFile(path, file); !problem.empty()) {
+  if (const std::string problem = ReadLanguageFile(ctx, path, file); !problem.empty()) {
     // A missing language leaves the handheld's texts of that language as they
     // are; the other files still go in, and the run counts as incomplete.
     ctx.upd.configurationShortfall = true;

@@ -37,27 +37,27 @@ void TransferConfiguration(Context& ctx, int& errorFlag) {
     const std::string& name = desc.LanguageFiles[language];
     if (name.empty()) continue;
     step();
-    TransferLanguageFile(ctx, DescribedFilePath(ctx, name), language, errorFlag);
+    TransferLanguageFile(ctx, HeldFilePath(ctx, name), language, errorFlag);
     if (errorFlag != 0) return;
   }
   if (!desc.TurnoutSymbolFile.empty()) {
     step();
-    TransferTurnoutSymbols(ctx, DescribedFilePath(ctx, desc.TurnoutSymbolFile), errorFlag);
+    TransferTurnoutSymbols(ctx, HeldFilePath(ctx, desc.TurnoutSymbolFile), errorFlag);
     if (errorFlag != 0) return;
   }
   if (!desc.TurnoutAssignmentFile.empty()) {
     step();
-    TransferTurnoutAssignment(ctx, DescribedFilePath(ctx, desc.TurnoutAssignmentFile), errorFlag);
+    TransferTurnoutAssignment(ctx, HeldFilePath(ctx, desc.TurnoutAssignmentFile), errorFlag);
     if (errorFlag != 0) return;
   }
   if (!desc.TurnoutListFile.empty()) {
     step();
-    TransferTurnoutList(ctx, DescribedFilePath(ctx, desc.TurnoutListFile), errorFlag);
+    TransferTurnoutList(ctx, HeldFilePath(ctx, desc.TurnoutListFile), errorFlag);
     if (errorFlag != 0) return;
   }
   for (int i = 1; i <= desc.CharacterFileCount; i++) {
     step();
-    TransferCharacterFile(ctx, DescribedFilePath(ctx, desc.CharacterFiles[i]), errorFlag);
+    TransferCharacterFile(ctx, HeldFilePath(ctx, desc.CharacterFiles[i]), errorFlag);
     if (errorFlag != 0) return;
   }
 

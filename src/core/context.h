@@ -7,10 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 
 #include "core/brand.h"
+#include "core/file_problem.h"
 #include "core/host.h"
 
 namespace skyrelay {
@@ -65,6 +67,15 @@ struct Settings {
   std::string ComPortNumber;
 };
 
+// A package file read whole, once: the firmware when the description is loaded,
+// the configuration files before the port opens for a run. The run stages these
+// bytes, so a file changed or removed meanwhile never reaches the handheld.
+struct HeldFile {
+  size_t limit = 0;     // the size limit it was read under
+  FileProblem problem;  // why it could not be read; bytes are then empty
+  std::string bytes;
+};
+
 // What the loaded update description names.
 struct Description {
   std::string UpdateFolder;
@@ -76,6 +87,9 @@ struct Description {
   std::string TurnoutListFile;
   std::array<std::string, 101> CharacterFiles;  // entries 1..100
   int CharacterFileCount = 0;
+  std::map<std::string, HeldFile> heldFiles;  // by the path they were read from
+  // The path each configuration file name was read from when the run was prepared.
+  std::map<std::string, std::string> heldPaths;
 };
 
 // Identification and update run.
@@ -105,6 +119,9 @@ struct UpdateState {
   // been released: whether or not the request was answered, the station may
   // be in its boot loader and must be released on every way out.
   int StationEntryRequested = 0;
+  // The station answered none of the identification requests: the run went on
+  // as for a station that needs no update mode.
+  bool stationIdUnanswered = false;
   // True while the release is under way: front ends do not abandon it.
   bool StationReleasing = false;
   int releaseResult = -1;       // -1: no release was needed; else finish_update_mode's result
@@ -166,6 +183,9 @@ class Context {
   // a timer tick (the tick runs inside the event loop) and not while the
   // command station is being released.
   bool MayAbandonRun() const { return !inTick_ && !upd.StationReleasing; }
+  // Clears the in-tick flag of a tick that will never return (the program is
+  // ending from inside it), so that a last exchange can still tick.
+  void EndAbandonedTick() { inTick_ = false; }
 
  private:
   bool inTick_ = false;

@@ -1,5 +1,7 @@
 #include "link/link.h"
 
+#include <vector>
+
 #include "protocol/long_message.h"
 
 namespace skyrelay {
@@ -8,6 +10,12 @@ namespace {
 
 constexpr double kEchoTimeout = 2.0;
 constexpr double kSlowWriteLimit = 3.0;
+// TakeInReceived reads the port in chunks of this size and empties the ring
+// after each, so that even a long stall's worth of traffic never overflows it;
+// it stops after this many chunks, so that a port that never falls silent
+// cannot hold a wait forever.
+constexpr size_t kTakeInChunk = 64;
+constexpr int kTakeInChunks = 1024;
 
 // The command station's fixed answer to the update-mode request, by position;
 // -1 marks positions that are not compared. 16..19 and 21..24 carry the station code.
@@ -127,6 +135,9 @@ void PumpTransmit(Context& ctx) {
   if (n == -1) return;
   if (t.TxAwaitingEcho) {
     if (ctx.host.Now() - t.TxSentAt > kEchoTimeout) {
+      // The echo may have come in while the program stood still.
+      TakeInReceived(ctx);
+      if (!t.TxAwaitingEcho) return;
       ctx.host.Message("Message kann nicht gesendet werden!", "LocoNet Fehler", Icon::Critical,
                        Buttons::Ok);
       ForgetPendingMessage(ctx);
@@ -150,12 +161,14 @@ void PumpTransmit(Context& ctx) {
     int j = 0;
     const double start = ctx.host.Now();
     while (j <= n + 1 && !port.Lost()) {
-      if (ctx.host.Now() - start > kSlowWriteLimit) break;
       ctx.host.Yield();
       if (port.IsOpen() && port.ClearToSend()) {
         if (!port.Write(message.subspan(j, 1)) && port.Lost()) break;
         j++;
+        continue;
       }
+      // Only a byte that could not go out counts against the time.
+      if (ctx.host.Now() - start > kSlowWriteLimit) break;
     }
   }
   ctx.stats.messagesSent++;
@@ -249,6 +262,20 @@ void ProcessNextMessage(Context& ctx) {
   }
 
   if (r.RxWriteIndex == r.RxReadIndex) r.RxRingEmpty = true;
+}
+
+void TakeInReceived(Context& ctx) {
+  SerialPort& port = ctx.host.Port();
+  auto processRing = [&] {
+    for (int i = 0; i < 32 && !ctx.rx.RxRingEmpty; i++) ProcessNextMessage(ctx);
+  };
+  processRing();
+  for (int chunk = 0; chunk < kTakeInChunks && port.IsOpen() && port.BytesWaiting() > 0; chunk++) {
+    const std::vector<uint8_t> bytes = port.Read(kTakeInChunk);
+    if (bytes.empty()) break;
+    ctx.OnSerialData(bytes);
+    processRing();
+  }
 }
 
 void WaitSeconds(Context& ctx, double seconds) {

@@ -44,6 +44,13 @@ struct LinkLostError {};
 // timer tick (the tick must finish on its own).
 void CheckLink(Context& ctx);
 
+// Takes in everything the port has received and not yet handed over, and
+// processes every message waiting in the ring. Every wait calls it before it
+// decides that its time is up: after a stall of the program (stopped and
+// continued, a paused machine, heavy swapping) the answer may be waiting in the
+// port although the clock says the time is long over.
+void TakeInReceived(Context& ctx);
+
 // Forgets the outgoing message, sent or not: nothing is pending any more.
 void ForgetPendingMessage(Context& ctx);
 

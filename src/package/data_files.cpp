@@ -4,8 +4,8 @@
 
 namespace skyrelay {
 
-std::string ReadDataFile(const std::string& path, size_t size, std::string& bytes) {
-  if (const FileProblem problem = ReadPackageFile(path, size, bytes)) return problem.text;
+std::string ReadDataFile(Context& ctx, const std::string& path, size_t size, std::string& bytes) {
+  if (const FileProblem problem = ReadHeldFile(ctx, path, size, bytes)) return problem.text;
   if (bytes.size() < size) {
     const size_t got = bytes.size();
     bytes.clear();

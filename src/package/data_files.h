@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/context.h"
+
 namespace skyrelay {
 
 // File sizes the formats need; each is also the file's size limit.
@@ -15,11 +17,12 @@ inline constexpr size_t TurnoutAssignmentFileSize = 2 * 2561;      // values 0..
 inline constexpr size_t TurnoutListFileSize = 2 * 256;
 inline constexpr size_t CharacterFileSize = 10;  // b0, b1, eight definition bytes
 
-// Reads a turnout or character file whole into bytes. Empty when the file holds
+// Reads a turnout or character file whole into bytes (its held copy: see
+// ReadHeldFile). Empty when the file holds
 // exactly `size` bytes; otherwise the German problem, without the path ("Datei
 // nicht gefunden", "Datei zu kurz: ...", "Datei zu groß: ...", "keine Datei,
 // sondern ein Ordner" ...); bytes are then empty.
-std::string ReadDataFile(const std::string& path, size_t size, std::string& bytes);
+std::string ReadDataFile(Context& ctx, const std::string& path, size_t size, std::string& bytes);
 
 // Value `index` of a turnout file: 16 bits, low byte first. The handheld takes
 // one byte per value, so a value above 255 goes in as its low byte.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "package/data_files.h"
 #include "package/firmware_file.h"
 #include "package/package_file.h"
 #include "package/text_codec.h"
@@ -227,6 +228,33 @@ std::vector<std::string> PackageFilePaths(const Context& ctx, const std::string&
     if (!name->empty()) paths.push_back(DescribedFilePath(ctx, *name));
   }
   return paths;
+}
+
+void HoldConfigurationFiles(Context& ctx) {
+  Description& desc = ctx.desc;
+  desc.heldPaths.clear();
+  auto hold = [&](const std::string& name, size_t limit) {
+    if (name.empty()) return;
+    const std::string path = DescribedFilePath(ctx, name);
+    // Read afresh for every run; the firmware stays as it was loaded.
+    if (path != desc.FunkFirmwarePath && path != desc.ZentraleFirmwarePath) {
+      desc.heldFiles.erase(path);
+    }
+    std::string ignored;
+    ReadHeldFile(ctx, path, limit, ignored);
+    desc.heldPaths[name] = path;
+  };
+  for (const std::string& name : desc.LanguageFiles) hold(name, LanguageFileLimit);
+  hold(desc.TurnoutSymbolFile, TurnoutSymbolFileSize);
+  hold(desc.TurnoutAssignmentFile, TurnoutAssignmentFileSize);
+  hold(desc.TurnoutListFile, TurnoutListFileSize);
+  for (int i = 1; i <= desc.CharacterFileCount; i++)
+    hold(desc.CharacterFiles[i], CharacterFileSize);
+}
+
+std::string HeldFilePath(const Context& ctx, const std::string& name) {
+  const auto found = ctx.desc.heldPaths.find(name);
+  return found != ctx.desc.heldPaths.end() ? found->second : DescribedFilePath(ctx, name);
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {

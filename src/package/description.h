@@ -64,6 +64,16 @@ void ParseUpdateDescription(Context& ctx, const std::string& path);
 // name wins when it exists. Every described file is opened through this.
 std::string DescribedFilePath(const Context& ctx, const std::string& name);
 
+// Reads every configuration file the loaded description names (language, turnout
+// and character files) whole, as the run will use it; called before the port
+// opens, so that what reaches the handheld is what was on disk when the run
+// began. A file that cannot be read is kept as such and reported by its transfer.
+void HoldConfigurationFiles(Context& ctx);
+
+// The path a configuration file name was read from by HoldConfigurationFiles;
+// DescribedFilePath when it was not.
+std::string HeldFilePath(const Context& ctx, const std::string& name);
+
 // Every file a loaded package consists of: the description at `descriptionPath`
 // and every firmware, language, turnout and character file it names, as the
 // paths they are opened by. A program must not write to any of them.

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <array>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,37 +27,34 @@ inline constexpr long PageRewindBytes = 8 * BlockRecordSize;  // 528
 std::string FirmwareVersionText(int major, int minor);
 std::string FirmwareDateText(int d1, int d2, int d3);
 
-// Checks the header of the firmware file at path and returns its version text
-// and date text. On failure shows "Updatefile nicht vorhanden!" (cannot be
-// opened or read), "Falsches Fileformat!" (header differs, file too short) or
-// the path and what keeps it from being read (a FIFO, a folder, a file larger
+// Reads the firmware file at path whole (once per loaded package: see
+// ReadHeldFile), checks its header and returns its version text and date text. On failure shows
+// "Updatefile nicht vorhanden!" (cannot be opened or read), "Falsches Fileformat!" (header differs,
+// file too short) or the path and what keeps it from being read (a FIFO, a folder, a file larger
 // than an image), title "Achtung!", and sets errorFlag to 1; the texts are then left as they were.
 // errorFlag is not touched on success. Never creates a file.
 void CheckUpdateFile(Context& ctx, const std::string& path, std::string& versionText,
                      std::string& dateText, int& errorFlag);
 
-// Reads a firmware file record by record during the firmware update. The file
-// stays open from Open to Close (or to the reader's end).
+// Hands out a firmware file record by record during the firmware update, from
+// the copy read when the package was loaded: the image the user was asked about
+// is the image staged.
 class FirmwareReader {
  public:
-  FirmwareReader() = default;
-  FirmwareReader(const FirmwareReader&) = delete;
-  FirmwareReader& operator=(const FirmwareReader&) = delete;
-  ~FirmwareReader() { Close(); }
-
-  // Opens the file, skips the header without comparing it and reads the
-  // version record. False when the file cannot be opened (missing, not a
-  // regular file, larger than an image) or ends within the first 46 bytes; the
-  // reader is then closed and Problem() says why.
-  bool Open(const std::string& path);
+  // Takes the file's held copy (reading it now when the package has none), skips
+  // the header without comparing it and reads the version record. False when
+  // the file could not be read (missing, not a regular file, larger than an
+  // image) or ends within the first 46 bytes; the reader is then closed and
+  // Problem() says why.
+  bool Open(Context& ctx, const std::string& path);
   const FileProblem& Problem() const { return problem_; }
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return open_; }
   const std::string& VersionText() const { return versionText_; }
   const std::string& DateText() const { return dateText_; }
 
   // Reads the next record: its block number (unsigned, high byte first) and its
-  // 64 data bytes into data[0..63] (data[64] becomes 0). False when the file is
-  // closed or ends before a whole record; blockNumber is then -1, data all 0,
+  // 64 data bytes into data[0..63] (data[64] becomes 0). False when the reader is
+  // closed or the file ends before a whole record; blockNumber is then -1, data all 0,
   // and the read position stays where it was.
   bool ReadRecord(int& blockNumber, std::array<int, 65>& data);
 
@@ -74,10 +69,8 @@ class FirmwareReader {
   void Close();
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  bool open_ = false;
+  std::string bytes_;
   std::string versionText_;
   std::string dateText_;
   FileProblem problem_;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/context.h"
+
 namespace skyrelay {
 
 // Characters a text slot holds at most.
@@ -29,8 +31,8 @@ struct LanguageFile {
 // third character is not ':' (a blank line too).
 LanguageFile ParseLanguageFile(const std::string& bytes);
 
-// Reads and parses the file at path. Empty when it could be read; otherwise the
-// German problem without the path ("Datei nicht gefunden", "Datei zu groß: ...").
-std::string ReadLanguageFile(const std::string& path, LanguageFile& file);
+// Reads (its held copy: see ReadHeldFile) and parses the file at path. Empty when it could be read;
+// otherwise the German problem without the path ("Datei nicht gefunden", "Datei zu groß: ...").
+std::string ReadLanguageFile(Context& ctx, const std::string& path, LanguageFile& file);
 
 }  // namespace skyrelay

@@ -293,7 +293,7 @@ class PackageChecker {
     if (name.empty()) return;
     const std::string path = DescribedFilePath(ctx_, name);
     std::string bytes;
-    if (const std::string problem = ReadDataFile(path, size, bytes); !problem.empty()) {
+    if (const std::string problem = ReadDataFile(ctx_, path, size, bytes); !problem.empty()) {
       problems_.push_back({path, 0, problem});
       return;
     }
@@ -309,7 +309,7 @@ class PackageChecker {
   void CheckCharacterFile(const std::string& name) {
     const std::string path = DescribedFilePath(ctx_, name);
     std::string bytes;
-    if (const std::string problem = ReadDataFile(path, CharacterFileSize, bytes);
+    if (const std::string problem = ReadDataFile(ctx_, path, CharacterFileSize, bytes);
         !problem.empty()) {
       problems_.push_back({path, 0, problem});
     }

@@ -111,4 +111,16 @@ FileProblem ReadPackageFile(const std::string& path, size_t limit, std::string& 
   return problem;
 }
 
+FileProblem ReadHeldFile(Context& ctx, const std::string& path, size_t limit, std::string& bytes) {
+  auto found = ctx.desc.heldFiles.find(path);
+  if (found == ctx.desc.heldFiles.end() || found->second.limit != limit) {
+    HeldFile held;
+    held.limit = limit;
+    held.problem = ReadPackageFile(path, limit, held.bytes);
+    found = ctx.desc.heldFiles.insert_or_assign(path, std::move(held)).first;
+  }
+  bytes = found->second.bytes;
+  return found->second.problem;
+}
+
 }  // namespace skyrelay

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <string>
 
+#include "core/context.h"
+#include "core/file_problem.h"
+
 namespace skyrelay {
 
 // Size limits: text files a few hundred times what a full package needs, the
@@ -15,20 +18,6 @@ namespace skyrelay {
 inline constexpr size_t DescriptionFileLimit = 256 << 10;  // 256 KiB
 inline constexpr size_t LanguageFileLimit = 256 << 10;     // 256 KiB
 
-enum class FileFailure {
-  None,
-  Missing,     // no such file (or a folder on the way is missing)
-  Unreadable,  // no permission, name too long, read error
-  NotRegular,  // a folder, FIFO, device or socket
-  TooLarge,    // over the limit of its kind
-};
-
-struct FileProblem {
-  FileFailure failure = FileFailure::None;
-  std::string text;  // German, without the path; empty when the file is usable
-  explicit operator bool() const { return failure != FileFailure::None; }
-};
-
 // Opens the file at path for reading when it is a regular file of at most limit
 // bytes: the descriptor (>= 0), or -1 with problem filled in. size gets the
 // file's size.
@@ -36,5 +25,11 @@ int OpenPackageFile(const std::string& path, size_t limit, FileProblem& problem,
 
 // Reads the whole file into bytes (cleared first) under the same rules.
 FileProblem ReadPackageFile(const std::string& path, size_t limit, std::string& bytes);
+
+// The same, read once per loaded package: the first call reads the file whole and
+// keeps it in ctx.desc; later calls for the same path (and limit) hand out that
+// copy, whatever has happened to the file since. A load of a new description
+// forgets every copy.
+FileProblem ReadHeldFile(Context& ctx, const std::string& path, size_t limit, std::string& bytes);
 
 }  // namespace skyrelay

@@ -1,5 +1,7 @@
 #include "protocol/long_message.h"
 
+#include "link/link.h"
+
 namespace skyrelay {
 
 void PackGroup(Context& ctx, int head) {
@@ -50,11 +52,18 @@ void SetSpiOffsetFields(Context& ctx, int offset) {
 int AwaitAnswer(Context& ctx, double timeout, const std::function<bool()>& answered,
                 const char* timeoutText, TimeTest order) {
   const double start = ctx.host.Now();
+  // Time is up only when nothing received so far answers: after a stall of the
+  // program the answer may be waiting in the port.
+  auto timedOut = [&] {
+    if (ctx.host.Now() - start <= timeout) return false;
+    TakeInReceived(ctx);
+    return !answered();
+  };
   for (;;) {
     if (answered()) return 0;
-    if (order == TimeTest::BeforeYield && ctx.host.Now() - start > timeout) break;
+    if (order == TimeTest::BeforeYield && timedOut()) break;
     ctx.host.Yield();
-    if (order == TimeTest::AfterYield && ctx.host.Now() - start > timeout) break;
+    if (order == TimeTest::AfterYield && timedOut()) break;
   }
   if (timeoutText[0] != '\0') {
     ctx.host.Message(timeoutText, "Timeout", Icon::Critical, Buttons::Ok);

@@ -23,6 +23,13 @@ bool VirtualPort::Write(std::span<const uint8_t> bytes) {
   return true;
 }
 
+std::vector<uint8_t> VirtualPort::Read(size_t maxBytes) {
+  const size_t n = maxBytes == 0 ? held_.size() : std::min(maxBytes, held_.size());
+  std::vector<uint8_t> bytes(held_.begin(), held_.begin() + static_cast<long>(n));
+  held_.erase(held_.begin(), held_.begin() + static_cast<long>(n));
+  return bytes;
+}
+
 bool VirtualPort::SetPortName(const std::string& n) {
   name = n;
   return true;
@@ -55,8 +62,13 @@ VirtualHost::VirtualHost(VirtualBus* bus, double tickInterval)
 
 void VirtualHost::Yield() {
   yields_++;
+  // What came in during a stall is handed over by the first notification after it.
+  if (port_.BytesWaiting() > 0 && ctx_ && port_.IsOpen()) ctx_->OnSerialData(port_.TakeHeld());
   double target = nextTick_;
   if (bus_) target = std::min(target, bus_->NextEventTime());
+  const bool stalled = stall_ > 0;
+  if (stalled) target = now_ + stall_;
+  stall_ = 0;
   now_ = std::max(target, now_ + kMinStep);
   if (bus_) {
     bus_->AdvanceTo(now_);
@@ -64,7 +76,11 @@ void VirtualHost::Yield() {
     if (bus_->Vanished()) {
       port_.MarkLost();
     } else if (!bytes.empty() && ctx_ && port_.IsOpen()) {
-      ctx_->OnSerialData(bytes);
+      if (stalled) {
+        port_.Hold(bytes);
+      } else {
+        ctx_->OnSerialData(bytes);
+      }
     }
   }
   if (now_ >= nextTick_) {

@@ -54,12 +54,19 @@ class VirtualPort : public SerialPort {
   void Close() override {
     open_ = false;
     lost_ = false;
+    held_.clear();
   }
   // The interface went away under the open port.
   void MarkLost();
   bool SetBreak(bool) override { return true; }
-  size_t BytesWaiting() override { return 0; }
-  std::vector<uint8_t> Read(size_t) override { return {}; }
+  // Bytes that arrived while the host stood still and that no receive
+  // notification has handed over yet.
+  size_t BytesWaiting() override { return held_.size(); }
+  std::vector<uint8_t> Read(size_t maxBytes) override;
+  void Hold(const std::vector<uint8_t>& bytes) {
+    held_.insert(held_.end(), bytes.begin(), bytes.end());
+  }
+  std::vector<uint8_t> TakeHeld() { return Read(0); }
   void DiscardOutput() override {}
   std::string LastError() const override { return error_; }
 
@@ -78,6 +85,7 @@ class VirtualPort : public SerialPort {
   bool open_ = false;
   bool lost_ = false;
   std::string error_;
+  std::vector<uint8_t> held_;
 };
 
 class VirtualHost : public Host {
@@ -110,6 +118,12 @@ class VirtualHost : public Host {
     }
   }
 
+  // The program stands still for `seconds` from the next yield on (stopped and
+  // continued, a paused machine): the clock jumps, what the bus sends meanwhile
+  // waits in the port, and the timer's tick comes before the port's receive
+  // notification, as it may on a real event loop.
+  void Stall(double seconds) { stall_ = seconds; }
+
   VirtualPort& virtualPort() { return port_; }
   long yields() const { return yields_; }
 
@@ -140,6 +154,7 @@ class VirtualHost : public Host {
   double now_ = 0;
   double tickInterval_;
   double nextTick_;
+  double stall_ = 0;
   long yields_ = 0;
 };
 

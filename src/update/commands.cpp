@@ -29,6 +29,8 @@ bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
     ctx.host.Message(missing + "\r" + settingsHint, "Einstellungen", Icon::Stop, Buttons::Ok);
     return false;
   }
+  // The files as they are now are the files the run writes.
+  HoldConfigurationFiles(ctx);
   ctx.host.SetStatus("Start");
   try {
     if (OpenPortForRun(ctx) != 0) return false;

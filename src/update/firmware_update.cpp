@@ -61,7 +61,7 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
     return;
   }
   FirmwareReader reader;
-  const bool opened = reader.Open(path);
+  const bool opened = reader.Open(ctx, path);
   if (articleNumber != "58400") {
     host.Message("Fehler!", "", Icon::Stop, Buttons::Ok);
     reader.Close();
@@ -200,6 +200,9 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   while (ctx.ans.RequestedLocoAddress == -1) {
     host.Yield();
     if (host.Now() - waitStart > RestartQuestionSeconds) {
+      // The request may have come in while the program stood still.
+      TakeInReceived(ctx);
+      if (ctx.ans.RequestedLocoAddress != -1) break;
       const Answer a =
           host.Message(ctx.ProductName + " meldet sich nicht zurück!\r     weiter warten?     ",
                        "Achtung", Icon::Stop, Buttons::YesNo);

@@ -12,9 +12,21 @@
 
 namespace skyrelay {
 
+namespace {
+
+// The identification only reads; asked again, it cannot change anything. One
+// lost answer must not make a station that needs its update mode look like one
+// that does not.
+constexpr int kStationIdTries = 3;
+
+}  // namespace
+
 void EnterStationUpdateMode(Context& ctx, int& errorFlag) {
   AnswerState& a = ctx.ans;
-  if (read_station_id(ctx) != 0) a.StationIdNumber = 0;
+  int result = 1;
+  for (int i = 0; i < kStationIdTries && result != 0; i++) result = read_station_id(ctx);
+  ctx.upd.stationIdUnanswered = result != 0;
+  if (result != 0) a.StationIdNumber = 0;
   const std::string digits = std::to_string(a.StationIdNumber);
   a.StationIdNumber = std::stoll(digits.substr(0, 2));
   ctx.upd.UpdateModeActive = 0;
@@ -77,6 +89,7 @@ void RunUpdate(Context& ctx) {
   u.configurationShortfall = false;
   u.runEnded = UpdateState::RunEnd::NotRun;
   u.StationEntryRequested = 0;
+  u.stationIdUnanswered = false;
   u.releaseResult = -1;
   u.unexpectedError.clear();
   u.pagesWritten = u.pagesVerified = u.pagesRepeated = 0;
@@ -128,6 +141,18 @@ void RunUpdate(Context& ctx) {
   u.runEndedAt = ctx.host.Now();
 }
 
+namespace {
+
+// Said after the verdict when the station never told its identification: it was
+// then not put into its update mode, whatever kind it is.
+std::string StationIdNote(const UpdateState& u) {
+  return u.stationIdUnanswered
+             ? "; die Zentrale hat ihre Kennung nicht gemeldet und war nicht im Update-Mode"
+             : "";
+}
+
+}  // namespace
+
 bool LastRunSucceeded(const Context& ctx) {
   using Outcome = UpdateState::FirmwareOutcome;
   const UpdateState& u = ctx.upd;
@@ -154,7 +179,7 @@ std::string RunVerdict(const Context& ctx, const std::string& firstError) {
     } else if (reason.empty()) {
       reason = "Fehler beim Update";
     }
-    return "Update fehlgeschlagen: " + reason;
+    return "Update fehlgeschlagen: " + reason + StationIdNote(u);
   }
   std::string done;
   switch (u.firmwareOutcome) {
@@ -170,7 +195,7 @@ std::string RunVerdict(const Context& ctx, const std::string& firstError) {
   }
   done += u.configurationResult == 0 ? ", Konfiguration geschrieben"
                                      : ", Konfiguration nicht übertragen";
-  return "Update erfolgreich: " + done;
+  return "Update erfolgreich: " + done + StationIdNote(u);
 }
 
 void NoteRunError(std::string& firstError, const std::string& text, const std::string& title,
