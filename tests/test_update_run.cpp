@@ -393,48 +393,54 @@ TEST(UpdateRun, FilesChangedDuringTheRunDoNotReachTheHandheld) {
   EXPECT_EQ(test::Shown(meddled->host), test::Shown(quiet->host));
 }
 
-// A program that stands still for 6 s (stopped and continued) while an answer
-// is on its way loses those seconds and nothing else: the answer waiting in the
-// port is taken before any wait decides that its time is up.
+// A program that stands still for 6 s (stopped and continued) loses those
+// seconds and nothing else, whether it stood still after its request went out
+// (the answer then waits in the port and is taken before any wait decides that
+// its time is up) or just before (the time it stood still does not count).
 TEST(UpdateRun, AStallOfTheProgramCostsNoRun) {
   using Moment = std::function<bool(RunWorld&, const test::Bytes&)>;
+  const Moment id = [](RunWorld&, const test::Bytes& m) { return m[1] == 0x0F; };
+  const Moment entry = [](RunWorld&, const test::Bytes& m) { return m[3] == 0x4E && m[4] == 0x57; };
+  const Moment firmware = [](RunWorld& w, const test::Bytes&) { return w.host.status == "20%"; };
+  const Moment text = [](RunWorld& w, const test::Bytes&) {
+    return w.host.status.starts_with("Sprache");
+  };
   const struct {
     const char* name;
     Moment when;
+    bool beforeNext;  // stands still before the next request goes out, not after this one
   } cases[] = {
-      {"the station identification", [](RunWorld&, const test::Bytes& m) { return m[1] == 0x0F; }},
-      {"the update-mode request",
-       [](RunWorld&, const test::Bytes& m) { return m[3] == 0x4E && m[4] == 0x57; }},
-      {"a firmware write at 20 %",
-       [](RunWorld& w, const test::Bytes&) { return w.host.status == "20%"; }},
-      {"a language text",
-       [](RunWorld& w, const test::Bytes&) { return w.host.status.starts_with("Sprache"); }},
+      {"after the station identification", id, false},
+      {"after the update-mode request", entry, false},
+      {"after a firmware write at 20 %", firmware, false},
+      {"before a firmware write at 20 %", firmware, true},
+      {"after a language text's write", text, false},
+      {"before a language text's write", text, true},
   };
-  auto run = [](const Moment* when) {
+  auto run = [](const Moment* when, bool beforeNext) {
     auto w = std::make_unique<RunWorld>();
     w->dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
     w->Load(kLanguage);
     RunWorld& r = *w;
-    r.onSent = [&r, when, stalled = false](const test::Bytes& m) mutable {
+    r.onSent = [&r, when, beforeNext, stalled = false](const test::Bytes& m) mutable {
       if (stalled || !when || !(*when)(r, m)) return;
       stalled = true;
-      r.host.Stall(6.0);
+      r.host.Stall(6.0, beforeNext);
     };
     RunUpdate(r.ctx);
     return w;
   };
-  const auto quiet = run(nullptr);
+  const auto quiet = run(nullptr, false);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Moment when = c.when;
-    const auto w = run(&when);
+    const auto w = run(&c.when, c.beforeNext);
     EXPECT_TRUE(LastRunSucceeded(w->ctx)) << RunVerdict(w->ctx, "");
     EXPECT_EQ(test::Shown(w->host), test::Shown(quiet->host));
     EXPECT_EQ(w->Sent(), quiet->Sent()) << "nothing sent again";
     EXPECT_TRUE(w->sim.flash.memory == quiet->sim.flash.memory);
     const double lost = w->host.Now() - quiet->host.Now();
     EXPECT_NEAR(lost, 6.0, 0.1);
-    std::printf("[ figures  ] stall of 6 s at %s: the run took %.2f s longer\n", c.name, lost);
+    std::printf("[ figures  ] stall of 6 s %s: the run took %.2f s longer\n", c.name, lost);
   }
 }
 

@@ -66,9 +66,12 @@ void VirtualHost::Yield() {
   if (port_.BytesWaiting() > 0 && ctx_ && port_.IsOpen()) ctx_->OnSerialData(port_.TakeHeld());
   double target = nextTick_;
   if (bus_) target = std::min(target, bus_->NextEventTime());
-  const bool stalled = stall_ > 0;
-  if (stalled) target = now_ + stall_;
-  stall_ = 0;
+  const bool requestWaiting = ctx_ && ctx_->tx.TxLastIndex != -1 && !ctx_->tx.TxAwaitingEcho;
+  const bool stalled = stall_ > 0 && (!stallBeforeSend_ || requestWaiting);
+  if (stalled) {
+    target = now_ + stall_;
+    stall_ = 0;
+  }
   now_ = std::max(target, now_ + kMinStep);
   if (bus_) {
     bus_->AdvanceTo(now_);

@@ -118,11 +118,15 @@ class VirtualHost : public Host {
     }
   }
 
-  // The program stands still for `seconds` from the next yield on (stopped and
+  // The program stands still for `seconds` at the next yield (stopped and
   // continued, a paused machine): the clock jumps, what the bus sends meanwhile
   // waits in the port, and the timer's tick comes before the port's receive
-  // notification, as it may on a real event loop.
-  void Stall(double seconds) { stall_ = seconds; }
+  // notification, as it may on a real event loop. With `beforeSend` it stands
+  // still at the first yield that finds a request waiting to go out.
+  void Stall(double seconds, bool beforeSend = false) {
+    stall_ = seconds;
+    stallBeforeSend_ = beforeSend;
+  }
 
   VirtualPort& virtualPort() { return port_; }
   long yields() const { return yields_; }
@@ -155,6 +159,7 @@ class VirtualHost : public Host {
   double tickInterval_;
   double nextTick_;
   double stall_ = 0;
+  bool stallBeforeSend_ = false;
   long yields_ = 0;
 };
 
