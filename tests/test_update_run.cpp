@@ -393,54 +393,65 @@ TEST(UpdateRun, FilesChangedDuringTheRunDoNotReachTheHandheld) {
   EXPECT_EQ(test::Shown(meddled->host), test::Shown(quiet->host));
 }
 
-// A program that stands still for 6 s (stopped and continued) loses those
-// seconds and nothing else, whether it stood still after its request went out
-// (the answer then waits in the port and is taken before any wait decides that
-// its time is up) or just before (the time it stood still does not count).
+// A program that stands still (stopped and continued) loses that time and
+// nothing else: after its request went out (the answer then waits in the port
+// and is taken before any wait decides that its time is up), just before (the
+// time it stood still does not count), and between the echo and the answer for
+// longer than a wait excuses.
 TEST(UpdateRun, AStallOfTheProgramCostsNoRun) {
   using Moment = std::function<bool(RunWorld&, const test::Bytes&)>;
+  using Stage = std::function<bool(const Context&)>;
   const Moment id = [](RunWorld&, const test::Bytes& m) { return m[1] == 0x0F; };
   const Moment entry = [](RunWorld&, const test::Bytes& m) { return m[3] == 0x4E && m[4] == 0x57; };
   const Moment firmware = [](RunWorld& w, const test::Bytes&) { return w.host.status == "20%"; };
   const Moment text = [](RunWorld& w, const test::Bytes&) {
     return w.host.status.starts_with("Sprache");
   };
+  const Stage now;
+  const Stage beforeSend = [](const Context& c) {
+    return c.tx.TxLastIndex != -1 && !c.tx.TxAwaitingEcho;
+  };
+  const Stage afterEcho = [](const Context& c) { return c.tx.TxLastIndex == -1; };
   const struct {
     const char* name;
     Moment when;
-    bool beforeNext;  // stands still before the next request goes out, not after this one
+    Stage stage;
+    double seconds;
   } cases[] = {
-      {"after the station identification", id, false},
-      {"after the update-mode request", entry, false},
-      {"after a firmware write at 20 %", firmware, false},
-      {"before a firmware write at 20 %", firmware, true},
-      {"after a language text's write", text, false},
-      {"before a language text's write", text, true},
+      {"after the station identification", id, now, 6},
+      {"after the update-mode request", entry, now, 6},
+      {"after a firmware write at 20 %", firmware, now, 6},
+      {"before a firmware write at 20 %", firmware, beforeSend, 6},
+      {"between echo and answer at 20 %", firmware, afterEcho, 90},
+      {"after a language text's write", text, now, 6},
+      {"before a language text's write", text, beforeSend, 6},
   };
-  auto run = [](const Moment* when, bool beforeNext) {
+  auto run = [](const Moment* when, const Stage& stage, double seconds) {
     auto w = std::make_unique<RunWorld>();
     w->dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
     w->Load(kLanguage);
     RunWorld& r = *w;
-    r.onSent = [&r, when, beforeNext, stalled = false](const test::Bytes& m) mutable {
+    r.onSent = [&r, when, stage, seconds, stalled = false](const test::Bytes& m) mutable {
       if (stalled || !when || !(*when)(r, m)) return;
       stalled = true;
-      r.host.Stall(6.0, beforeNext);
+      r.host.Stall(seconds, stage ? std::function<bool()>([&r, stage] { return stage(r.ctx); })
+                                  : std::function<bool()>());
     };
     RunUpdate(r.ctx);
     return w;
   };
-  const auto quiet = run(nullptr, false);
+  const auto quiet = run(nullptr, now, 0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto w = run(&c.when, c.beforeNext);
+    const auto w = run(&c.when, c.stage, c.seconds);
     EXPECT_TRUE(LastRunSucceeded(w->ctx)) << RunVerdict(w->ctx, "");
     EXPECT_EQ(test::Shown(w->host), test::Shown(quiet->host));
     EXPECT_EQ(w->Sent(), quiet->Sent()) << "nothing sent again";
     EXPECT_TRUE(w->sim.flash.memory == quiet->sim.flash.memory);
     const double lost = w->host.Now() - quiet->host.Now();
-    EXPECT_NEAR(lost, 6.0, 0.1);
-    std::printf("[ figures  ] stall of 6 s %s: the run took %.2f s longer\n", c.name, lost);
+    EXPECT_NEAR(lost, c.seconds, 0.1);
+    std::printf("[ figures  ] stall of %.0f s %s: the run took %.2f s longer\n", c.seconds, c.name,
+                lost);
   }
 }
 

@@ -66,8 +66,7 @@ void VirtualHost::Yield() {
   if (port_.BytesWaiting() > 0 && ctx_ && port_.IsOpen()) ctx_->OnSerialData(port_.TakeHeld());
   double target = nextTick_;
   if (bus_) target = std::min(target, bus_->NextEventTime());
-  const bool requestWaiting = ctx_ && ctx_->tx.TxLastIndex != -1 && !ctx_->tx.TxAwaitingEcho;
-  const bool stalled = stall_ > 0 && (!stallBeforeSend_ || requestWaiting);
+  const bool stalled = stall_ > 0 && (!stallWhen_ || stallWhen_());
   if (stalled) {
     target = now_ + stall_;
     stall_ = 0;

@@ -121,11 +121,11 @@ class VirtualHost : public Host {
   // The program stands still for `seconds` at the next yield (stopped and
   // continued, a paused machine): the clock jumps, what the bus sends meanwhile
   // waits in the port, and the timer's tick comes before the port's receive
-  // notification, as it may on a real event loop. With `beforeSend` it stands
-  // still at the first yield that finds a request waiting to go out.
-  void Stall(double seconds, bool beforeSend = false) {
+  // notification, as it may on a real event loop. With `when` it stands still
+  // at the first yield at whose start `when` holds.
+  void Stall(double seconds, std::function<bool()> when = {}) {
     stall_ = seconds;
-    stallBeforeSend_ = beforeSend;
+    stallWhen_ = std::move(when);
   }
 
   VirtualPort& virtualPort() { return port_; }
@@ -159,7 +159,7 @@ class VirtualHost : public Host {
   double tickInterval_;
   double nextTick_;
   double stall_ = 0;
-  bool stallBeforeSend_ = false;
+  std::function<bool()> stallWhen_;
   long yields_ = 0;
 };
 
