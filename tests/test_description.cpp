@@ -226,7 +226,8 @@ TEST_F(DescriptionLoad, FirmwareFileCheckGivesVersionAndDateOrRefuses) {
        format},
       {dir.Write("empty.tup", ""), format},
       {dir.Write("header.tup", image.substr(0, 41)), format},
-      {dir.Write("cut.tup", image.substr(0, 45)), format}};
+      {dir.Write("cut.tup", image.substr(0, 45)), format},
+      {dir.Write("bare.tup", image.substr(0, 46)), "0 1.5 3.11.9 "}};
   for (const auto& [path, outcome] : cases) {
     host.messages.clear();
     std::string version = "-", date = "-";

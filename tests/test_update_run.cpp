@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "support.h"
+#include "config/transfer.h"
 #include "update/commands.h"
 #include "update/firmware_update.h"
 #include "update/update_run.h"
@@ -391,6 +392,16 @@ TEST(UpdateRun, FilesChangedDuringTheRunDoNotReachTheHandheld) {
   EXPECT_EQ(meddled->Image(), sim::FirmwareImage(meddled->firmware));
   EXPECT_TRUE(meddled->sim.flash.memory == quiet->sim.flash.memory) << "the whole DataFlash";
   EXPECT_EQ(test::Shown(meddled->host), test::Shown(quiet->host));
+
+  // The next run (the desktop program's next click) reads the configuration
+  // files afresh; the firmware stays as loaded.
+  meddled->Put("z.bin", sim::CharacterBytes(0, 3, 9));
+  meddled->host.answerQuestion = [](const RecordedMessage&) { return Answer::Yes; };
+  EXPECT_TRUE(UpdateCommand(meddled->ctx, ""));
+  sim::ByteVector list(256);
+  for (int i = 0; i < 256; i++) list[i] = sim::TurnoutValue(8, i);
+  EXPECT_EQ(meddled->sim.flash.Read(TurnoutListPage + 8, 256), list);
+  EXPECT_EQ(meddled->Image(), sim::FirmwareImage(meddled->firmware));
 }
 
 // A program that stands still (stopped and continued) loses that time and
