@@ -9,8 +9,10 @@
 #include <cstring>
 
 #include "app/main_win.h"
+#include "app/program_end.h"
 #include "app/start_up.h"
 #include "app/zentrale_form.h"
+#include "core/process.h"
 
 namespace {
 
@@ -32,6 +34,9 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is opened: no port may become standard input or output.
+  skyrelay::MakeStandardDescriptorsValid();
+
   // Answered before Qt starts, so that they work without a display.
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -77,6 +82,19 @@ int main(int argc, char** argv) {
   }
 
   skyrelay::app::MainWin window;
+  // SIGINT, SIGTERM and SIGHUP end the program as closing the window does,
+  // without asking; the program then exits with status 1.
+  skyrelay::app::QuitSignals quitSignals;
+  skyrelay::app::EndOnSignals(quitSignals, window);
+  QObject::connect(
+      &window, &skyrelay::app::MainWin::closedBySignal, &app, [] { QCoreApplication::exit(1); },
+      Qt::QueuedConnection);
+  // Qt ends the program with exit(1) when the display connection breaks; a
+  // station in its update mode is released first.
+  skyrelay::app::ReleaseStationAtExit(&window);
+  struct NoReleaseAfterMain {
+    ~NoReleaseAfterMain() { skyrelay::app::ReleaseStationAtExit(nullptr); }
+  } noReleaseAfterMain;
   skyrelay::app::StartUp(window, options);
 
   if (!screenshot.isEmpty()) {
@@ -91,5 +109,6 @@ int main(int argc, char** argv) {
       QCoreApplication::exit(saved ? 0 : 1);
     });
   }
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  return window.endedBySignal() ? 1 : status;
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -33,6 +34,8 @@ constexpr double kHeadingPointSize = 12.0;
 
 // Every text the core writes into the status line fits it; this is the longest.
 constexpr const char* kLongestStatus = "Mehr als 100 Zeichendateien: weitere ignoriert";
+// The release without the event loop gives up after this many seconds.
+constexpr double kReleaseWithoutEventLoopLimit = 5.0;
 // A port name the port label always shows whole.
 constexpr const char* kUsualPortName = "/dev/ttyUSB0";
 // Room the window manager takes from a title bar for the icon and the buttons.
@@ -41,7 +44,8 @@ constexpr int kTitleBarExtra = 160;
 HostBinding WindowHostBinding(MainWin& window) {
   auto host = std::make_unique<WindowHost>(window);
   WindowHost* raw = host.get();
-  return {std::move(host), [raw](Context* ctx) { raw->Attach(ctx); }};
+  return {std::move(host), [raw](Context* ctx) { raw->Attach(ctx); },
+          [raw] { raw->LeaveEventLoop(kReleaseWithoutEventLoopLimit); }};
 }
 
 QMessageBox::Icon BoxIcon(Icon icon) {
@@ -266,6 +270,8 @@ Answer MainWin::ShowMessage(const std::string& text, const std::string& title, I
                             Buttons buttons) {
   // Once the user chose to quit, the rest of the run shows no more boxes.
   if (quitRequested_) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+  // A signal that comes while the box is open closes it: a question is then
+  // answered No.
   const Answer answer = AskUser(text, title, icon, buttons);
   if (running_) NoteRunError(runFirstError_, text, title, icon, buttons, answer);
   return answer;
@@ -310,6 +316,51 @@ void MainWin::ShowProgress(ProgressStage stage, int done, int total) {
 
 void MainWin::AfterYield() {
   if (quitRequested_ && ctx_->MayAbandonRun()) throw QuitRequested{};
+}
+
+void MainWin::EndBySignal() {
+  // A second signal changes nothing: the release under way goes on.
+  endedBySignal_ = true;
+  if (running_) quitRequested_ = true;
+  CloseModalWindows();
+  // During a run the window closes once the run has released the station.
+  if (!running_) close();
+}
+
+void MainWin::CloseModalWindows() {
+  // Each box or dialog returns from its exec once the event loop runs again.
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+    if (modal->isVisible()) break;  // it refuses to close; nothing more to do
+  }
+}
+
+bool MainWin::ReleasePending() const {
+  // A run records its end only after its release.
+  const UpdateState& u = ctx_->upd;
+  return u.runEnded == UpdateState::RunEnd::NotRun &&
+         (u.StationEntryRequested == 1 || u.UpdateModeActive == 1 || u.StationReleasing);
+}
+
+bool MainWin::ReleaseWithoutEventLoop() {
+  if (!ReleasePending()) return false;
+  // Nothing may show any more, and nothing may abandon the release.
+  quitRequested_ = true;
+  if (binding_.leaveEventLoop) binding_.leaveEventLoop();
+  // The program may be ending from inside a tick that will never return.
+  ctx_->EndAbandonedTick();
+  UpdateState& u = ctx_->upd;
+  // A release that was under way starts again from its beginning.
+  u.StationEntryRequested = 1;
+  u.StationReleasing = false;
+  LeaveStationUpdateMode(*ctx_);
+  u.runEnded = UpdateState::RunEnd::Cancelled;
+  u.runEndedAt = ctx_->host.Now();
+  return true;
 }
 
 void MainWin::WriteSettings() {
@@ -380,6 +431,9 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
 }
 
 void MainWin::RunUpdateCommand() {
+  // An earlier run's update mode has been dealt with by that run; until this
+  // run asks the station again, no release is owed.
+  ctx_->upd.UpdateModeActive = 0;
   RunWithPort([this] {
     if (UpdateCommand(*ctx_)) ShowStatus(RunVerdict(*ctx_, runFirstError_));
   });
@@ -391,8 +445,10 @@ void MainWin::RunPortTest(bool noWait) {
 
 void MainWin::ConfirmQuitDuringRun() {
   if (quitRequested_) return;  // already ending: the release is under way
-  quitRequested_ = AskUser("Update läuft noch. Wirklich beenden?", "Achtung!", Icon::Stop,
+  const bool yes = AskUser("Update läuft noch. Wirklich beenden?", "Achtung!", Icon::Stop,
                            Buttons::YesNo) == Answer::Yes;
+  // A signal that came while the box was open has decided already.
+  if (yes) quitRequested_ = true;
 }
 
 void MainWin::closeEvent(QCloseEvent* event) {
@@ -406,6 +462,7 @@ void MainWin::closeEvent(QCloseEvent* event) {
   ctx_->host.Port().Close();
   zentraleForm_->hide();
   event->accept();
+  if (endedBySignal_) emit closedBySignal();
 }
 
 }  // namespace skyrelay::app

@@ -34,6 +34,9 @@ using QuitRequested = RunCancelled;
 struct HostBinding {
   std::unique_ptr<Host> host;
   std::function<void(Context*)> attach;
+  // From now on the host runs the world without the event loop (the program
+  // is ending from inside it); empty for a host that needs nothing for that.
+  std::function<void()> leaveEventLoop;
 };
 using HostFactory = std::function<HostBinding(MainWin&)>;
 
@@ -71,6 +74,20 @@ class MainWin : public QMainWindow {
   // Runs after every yield of the world: ends a run when the window was closed.
   void AfterYield();
 
+  // A signal (SIGINT, SIGTERM, SIGHUP) ends the program without asking: open
+  // message boxes and dialogs close (a run's question counts as No, an open
+  // "Wirklich beenden?" as Yes); a run ends as when the window is closed,
+  // releasing the station first; then the window closes.
+  void EndBySignal();
+  bool endedBySignal() const { return endedBySignal_; }
+  // A run has asked the station into its update mode and not yet released it.
+  bool ReleasePending() const;
+  // Releases the station once more when a release is pending, without the
+  // event loop and showing nothing: for a program that ends from inside the
+  // loop (its display went away). A few seconds at most. Returns whether the
+  // release was tried.
+  bool ReleaseWithoutEventLoop();
+
   // The commands.
   void ChooseUpdateFile();
   void ShowSettingsDialog();
@@ -104,6 +121,10 @@ class MainWin : public QMainWindow {
   QAction* settingsAction() const { return einstellMenu_; }
   QAction* endAction() const { return endeMenu_; }
 
+ signals:
+  // The window closed after a signal; the program ends with status 1.
+  void closedBySignal();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -122,6 +143,8 @@ class MainWin : public QMainWindow {
   // Closing during a run: asks first, then ends the run (which releases the
   // station) and closes the window once the run has returned.
   void ConfirmQuitDuringRun();
+  // Closes every open modal message box and dialog, the innermost first.
+  void CloseModalWindows();
   // A message box as such, without the run's bookkeeping.
   Answer AskUser(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
 
@@ -134,6 +157,7 @@ class MainWin : public QMainWindow {
   FileDialogHandler fileDialog_;
   bool running_ = false;
   bool quitRequested_ = false;
+  bool endedBySignal_ = false;
   bool fitted_ = false;
 
   QWidget* client_;

@@ -9,20 +9,21 @@ WindowHost::WindowHost(MainWin& window) : window_(window) {
 }
 
 void WindowHost::SetStatus(const std::string& text) {
-  window_.ShowStatus(text);
+  if (!outsideEventLoop()) window_.ShowStatus(text);
 }
 
 Answer WindowHost::Message(const std::string& text, const std::string& title, Icon icon,
                            Buttons buttons) {
+  if (outsideEventLoop()) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
   return window_.ShowMessage(text, title, icon, buttons);
 }
 
 void WindowHost::SetVersionLabels(const std::string& funk, const std::string& zentrale) {
-  window_.ShowVersionLabels(funk, zentrale);
+  if (!outsideEventLoop()) window_.ShowVersionLabels(funk, zentrale);
 }
 
 void WindowHost::Progress(ProgressStage stage, int done, int total) {
-  window_.ShowProgress(stage, done, total);
+  if (!outsideEventLoop()) window_.ShowProgress(stage, done, total);
 }
 
 }  // namespace skyrelay::app

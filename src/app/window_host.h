@@ -1,5 +1,7 @@
 // The desktop program's host: Qt's event loop, the 10 ms main timer and the
 // real serial port, with the main window as status line and message boxes.
+// Once it has left the event loop (the program is ending without its
+// display), it shows nothing: questions are answered No, notes OK.
 #pragma once
 
 #include "qt/qt_host.h"

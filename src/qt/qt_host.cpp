@@ -4,10 +4,17 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <vector>
 
 #include "link/link.h"
 
 namespace skyrelay {
+
+namespace {
+
+constexpr double kTickInterval = 0.01;
+
+}  // namespace
 
 QtHostBase::QtHostBase() {
   clock_.start();
@@ -30,7 +37,18 @@ double QtHostBase::Now() {
   return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
 }
 
+void QtHostBase::LeaveEventLoop(double seconds) {
+  outsideEventLoop_ = true;
+  timer_.stop();
+  nextTick_ = Now();
+  deadline_ = Now() + seconds;
+}
+
 void QtHostBase::Yield() {
+  if (outsideEventLoop_) {
+    YieldOutsideEventLoop();
+    return;
+  }
   QCoreApplication::sendPostedEvents();
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   const bool busy = dispatcher && dispatcher->processEvents(QEventLoop::AllEvents);
@@ -39,6 +57,23 @@ void QtHostBase::Yield() {
   // An interface that went away ends the wait (and with it the run) here.
   if (ctx_) CheckLink(*ctx_);
   if (afterYield) afterYield();
+}
+
+void QtHostBase::YieldOutsideEventLoop() {
+  if (Now() > deadline_) throw RunCancelled{};
+  if (ctx_ && Now() >= nextTick_) {
+    nextTick_ = Now() + kTickInterval;
+    ctx_->Tick();
+  }
+  // BytesWaiting waits up to 2 ms for the device when nothing is buffered.
+  const double waitedFrom = Now();
+  if (port_.IsOpen() && port_.BytesWaiting() > 0) {
+    const std::vector<uint8_t> bytes = port_.Read(0);
+    if (ctx_ && !bytes.empty()) ctx_->OnSerialData(bytes);
+  }
+  // A closed or hung-up port returns at once: rest instead of spinning.
+  if (Now() - waitedFrom < 0.001) ::poll(nullptr, 0, 1);
+  if (ctx_) CheckLink(*ctx_);
 }
 
 }  // namespace skyrelay

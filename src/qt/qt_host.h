@@ -26,14 +26,28 @@ class QtHostBase : public QObject, public Host {
   SerialPort& Port() override { return port_; }
   QtSerialPort& qtPort() { return port_; }
 
-  // Called at the end of every yield (the command-line program checks for Ctrl-C).
+  // From now on the world runs without the event loop, for a last exchange
+  // when the loop cannot run any more (the program is ending): Yield lets no
+  // event through, waits a few milliseconds on the serial port itself, hands
+  // what came to the world and ticks it every 10 ms. After `seconds` Yield
+  // throws RunCancelled, so that no wait can hold the end back.
+  void LeaveEventLoop(double seconds);
+  bool outsideEventLoop() const { return outsideEventLoop_; }
+
+  // Called at the end of every yield on the event loop (the command-line
+  // program checks for Ctrl-C).
   std::function<void()> afterYield;
 
  private:
+  void YieldOutsideEventLoop();
+
   QtSerialPort port_;
   QTimer timer_;
   QElapsedTimer clock_;
   Context* ctx_ = nullptr;
+  bool outsideEventLoop_ = false;
+  double nextTick_ = 0;
+  double deadline_ = 0;
 };
 
 }  // namespace skyrelay

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -43,26 +44,36 @@ struct ShownMessage {
   bool operator==(const ShownMessage&) const = default;
 };
 
+// Like the window's own host, it lets Qt's event loop run at every yield (a
+// signal's notifier, posted events), and once it has left the loop it shows
+// nothing and ends no run.
 class SimWindowHost : public VirtualHost {
  public:
   SimWindowHost(sim::SimLoNet* bus, MainWin& window) : VirtualHost(bus), window_(window) {
-    afterYield = [&window] { window.AfterYield(); };
+    afterYield = [this] {
+      if (outsideEventLoop) return;
+      QCoreApplication::processEvents();
+      window_.AfterYield();
+    };
   }
   void SetStatus(const std::string& text) override {
     VirtualHost::SetStatus(text);
-    window_.ShowStatus(text);
+    if (!outsideEventLoop) window_.ShowStatus(text);
   }
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override {
+    if (outsideEventLoop) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     return window_.ShowMessage(text, title, icon, buttons);
   }
   void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
     VirtualHost::SetVersionLabels(funk, zentrale);
-    window_.ShowVersionLabels(funk, zentrale);
+    if (!outsideEventLoop) window_.ShowVersionLabels(funk, zentrale);
   }
   void Progress(ProgressStage stage, int done, int total) override {
-    window_.ShowProgress(stage, done, total);
+    if (!outsideEventLoop) window_.ShowProgress(stage, done, total);
   }
+
+  bool outsideEventLoop = false;
 
  private:
   MainWin& window_;
@@ -73,11 +84,13 @@ struct AppWorld {
     window = std::make_unique<MainWin>([this](MainWin& w) {
       auto owned = std::make_unique<SimWindowHost>(&sim, w);
       SimWindowHost* raw = host = owned.get();
-      return HostBinding{std::move(owned), [raw](Context* ctx) { raw->Attach(ctx); }};
+      return HostBinding{std::move(owned), [raw](Context* ctx) { raw->Attach(ctx); },
+                         [raw] { raw->outsideEventLoop = true; }};
     });
     window->SetMessageHandler(
         [this](const QString& text, const QString& title, Icon icon, Buttons buttons) {
           messages.push_back({text, title, icon, buttons});
+          if (onMessage) onMessage(messages.back());
           return buttons == Buttons::YesNo ? yesNo : Answer::Ok;
         });
     window->SetFileDialog([this](const QString& title, const QString&) {
@@ -109,7 +122,8 @@ struct AppWorld {
   SimWindowHost* host = nullptr;
   std::unique_ptr<MainWin> window;
   std::vector<ShownMessage> messages;
-  Answer yesNo = Answer::Yes;  // the answer to every question
+  Answer yesNo = Answer::Yes;                          // the answer to every question
+  std::function<void(const ShownMessage&)> onMessage;  // called before it is answered
   std::string fileDialogAnswer;
   QString fileDialogTitle;
 };
