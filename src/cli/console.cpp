@@ -2,6 +2,9 @@
 
 #include "update/update_run.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -159,6 +162,37 @@ Answer Console::Message(const std::string& text, const std::string& title, Icon 
   return answer;
 }
 
+namespace {
+
+enum class Input { Line, End, HungUp, Cancelled };
+
+// Reads one line of the answer from the terminal `fd`. The wait looks at
+// `cancel` every tenth of a second, so that a signal ends it whichever thread
+// of the program took it. End: Ctrl-D; HungUp: the terminal went away.
+Input ReadAnswer(int fd, const std::atomic<bool>* cancel, std::string& line) {
+  line.clear();
+  for (;;) {
+    if (cancel && cancel->load()) return Input::Cancelled;
+    pollfd p{fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, 100);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+    if (ready < 0) return Input::End;
+    char c = 0;
+    const ssize_t n = ::read(fd, &c, 1);
+    if (n == 1) {
+      if (c == '\n') return Input::Line;
+      if (line.size() < 64) line += c;
+      continue;
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    // Nothing more to read: a terminal that hung up says so with EIO or a hang-up
+    // beside the end of its input.
+    return n < 0 || (p.revents & (POLLHUP | POLLERR)) ? Input::HungUp : Input::End;
+  }
+}
+
+}  // namespace
+
 Answer Console::Ask() {
   if (!inIsTerminal_) {
     std::fprintf(err_, "(j/n) n  (keine Eingabe möglich: Nein)\n");
@@ -168,24 +202,27 @@ Answer Console::Ask() {
   for (;;) {
     std::fprintf(err_, "(j/n) ");
     std::fflush(err_);
-    char line[64];
-    errno = 0;
-    if (!std::fgets(line, sizeof line, in_)) {
-      // Ctrl-C interrupts the read; the run ends and releases the station.
-      if (cancel_ && cancel_->load()) {
-        std::clearerr(in_);
-        std::fputc('\n', err_);
-        throw RunCancelled{};
-      }
-      if (errno == EINTR) {
-        std::clearerr(in_);
-        continue;
-      }
-      return Answer::No;
+    std::string line;
+    const Input input = ReadAnswer(::fileno(in_), cancel_, line);
+    if (input == Input::Line) {
+      const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+      if (c == 'j' || c == 'y') return Answer::Yes;
+      if (c == 'n') return Answer::No;
+      continue;
     }
-    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
-    if (c == 'j' || c == 'y') return Answer::Yes;
-    if (c == 'n') return Answer::No;
+    if (input == Input::HungUp) {
+      // The hang-up's signal may come a moment after the end of the input (from
+      // the shell that started the program); it ends the run like Ctrl-C. No
+      // later question waits for a terminal that is gone.
+      inIsTerminal_ = false;
+      for (int i = 0; i < 50 && !(cancel_ && cancel_->load()); i++) ::poll(nullptr, 0, 10);
+    }
+    // Ctrl-C and the other signals end the run here; it releases the station.
+    if (cancel_ && cancel_->load()) {
+      std::fputc('\n', err_);
+      throw RunCancelled{};
+    }
+    return Answer::No;
   }
 }
 

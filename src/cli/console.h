@@ -14,8 +14,9 @@ namespace skyrelay::cli {
 class Console {
  public:
   // answer: the answer to every question (--yes / --no), or none to ask.
-  // cancel: set by Ctrl-C or SIGTERM; a question then ends the run by throwing
-  // RunCancelled.
+  // cancel: set by the signals that end a run (Ctrl-C, Ctrl-\, SIGTERM, a
+  // hang-up); a question then ends the run by throwing RunCancelled, also one
+  // that is waiting for input.
   Console(std::FILE* err, std::FILE* in, bool errIsTerminal, bool inIsTerminal,
           std::optional<bool> answer, const std::atomic<bool>* cancel = nullptr);
 

@@ -1,10 +1,12 @@
 // skyrelay-update-cli: the update from a terminal, on the same core as the
 // desktop program.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "core/process.h"
 #include "core/settings_file.h"
 #include "link/link.h"
 #include "link/serial_setup.h"
@@ -63,15 +66,19 @@ constexpr const char* kUsage =
 
 std::atomic<bool> gCancel{false};
 
-// Ctrl-C and SIGTERM end the run at its next wait or question; the run then
+// Ctrl-C, Ctrl-\ (SIGQUIT), SIGTERM and a hang-up (the terminal or the ssh
+// connection closes) end the run at its next wait or question; the run then
 // releases the command station (a few seconds at most) and the program ends.
 // Further signals do not cut the release short.
 void OnSignal(int) {
+  const int savedErrno = errno;  // the interrupted code may be about to look at it
   if (gCancel.exchange(true)) {
     static const char kNote[] = "\nBitte warten: die Zentrale wird freigegeben ...\n";
+    // Whoever showed the output may be gone: the note is then lost, nothing else.
     const ssize_t ignored = ::write(2, kNote, sizeof kNote - 1);
     (void)ignored;
   }
+  errno = savedErrno;
 }
 
 void InstallSignalHandlers() {
@@ -79,8 +86,23 @@ void InstallSignalHandlers() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no restart: a question waiting for input sees the signal
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  sigset_t handled;
+  sigemptyset(&handled);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    // A hang-up that was ignored when the program started (nohup) stays ignored:
+    // whoever started it so wants the run to go on without the terminal.
+    struct sigaction before {};
+    if (signal == SIGHUP && sigaction(SIGHUP, nullptr, &before) == 0 &&
+        before.sa_handler == SIG_IGN) {
+      continue;
+    }
+    sigaction(signal, &action, nullptr);
+    sigaddset(&handled, signal);
+  }
+  sigprocmask(SIG_UNBLOCK, &handled, nullptr);
+  // A reader that went away (| head, a tee killed with the program) makes a
+  // write fail with EPIPE instead of ending the program before the release.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 // Ends a run at a yield after Ctrl-C, where that is safe.
@@ -293,23 +315,69 @@ int BuildWorld(Session& s, int argc, char** argv) {
     const Context* ctx = s.ctx.get();
     raw->afterYield = [ctx] { StopIfCancelled(ctx); };
   }
-  if (!s.options.tracePath.empty()) {
-    s.trace = std::fopen(s.options.tracePath.c_str(), "w");
-    if (!s.trace) {
-      std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n",
-                   s.options.tracePath.c_str());
+  BuildDisplayCodeTable(*s.ctx);
+  return 0;
+}
+
+// One line of the trace: time, direction, bytes, opcode name.
+std::string TraceLine(double t, bool sent, std::span<const uint8_t> bytes) {
+  char part[32];
+  std::snprintf(part, sizeof part, "%10.3f %s", t, sent ? "->" : "<-");
+  std::string line = part;
+  for (uint8_t b : bytes) {
+    std::snprintf(part, sizeof part, " %02X", b);
+    line += part;
+  }
+  line += "  ";
+  if (!bytes.empty()) line += OpcodeName(bytes[0]);
+  if (!sent && !ChecksumValid(bytes)) line += "  Prüfsumme falsch";
+  return line + "\n";
+}
+
+// Opens the --trace file once the settings are read and the package is loaded,
+// before anything is sent. Opening empties the file: it must be none of
+// `readFiles` (the package's files) and not the settings file.
+int OpenTrace(Session& s, const std::vector<std::string>& readFiles) {
+  const std::string& path = s.options.tracePath;
+  if (path.empty()) return 0;
+  // A path that does not exist yet is no file of anybody's.
+  struct stat traceFile {};
+  if (::stat(path.c_str(), &traceFile) == 0) {
+    auto same = [&](const std::string& other) {
+      struct stat st {};
+      return !other.empty() && ::stat(other.c_str(), &st) == 0 && st.st_dev == traceFile.st_dev &&
+             st.st_ino == traceFile.st_ino;
+    };
+    for (const std::string& file : readFiles) {
+      if (!same(file)) continue;
+      std::fprintf(stderr,
+                   "skyrelay-update-cli: --trace %s würde die Datei %s des Update-Pakets "
+                   "überschreiben; bitte eine andere Datei angeben.\n",
+                   path.c_str(), file.c_str());
+      return 2;
+    }
+    if (same(s.options.settingsPath)) {
+      std::fprintf(stderr,
+                   "skyrelay-update-cli: --trace %s würde die Einstellungsdatei %s "
+                   "überschreiben; bitte eine andere Datei angeben.\n",
+                   path.c_str(), s.options.settingsPath.c_str());
       return 2;
     }
   }
+  s.trace = std::fopen(path.c_str(), "w");
+  if (!s.trace) {
+    std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n", path.c_str());
+    return 2;
+  }
+  // Line by line, each written at once: a run that is killed leaves its trace
+  // whole up to the last message. A write that fails (a reader gone) changes
+  // nothing for the run.
   std::FILE* trace = s.trace;
   s.ctx->stats.observer = [trace](double t, bool sent, std::span<const uint8_t> bytes) {
-    if (!trace) return;
-    std::fprintf(trace, "%10.3f %s", t, sent ? "->" : "<-");
-    for (uint8_t b : bytes) std::fprintf(trace, " %02X", b);
-    std::fprintf(trace, "  %s%s\n", bytes.empty() ? "" : OpcodeName(bytes[0]),
-                 !sent && !ChecksumValid(bytes) ? "  Prüfsumme falsch" : "");
+    const std::string line = TraceLine(t, sent, bytes);
+    std::fwrite(line.data(), 1, line.size(), trace);
+    std::fflush(trace);
   };
-  BuildDisplayCodeTable(*s.ctx);
   return 0;
 }
 
@@ -386,6 +454,9 @@ int RunUpdateCommand(Session& s) {
     std::fprintf(stderr, "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n");
     return 1;
   }
+  if (const int rc = OpenTrace(s, PackageFilePaths(ctx, ctx.settings.UpdateFilePath)); rc != 0) {
+    return rc;
+  }
   const bool started =
       UpdateCommand(ctx, "Bitte --interface 1 oder 3 und --port angeben (mit --save merken).");
   s.console.Finish();
@@ -405,6 +476,7 @@ int RunUpdateCommand(Session& s) {
 }
 
 int RunPingCommand(Session& s) {
+  if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
   try {
     const int result = PortTestCommand(*s.ctx, s.options.noWait);
     s.console.Finish();
@@ -482,5 +554,7 @@ int Main(int argc, char** argv) {
 }  // namespace skyrelay::cli
 
 int main(int argc, char** argv) {
+  // Before anything is opened: a port or file must not become standard error.
+  skyrelay::MakeStandardDescriptorsValid();
   return skyrelay::cli::Main(argc, argv);
 }

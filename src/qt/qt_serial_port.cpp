@@ -1,6 +1,12 @@
 #include "qt/qt_serial_port.h"
 
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <QDir>
 #include <QFile>
@@ -135,12 +141,38 @@ QString ProcessName(const QString& pid) {
                         : QStringLiteral("Prozess %1 (%2)").arg(pid, name);
 }
 
+// The process holding a whole-file lock (flock) on the file `st` describes,
+// from /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:18:3 0 EOF", major and
+// minor of the file system in hex, then the inode. Empty when none is found.
+QString FlockHolder(const struct stat& st, const QString& self) {
+  QFile locks(QStringLiteral("/proc/locks"));
+  if (!locks.open(QIODevice::ReadOnly)) return {};
+  const QString file = QStringLiteral("%1:%2:%3")
+                           .arg(major(st.st_dev), 2, 16, QLatin1Char('0'))
+                           .arg(minor(st.st_dev), 2, 16, QLatin1Char('0'))
+                           .arg(static_cast<qulonglong>(st.st_ino));
+  for (const QByteArray& line : locks.readAll().split('\n')) {
+    const QStringList f = QString::fromLatin1(line).simplified().split(QLatin1Char(' '));
+    // A waiting lock ("1: -> FLOCK ...") is nobody's yet.
+    if (f.size() < 6 || f[1] != QLatin1String("FLOCK")) continue;
+    bool number = false;
+    if (f[4].toLong(&number) <= 0 || !number || f[4] == self) continue;
+    if (f[5].compare(file, Qt::CaseInsensitive) == 0) return f[4];
+  }
+  return {};
+}
+
 }  // namespace
 
 QString QtSerialPort::PortHolder(const QString& device) {
   const QString target = QFileInfo(device).canonicalFilePath();
   if (target.isEmpty()) return {};
   const QString self = QString::number(::getpid());
+  // A program of this kind locks the device itself, whatever name it opened it by.
+  struct stat st {};
+  if (::stat(target.toLocal8Bit().constData(), &st) == 0) {
+    if (const QString pid = FlockHolder(st, self); !pid.isEmpty()) return ProcessName(pid);
+  }
   // A program that locked the port the usual way left its number in a lock file
   // ("LCK..ttyUSB0", "LCK..pts_3").
   QString lockName = device;
@@ -221,6 +253,19 @@ bool QtSerialPort::Open() {
     const bool busy = e == QSerialPort::PermissionError &&
                       ::access(device_.toLocal8Bit().constData(), R_OK | W_OK) == 0;
     error_ = OpenErrorText(e, device_, systemText, busy, busy ? PortHolder(device_) : QString());
+    return false;
+  }
+  // One device, one program: the lock is on the device itself, so it holds
+  // whatever name (a symbolic link, the device's own) the other program used,
+  // and for root too, whom the exclusive mode of a terminal does not stop.
+  int locked = ::flock(port_.handle(), LOCK_EX | LOCK_NB);
+  if (locked != 0 && errno == EINTR) locked = ::flock(port_.handle(), LOCK_EX | LOCK_NB);
+  if (locked != 0 && errno == EWOULDBLOCK) {
+    const QString systemText = QString::fromLocal8Bit(std::strerror(errno));
+    port_.close();
+    port_.clearError();
+    error_ =
+        OpenErrorText(QSerialPort::PermissionError, device_, systemText, true, PortHolder(device_));
     return false;
   }
   // Modem lines as chosen; a port without them (a pseudo-terminal) is fine.

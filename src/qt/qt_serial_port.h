@@ -38,8 +38,9 @@ class QtSerialPort : public QObject, public SerialPort {
   static std::string OpenErrorText(QSerialPort::SerialPortError error, const QString& device,
                                    const QString& systemText, bool busy = false,
                                    const QString& holder = {});
-  // Who has `device` open, from the lock file or /proc; empty when the system
-  // does not tell.
+  // Who has `device` open: the process holding its lock (/proc/locks), else the
+  // one named by a lock file or having it open (/proc/*/fd); empty when the
+  // system does not tell.
   static QString PortHolder(const QString& device);
 
  private:

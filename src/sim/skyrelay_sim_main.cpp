@@ -18,6 +18,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/process.h"
 #include "sim/sim.h"
 #include "sim/sim_options.h"
 
@@ -36,6 +37,13 @@ const char* kUsage =
     "  --trace        jede Nachricht auf dem Bus ausgeben (stderr)\n"
     "Optionen der Simulation:\n";
 
+// One line of --trace: the time, which way the bytes went, the bytes.
+void TraceBytes(double t, const char* direction, std::span<const uint8_t> bytes) {
+  std::fprintf(stderr, "%10.3f %s", t, direction);
+  for (uint8_t b : bytes) std::fprintf(stderr, " %02X", b);
+  std::fprintf(stderr, "\n");
+}
+
 bool SetRaw(int fd) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
@@ -46,6 +54,8 @@ bool SetRaw(int fd) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is opened: the pseudo-terminal must not become standard error.
+  skyrelay::MakeStandardDescriptorsValid();
   using namespace skyrelay::sim;
   SimLoNet sim;
   std::string linkPath, dumpPath;
@@ -143,17 +153,16 @@ int main(int argc, char** argv) {
       const ssize_t n = read(master, buffer, sizeof buffer);
       if (n > 0) {
         fromPc += n;
-        sim.PcWrite(now(), std::span<const uint8_t>(buffer, static_cast<size_t>(n)));
+        const std::span<const uint8_t> bytes(buffer, static_cast<size_t>(n));
+        // What the PC wrote, as it came: anything but LocoNet messages shows here.
+        if (trace) TraceBytes(now(), "->", bytes);
+        sim.PcWrite(now(), bytes);
       }
     }
     sim.AdvanceTo(now());
     const std::vector<uint8_t> out = sim.TakePcBytes();
     if (!out.empty()) {
-      if (trace) {
-        std::fprintf(stderr, "%10.3f <-", now());
-        for (uint8_t b : out) std::fprintf(stderr, " %02X", b);
-        std::fprintf(stderr, "\n");
-      }
+      if (trace) TraceBytes(now(), "<-", out);
       size_t done = 0;
       while (done < out.size() && !gStop) {
         const ssize_t w = write(master, out.data() + done, out.size() - done);

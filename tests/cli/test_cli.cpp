@@ -1,6 +1,6 @@
 // The command-line program run as the user runs it: without a terminal, on a
-// pseudo-terminal where a key or a signal matters, and against skyrelay-sim
-// behind a real pseudo-terminal.
+// pseudo-terminal where a key, a signal or a hang-up matters, in pipelines, and
+// against skyrelay-sim behind a real pseudo-terminal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -11,10 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -30,9 +32,10 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// The station's release as the trace shows it: fields 3, 0, 0 and D1 = the
-// boot loader version 5 of the simulated station.
-const std::string kRelease = "-> ED 1F 08 4E 57 70 05 7F 7F 7F 70 00 00 00 00 30";
+// The station's release: fields 3, 0, 0 and D1 = the boot loader version 5 of
+// the simulated station; as the program's trace shows it.
+const std::string kReleaseBytes = "ED 1F 08 4E 57 70 05 7F 7F 7F 70 00 00 00 00 30";
+const std::string kRelease = "-> " + kReleaseBytes;
 
 std::string ReadAll(const fs::path& p) {
   std::ostringstream s;
@@ -59,14 +62,69 @@ bool Within(double seconds, Done done) {
   return true;
 }
 
+// In a child about to run a program: the signals as a login shell leaves them,
+// whatever the test runner ignored or blocked.
+void DefaultSignals() {
+  for (int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) ::signal(signal, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 // Runs `command` in the shell, on a new pseudo-terminal when `terminal` is given.
 pid_t Spawn(const std::string& command, int* terminal = nullptr) {
   const pid_t pid = terminal ? forkpty(terminal, nullptr, nullptr, nullptr) : fork();
   if (pid == 0) {
+    DefaultSignals();
     execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
+  // Other programs started later must not hold the terminal open: closing it
+  // here is its hang-up.
+  if (terminal && *terminal >= 0) fcntl(*terminal, F_SETFD, FD_CLOEXEC);
   return pid;
+}
+
+// The bytes of a trace's lines that went `direction` ("->" from the PC, "<-" to
+// it), all lines joined: "ED 1F 08 ...". Reads the program's trace (a name
+// after the bytes) and skyrelay-sim's (bytes only) alike.
+std::string TracedBytes(const std::string& trace, const std::string& direction) {
+  std::istringstream lines(trace);
+  std::string out;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::string time, way;
+    if (!(words >> time >> way) || way != direction) continue;
+    for (std::string b;
+         words >> b && b.size() == 2 && std::isxdigit(b[0]) && std::isxdigit(b[1]);) {
+      out += (out.empty() ? "" : " ") + b;
+    }
+  }
+  return out;
+}
+
+// Whether `bytes` ("ED 1F ...") are whole LocoNet messages one after another,
+// each with its length and checksum, and nothing else.
+bool OnlyLocoNetMessages(const std::string& bytes) {
+  std::vector<int> b;
+  std::istringstream words(bytes);
+  for (std::string w; words >> w;) b.push_back(std::stoi(w, nullptr, 16));
+  for (size_t i = 0; i < b.size();) {
+    if ((b[i] & 0x80) == 0) return false;
+    static constexpr size_t kLength[4] = {2, 4, 6, 0};
+    const size_t n = kLength[(b[i] >> 5) & 3] != 0 ? kLength[(b[i] >> 5) & 3]
+                     : i + 1 < b.size()            ? static_cast<size_t>(b[i + 1])
+                                                   : 0;
+    if (n < 2 || i + n > b.size()) return false;
+    int sum = 0;
+    for (size_t k = i; k < i + n; k++) {
+      if (k > i && (b[k] & 0x80) != 0) return false;
+      sum ^= b[k];
+    }
+    if (sum != 0xFF) return false;
+    i += n;
+  }
+  return !b.empty();
 }
 
 // CPU seconds (user and system) a running process has used so far.
@@ -144,13 +202,21 @@ class Cli : public ::testing::Test {
   bool Shows(const std::string& tag, const std::string& text) const {
     return ReadAll(File(tag, "out")).find(text) != std::string::npos;
   }
-  // skyrelay-sim behind a pseudo-terminal; returns the device.
-  std::string StartSim(const std::string& options) {
-    const fs::path link = dir.path() / ("loconet" + std::to_string(sims.size()));
-    sims.push_back(Spawn(std::string(SKYRELAY_SIM_PATH) + " --link '" + link.string() + "' " +
-                         options + " > /dev/null 2>&1"));
-    EXPECT_TRUE(Within(5, [&] { return fs::is_symlink(link); }));
-    return fs::read_symlink(link).string();
+  // skyrelay-sim behind a pseudo-terminal, started with `redirect` (its trace
+  // goes to stderr); ended with the test.
+  struct Sim {
+    std::string device;  // /dev/pts/N
+    fs::path link;       // --link to it
+    fs::path trace;      // --trace: every byte from and to the PC
+    std::string Trace() const { return ReadAll(trace); }
+  };
+  Sim StartSim(const std::string& options, const std::string& redirect = "> /dev/null") {
+    const std::string n = std::to_string(sims.size());
+    const Sim sim{"", dir.path() / ("loconet" + n), dir.path() / ("sim" + n)};
+    sims.push_back(Spawn(std::string(SKYRELAY_SIM_PATH) + " --trace --link '" + sim.link.string() +
+                         "' " + options + " " + redirect + " 2> '" + sim.trace.string() + "'"));
+    EXPECT_TRUE(Within(5, [&] { return fs::is_symlink(sim.link); }));
+    return {fs::read_symlink(sim.link).string(), sim.link, sim.trace};
   }
   // A package with a little configuration data and no firmware: quick in real time.
   std::string SmallPackage() {
@@ -213,8 +279,9 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
            "Firmware: 6 Seiten geschrieben, 1 geprüft, 5 wiederholt\n"}},
       {yes + "--sim-never-restart" + tup, 1, 1,
           {waits, "Update fehlgeschlagen: SKY RELAY meldet sich nicht zurück!\n"}},
-      // A damaged answer is marked in the trace and becomes a time-out, not data.
-      {yes + "--sim-damage-answers 1 update '" + small + "'", 0, 0,
+      // A damaged answer is marked in the trace and becomes a time-out, not data;
+      // the identification it answered is asked again.
+      {yes + "--sim-damage-answers 1 update '" + small + "'", 0, 1,
           {"Prüfsumme falsch", "Update erfolgreich: "}},
       // Refusals before the port opens.
       {"--yes" + tup, 1, nothingSent, {"Kein Interface gewählt.\nBitte --interface 1 oder 3"}},
@@ -237,92 +304,390 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
   EXPECT_EQ(ReadAll(dir.path() / "s.cfg"), fs::absolute(sample).string() + "\r\n3\r\n7\r\n");
 }
 
-// Ctrl-C and SIGTERM at a question (on a terminal) and during the firmware
-// transfer. The second Ctrl-C lands while the station is being released, which
-// takes real time on a real port.
-TEST_F(Cli, InterruptedRunsReleaseTheStation) {
-  const std::string port = "--interface 3 --port " + StartSim("");
-  const struct Case {
-    const char* name;
-    std::string options, when, keys;
+// The signals that end a run: Ctrl-C, Ctrl-\ (keys on the terminal), a
+// hang-up (the terminal closes), SIGTERM (kill); at the version question and
+// during the firmware transfer, on the simulator behind a real pseudo-terminal,
+// all cases at once. Each run ends with exit 1 after releasing the station, as
+// the simulator saw it on the line; the same signal once more, while the station
+// is being released, does not cut the release short. The last rows are the same
+// in --simulate, with the trace going into a pipe read here: the run can go no
+// further ahead than the pipe holds, even in virtual time.
+TEST_F(Cli, EverySignalEndsTheRunAndReleasesTheStation) {
+  enum class Way { Key, HangUp, Kill };
+  struct Case {
+    std::string name;
     int signal;
-    std::string never;
-  } cases[] = {
-      {"Ctrl-C at a question", "--simulate", "(j/n)", "\x03", 0, "0%"},
-      {"Ctrl-C twice at a question", port, "(j/n)", "\x03\x03", 0, "0%"},
-      {"SIGTERM at a question", "--simulate", "(j/n)", "", SIGTERM, "0%"},
-      {"SIGTERM during the firmware", "--simulate --yes", "0%", "", SIGTERM, "Firmware ok!"},
-      {"Ctrl-C during the firmware", port + " --yes", "0%", "\x03", 0, "Firmware ok!"},
+    Way way;
+    std::string key, moment, never;
+    bool simulate = false;
+    // As the run goes:
+    pid_t pid = -1;
+    int terminal = -1, pipe = -1;
+    Sim sim{};
+    bool signalled = false, again = false, ended = false;
+    Clock::time_point signalledAt{};
+    double seconds = 0;
+    Ended e{};
   };
-  // The trace goes into a pipe read here: the run can go no further ahead than
-  // the pipe holds, even in virtual time.
-  const fs::path pipe = dir.path() / "pipe";
-  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    int terminal = -1;
-    const pid_t pid = Start(c.options + " --trace '" + pipe.string() + "' update '" + sample + "'",
-                            "", &terminal);
+  const struct Signal {
+    const char* name;
+    int signal;
+    Way way;
+    std::string key;
+  } signals[] = {{"Ctrl-C", SIGINT, Way::Key, "\x03"},
+                 {"Ctrl-\\", SIGQUIT, Way::Key, "\x1c"},
+                 {"hang-up", SIGHUP, Way::HangUp, ""},
+                 {"SIGTERM", SIGTERM, Way::Kill, ""}};
+  std::vector<Case> cases;
+  for (const Signal& g : signals) {
+    cases.push_back(
+        {g.name + std::string(" at the question"), g.signal, g.way, g.key, "(j/n)", "0%"});
+    cases.push_back({g.name + std::string(" during the firmware"), g.signal, g.way, g.key, "0%\n",
+                     "Firmware ok!"});
+  }
+  cases.push_back(
+      {"Ctrl-C at the question, --simulate", SIGINT, Way::Key, "\x03", "(j/n)", "0%", true});
+  cases.push_back({"SIGTERM during the firmware, --simulate", SIGTERM, Way::Kill, "", "0%\n",
+                   "Firmware ok!", true});
+
+  for (size_t i = 0; i < cases.size(); i++) {
+    Case& c = cases[i];
+    const std::string tag = std::to_string(i);
+    std::string options = "--simulate";
+    if (c.simulate) {
+      const fs::path pipe = File(tag, "pipe");
+      EXPECT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+      options += " --trace '" + pipe.string() + "'";
+    } else {
+      c.sim = StartSim("");
+      options = "--interface 3 --port " + c.sim.device;
+    }
+    if (c.moment != "(j/n)") options += " --yes";
+    c.pid = Start(options + " update '" + sample + "'", tag, &c.terminal);
     // Read without blocking, so that a run that never opens the pipe ends too.
-    const int fd = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
-    std::string trace;
-    bool sent = false;
-    auto sentAt = Clock::now();
-    for (const auto start = Clock::now(); Since(start) < 60;) {
-      pollfd p{fd, POLLIN, 0};
-      poll(&p, 1, 100);
-      char buffer[4096];
-      const ssize_t n = read(fd, buffer, sizeof buffer);
-      // No writer: not yet (the run starts up), or no more (the run has ended).
-      if (n == 0 && (!trace.empty() || Since(start) > 10)) break;
-      if (n > 0) trace.append(buffer, static_cast<size_t>(n));
-      if (sent || !Shows("", c.when)) continue;
-      sent = true;
-      sentAt = Clock::now();
-      if (c.signal != 0) kill(pid, c.signal);
-      for (size_t i = 0; i < c.keys.size(); i++) {
-        if (i > 0) std::this_thread::sleep_for(10ms);
-        EXPECT_EQ(write(terminal, &c.keys[i], 1), 1);
+    if (c.simulate) c.pipe = open(File(tag, "pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  }
+  auto deliver = [](Case& c) {
+    if (c.way == Way::Key) {
+      EXPECT_EQ(write(c.terminal, c.key.data(), 1), 1);
+    } else if (c.way == Way::HangUp) {
+      close(c.terminal);
+      c.terminal = -1;
+    } else {
+      kill(c.pid, c.signal);
+    }
+  };
+  for (const auto start = Clock::now(); Since(start) < 60; std::this_thread::sleep_for(5ms)) {
+    bool running = false;
+    for (size_t i = 0; i < cases.size(); i++) {
+      Case& c = cases[i];
+      if (c.pipe >= 0) {
+        char buffer[4096];
+        const ssize_t n = read(c.pipe, buffer, sizeof buffer);
+        if (n > 0) c.e.trace.append(buffer, static_cast<size_t>(n));
+      }
+      if (c.ended) continue;
+      running = true;
+      if (!c.signalled && Shows(std::to_string(i), c.moment)) {
+        deliver(c);
+        c.signalled = true;
+        c.signalledAt = Clock::now();
+      } else if (c.signalled && !c.again &&
+                 Shows(std::to_string(i), "Zentrale wird aus dem Update-Mode genommen")) {
+        // During the release; sent directly, as a hung-up terminal takes no more keys.
+        kill(c.pid, c.signal);
+        c.again = true;
+      }
+      int status = 0;
+      if (waitpid(c.pid, &status, WNOHANG) == c.pid) {
+        c.ended = true;
+        c.seconds = Since(c.signalledAt);
+        c.e.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
     }
-    close(fd);
-    Ended e = Finish(pid, "", 10);
-    e.trace = trace;
-    const double seconds = Since(sentAt);
-    close(terminal);
-    EXPECT_LT(seconds, 5.0);
-    Expect(e, 1,
+    if (!running) break;
+  }
+  for (size_t i = 0; i < cases.size(); i++) {
+    Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    if (!c.ended) {
+      kill(c.pid, SIGKILL);
+      waitpid(c.pid, nullptr, 0);
+    }
+    if (c.terminal >= 0) close(c.terminal);
+    if (c.pipe >= 0) {
+      char buffer[4096];
+      for (ssize_t n; (n = read(c.pipe, buffer, sizeof buffer)) > 0;) {
+        c.e.trace.append(buffer, static_cast<size_t>(n));
+      }
+      close(c.pipe);
+    } else {
+      c.e.trace = ReadAll(File(std::to_string(i), "trace"));
+    }
+    c.e.text = ReadAll(File(std::to_string(i), "out"));
+    EXPECT_TRUE(c.ended && c.signalled);
+    EXPECT_LT(c.seconds, 5.0);
+    Expect(c.e, 1,
            {kRelease, "Zentrale wird aus dem Update-Mode genommen",
             "Abgebrochen.\nDie Zentrale ist aus dem Update-Mode genommen.\n"
             "Update fehlgeschlagen: abgebrochen\n"},
            {c.never});
-    std::printf("[ figures  ] %s: exit %.3f s after the signal\n", c.name, seconds);
+    // In virtual time the release is over before a second signal could come.
+    if (!c.simulate) {
+      EXPECT_EQ(Count(c.e.text, "\nBitte warten: die Zentrale wird freigegeben ...\n"), 1u);
+    }
+    const std::string line =
+        TracedBytes(c.simulate ? c.e.trace : c.sim.Trace(), c.simulate ? "->" : "<-");
+    const bool released = Count(line, kReleaseBytes) == 1;
+    EXPECT_TRUE(released);
+    std::printf("[ figures  ] %-40s release %s, exit %.3f s after the signal\n", c.name.c_str(),
+                released ? "yes" : "no", c.seconds);
   }
 }
 
-// Real pseudo-terminals: an update, a second program finding the port busy
-// meanwhile, the port tests "in" and "out", a port that does not exist; then
-// an interface that vanishes mid-firmware: one message naming the port, exit 1
-// within seconds, and no busy waiting meanwhile.
+// Output that goes away during a run on the simulator's port: "| head -3" stops
+// reading after three lines; "| tee" dies with the program's own Ctrl-C to the
+// whole process group, before the release's status lines. Writes then fail;
+// the run goes on and releases the station all the same, and the exit status is
+// the run's.
+TEST_F(Cli, OutputThatGoesAwayDoesNotStopTheRelease) {
+  const std::string small = SmallPackage();
+  const std::string program = std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
+                              "s.cfg' --trace '" + File("", "trace").string() + "' ";
+  {
+    SCOPED_TRACE("| head -3");
+    const Sim sim = StartSim("");
+    const pid_t pid =
+        Spawn("sh -c '{ " + program + "--interface 3 --port " + sim.device + " --yes update " +
+              small + " < /dev/null; echo $? > " + File("", "status").string() +
+              "; } 2>&1 | head -3 > " + File("", "head").string() + "'");
+    EXPECT_EQ(Wait(pid, 30), 0);
+    EXPECT_EQ(ReadAll(File("", "status")), "0\n");
+    EXPECT_EQ(Count(ReadAll(File("", "head")), "\n"), 3u);
+    EXPECT_EQ(Count(ReadAll(File("", "trace")), kRelease), 1u);
+    EXPECT_EQ(Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes), 1u);
+  }
+  {
+    SCOPED_TRACE("| tee, Ctrl-C to the process group");
+    const Sim sim = StartSim("");
+    // What a shell without job control does for "program 2>&1 | tee log": both
+    // in one process group of their own, joined by a pipe.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setpgid(0, 0);
+      dup2(pipeEnds[1], 1);
+      dup2(pipeEnds[1], 2);
+      close(pipeEnds[0]);
+      close(pipeEnds[1]);
+      DefaultSignals();
+      execl("/bin/sh", "sh", "-c",
+            ("exec " + program + "--interface 3 --port " + sim.device + " --yes update '" + sample +
+             "' < /dev/null")
+                .c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setpgid(pid, pid);
+    const std::string log = File("", "log").string();
+    const pid_t tee = fork();
+    if (tee == 0) {
+      setpgid(0, pid);
+      dup2(pipeEnds[0], 0);
+      dup2(open("/dev/null", O_WRONLY), 1);
+      close(pipeEnds[0]);
+      close(pipeEnds[1]);
+      DefaultSignals();
+      execlp("tee", "tee", log.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setpgid(tee, pid);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    EXPECT_TRUE(Within(15, [&] { return ReadAll(log).find("0%\n") != std::string::npos; }));
+    kill(-pid, SIGINT);
+    const auto start = Clock::now();
+    EXPECT_EQ(Wait(tee, 5), -1);  // killed by the signal
+    EXPECT_EQ(Wait(pid, 10), 1);
+    const std::string text = ReadAll(log);
+    EXPECT_EQ(Count(text, "Update fehlgeschlagen"), 0u) << "tee outlived the program";
+    EXPECT_EQ(Count(ReadAll(File("", "trace")), kRelease), 1u);
+    const bool released = Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes) == 1;
+    EXPECT_TRUE(released);
+    std::printf(
+        "[ figures  ] | tee, Ctrl-C to the process group: release %s, exit %.3f s after "
+        "the signal\n",
+        released ? "yes" : "no", Since(start));
+  }
+}
+
+// Started with its standard descriptors closed, a program must not take the
+// port (or anything else it opens) for standard output or error: the simulator
+// (0 and 1 closed, its trace on 2) and the program (all three closed) put
+// nothing on the line but LocoNet messages, and the update runs as usual.
+TEST_F(Cli, ClosedStandardDescriptorsKeepTheLineClean) {
+  const Sim sim = StartSim("", "0<&- 1>&-");
+  const pid_t pid = Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
+                          "s.cfg' --interface 3 --port " + sim.device + " --yes update '" +
+                          SmallPackage() + "' 0<&- 1>&- 2>&-");
+  EXPECT_EQ(Wait(pid, 30), 0);
+  const std::string fromPc = TracedBytes(sim.Trace(), "->");
+  EXPECT_TRUE(OnlyLocoNetMessages(fromPc)) << fromPc;
+  EXPECT_EQ(Count(fromPc, kReleaseBytes), 1u);
+}
+
+// --trace never empties a file the run reads: the description (given or
+// remembered, by its name or a link), another file of the package, the settings
+// file (also for "ping"). Refused with exit 2 and one line before anything is
+// sent, the file left as it was. A trace that is none of them is written line by
+// line: a run killed at a question leaves every message that went over the line.
+TEST_F(Cli, TraceNeverEmptiesWhatTheRunReads) {
+  const std::string settings = dir.Folder() + "s.cfg";
+  const std::string link = dir.Folder() + "paket/verweis.tup";
+  fs::create_symlink(sample, link);
+  const std::string language = dir.Folder() + "paket/texte/english.txt";
+  const std::string package = "würde die Datei ", ofPackage = " des Update-Pakets überschreiben";
+  const std::string ofSettings = "würde die Einstellungsdatei " + settings + " überschreiben";
+  const struct Case {
+    std::string arguments, file;  // file: the --trace, which must stay as it is
+    int status;
+    std::string once;
+  } cases[] = {
+      // clang-format off
+      // Remembers the package for the rows without one.
+      {"--simulate --no --save update '" + sample + "'", "", 0, "Update beendet\n"},
+      {"--simulate --no update '" + sample + "'", sample, 2, package + sample + ofPackage},
+      {"--simulate --no update", sample, 2, package + sample + ofPackage},
+      {"--simulate --no update", link, 2, package + sample + ofPackage},
+      {"--simulate --no update '" + link + "'", sample, 2, package + link + ofPackage},
+      {"--simulate --no update", language, 2, package + language + ofPackage},
+      {"--simulate --no update", settings, 2, ofSettings},
+      {"--simulate ping", settings, 2, ofSettings},
+      {"--simulate --no update --trace '" + dir.Folder() + "fehlt/trace'", "", 2,
+          dir.Folder() + "fehlt/trace kann nicht geschrieben werden\n"},
+      // clang-format on
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments + " --trace " + c.file);
+    const std::string before = c.file.empty() ? "" : ReadAll(c.file);
+    const Ended e = Run(c.arguments + (c.file.empty() ? "" : " --trace '" + c.file + "'"));
+    if (c.file.empty()) {
+      Expect(e, c.status, {c.once});
+      continue;
+    }
+    Expect(e, c.status, {c.once}, {"Start\n"});
+    EXPECT_EQ(Count(e.text, "\n"), 1u) << e.text;
+    EXPECT_EQ(ReadAll(c.file), before);
+  }
+
+  // Killed at the version question: what the simulator received from the PC is
+  // exactly what the trace says was sent.
+  const Sim sim = StartSim("");
+  const std::string other = sim::WriteSamplePackage(dir.Folder() + "paket2");
+  int terminal = -1;
+  const pid_t pid =
+      Start("--interface 3 --port " + sim.device + " update '" + other + "'", "k", &terminal);
+  EXPECT_TRUE(Within(15, [&] { return Shows("k", "(j/n)"); }));
+  kill(pid, SIGKILL);
+  EXPECT_EQ(Finish(pid, "k").status, -1);
+  close(terminal);
+  const std::string trace = ReadAll(File("k", "trace"));
+  ASSERT_FALSE(trace.empty());
+  EXPECT_EQ(trace.back(), '\n');
+  EXPECT_EQ(TracedBytes(trace, "->"), TracedBytes(sim.Trace(), "->"));
+  // Every line whole: time, direction, bytes, the opcode's name.
+  const std::regex line(R"( *\d+\.\d{3} (->|<-) ([0-9A-F]{2})( [0-9A-F]{2})*  ([A-Z_]+))");
+  std::istringstream lines(trace);
+  for (std::string l; std::getline(lines, l);) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(l, m, line)) << l;
+    const std::string name = m[2] == "ED" ? "LONG_MESSAGE" : m[2] == "B4" ? "LONG_ACK" : m[4].str();
+    EXPECT_EQ(m[4], name) << l;
+  }
+}
+
+// Started under nohup, the program keeps the hang-up ignored: the terminal
+// closes during the run, and the run goes on to its end.
+TEST_F(Cli, UnderNohupAHangUpDoesNotEndTheRun) {
+  const Sim sim = StartSim("");
+  int terminal = -1;
+  const pid_t pid = Spawn("nohup " + std::string(SKYRELAY_CLI_PATH) + " --settings '" +
+                              dir.Folder() + "s.cfg' --trace '" + File("", "trace").string() +
+                              "' --interface 3 --port " + sim.device + " --yes update '" +
+                              SmallPackage() + "' > '" + File("", "out").string() + "' 2>&1",
+                          &terminal);
+  EXPECT_TRUE(Within(15, [&] { return Shows("", "Lese Version"); }));
+  close(terminal);
+  Expect(Finish(pid), 0, {"Update erfolgreich: ", kRelease}, {"Abgebrochen"});
+}
+
+// One device, one program: while a program has the simulator's port open (it
+// waits at the version question), a second one is refused with the first one
+// named, whether each uses the device's own name or a symbolic link to it; the
+// second sends nothing, the first goes on. All rows at once.
+TEST_F(Cli, OneDeviceOneProgram) {
+  const std::string small = SmallPackage();
+  const struct Case {
+    const char* name;
+    bool firstByLink, secondByLink;
+  } cases[] = {
+      {"link, then the device", true, false},
+      {"device, then the link", false, true},
+      {"device, then the device", false, false},
+  };
+  struct Running {
+    Sim sim;
+    pid_t pid;
+    int terminal;
+  };
+  std::vector<Running> first;
+  for (const Case& c : cases) {
+    Running r{StartSim(""), -1, -1};
+    const std::string port = c.firstByLink ? r.sim.link.string() : r.sim.device;
+    r.pid = Start("--interface 3 --port '" + port + "' update '" + sample + "'",
+                  "first" + std::to_string(first.size()), &r.terminal);
+    first.push_back(r);
+  }
+  for (size_t i = 0; i < first.size(); i++) {
+    const Case& c = cases[i];
+    Running& r = first[i];
+    SCOPED_TRACE(c.name);
+    const std::string tag = "first" + std::to_string(i);
+    EXPECT_TRUE(Within(15, [&] { return Shows(tag, "(j/n)"); }));
+    const std::string port = c.secondByLink ? r.sim.link.string() : r.sim.device;
+    Expect(Run("--interface 3 --port '" + port + "' --yes update '" + small + "'"), 1,
+           {"Der Port " + port + " wird von einem anderen Programm benutzt: Prozess " +
+            std::to_string(r.pid) + " (skyrelay-update)"},
+           {"dialout", " -> "});
+    // The first one is still at its question, and its port works: declining
+    // the firmware, it finishes.
+    EXPECT_EQ(write(r.terminal, "n\n", 2), 2);
+  }
+  for (size_t i = 0; i < first.size(); i++) {
+    SCOPED_TRACE(cases[i].name);
+    Expect(Finish(first[i].pid, "first" + std::to_string(i), 60), 0,
+           {"Update erfolgreich: Firmware-Update abgelehnt, Konfiguration nicht übertragen\n"});
+    close(first[i].terminal);
+  }
+}
+
+// Real pseudo-terminals: an update, the port tests "in" and "out", a port that
+// does not exist; then an interface that vanishes mid-firmware: one message
+// naming the port, exit 1 within seconds, and no busy waiting meanwhile.
 TEST_F(Cli, RealPortsAgainstTheSimulator) {
-  std::string port = StartSim("--station-id none");
+  std::string port = StartSim("").device;
   const std::string on = "--interface 3 --port '" + port + "' ";
-  const pid_t holder = Start(on + "--yes update '" + SmallPackage() + "'", "u");
-  EXPECT_TRUE(Within(10, [&] { return Shows("u", "Lese Version"); }));
-  Expect(Run(on + "ping --no-wait"), 1,
-         {"Der Port " + port + " wird von einem anderen Programm benutzt: Prozess " +
-          std::to_string(holder)},
-         {"dialout"});
-  Expect(Finish(holder, "u"), 0,
+  Expect(Run(on + "--yes update '" + SmallPackage() + "'"), 0,
          {"Fehler im Updatefile!\n", "Weichenliste\nneue Konfiguration\nUpdate beendet\n",
           "Update erfolgreich: keine Firmware für diesen Handregler, Konfiguration geschrieben\n",
-          "-> ED 0F 01 4E 51 07", "<- ED 0F 01 4E 51 07"});
+          kRelease});
   EXPECT_EQ(Run(on + "ping").status, 0);
   EXPECT_EQ(Run(on + "ping --no-wait").status, 0);
   Expect(Run("--interface 3 --port /dev/does-not-exist ping --no-wait"), 1,
          {"ComPort Fehler!", "/dev/does-not-exist"});
 
-  port = StartSim("--vanish-after 120");
+  port = StartSim("--vanish-after 120").device;
   const pid_t pid = Start("--interface 3 --port '" + port + "' --yes update '" + sample + "'");
   ASSERT_EQ(Wait(sims.back(), 60), 0);
   sims.pop_back();
