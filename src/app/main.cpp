@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +37,10 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
   // Before anything is opened: no port may become standard input or output.
   skyrelay::MakeStandardDescriptorsValid();
+  // A write to a pipe or terminal that has gone away (Qt writes its warnings to
+  // stderr) fails instead of ending the program before it has released the
+  // station.
+  std::signal(SIGPIPE, SIG_IGN);
 
   // Answered before Qt starts, so that they work without a display.
   for (int i = 1; i < argc; i++) {

@@ -58,18 +58,11 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
   // Calls the signal interrupts go on: the event loop learns of it from the pipe.
   action.sa_flags = SA_RESTART;
   for (size_t i = 0; i < std::size(kCaught); i++) sigaction(kCaught[i], &action, &previous_[i]);
-  // A write to a pipe or terminal that has gone away fails instead of ending
-  // the program on the spot.
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, &previous_[std::size(kCaught)]);
 }
 
 QuitSignals::~QuitSignals() {
   if (!notifier_) return;
   for (size_t i = 0; i < std::size(kCaught); i++) sigaction(kCaught[i], &previous_[i], nullptr);
-  sigaction(SIGPIPE, &previous_[std::size(kCaught)], nullptr);
   delete notifier_;
   notifier_ = nullptr;
   ::close(gSignalPipe[0]);
@@ -91,7 +84,7 @@ void EndOnSignals(QuitSignals& quitSignals, MainWin& window) {
 }
 
 void ReleaseStationAtExit(MainWin* window) {
-  static const bool registered = std::atexit(ReleaseAtExit) == 0;
+  static const int registered = std::atexit(ReleaseAtExit);
   (void)registered;
   gExitWindow = window;
 }

@@ -13,11 +13,10 @@ namespace skyrelay::app {
 
 class MainWin;
 
-// Catches SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE for as long as it
-// lives. The handler only writes the signal's number into a pipe; `received`
-// is emitted on the thread that owns this object, from its event loop (every
-// yield of a run lets the loop run). The destructor restores what was there
-// before. One at a time.
+// Catches SIGINT, SIGTERM and SIGHUP for as long as it lives. The handler
+// only writes the signal's number into a pipe; `received` is emitted on the
+// thread that owns this object, from its event loop (every yield of a run lets
+// the loop run). The destructor restores what was there before. One at a time.
 class QuitSignals : public QObject {
   Q_OBJECT
  public:
@@ -34,7 +33,7 @@ class QuitSignals : public QObject {
   void ReadPipe();
 
   QSocketNotifier* notifier_ = nullptr;
-  struct sigaction previous_[4]{};
+  struct sigaction previous_[3]{};
 };
 
 // Connects the signals to the window: each one ends the program through
