@@ -356,6 +356,8 @@ TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
     EXPECT_TRUE(LastRunSucceeded(w.ctx));
     const std::string verdict = RunVerdict(w.ctx, "");
     EXPECT_EQ(verdict.ends_with(unanswered), c.id < 0) << verdict;
+    LeaveStationUpdateMode(w.ctx);
+    EXPECT_EQ(w.Sent().size(), sent.size()) << "nothing is owed after the release";
   }
 }
 

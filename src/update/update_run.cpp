@@ -51,6 +51,8 @@ void LeaveStationUpdateMode(Context& ctx) {
   // command's own (a few seconds at most).
   u.StationReleasing = true;
   u.StationEntryRequested = 0;
+  // Released (or tried): nothing is owed to the station any more.
+  u.UpdateModeActive = 0;
   // A message left over from an abandoned step would hold the release back.
   ForgetPendingMessage(ctx);
   try {
