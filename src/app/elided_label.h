@@ -17,7 +17,6 @@ class ElidedLabel : public QLabel {
   // tooltip while it is elided.
   void SetFullText(const QString& text, const QString& toolTip = QString());
   const QString& fullText() const { return full_; }
-  bool elided() const { return text() != full_; }
 
   QSize minimumSizeHint() const override;
   QSize sizeHint() const override;

@@ -13,17 +13,11 @@
 #include <sstream>
 
 #include "core/brand.h"
+#include "core/text.h"
 
 namespace skyrelay {
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  const size_t begin = s.find_first_not_of(" \t\r\n");
-  if (begin == std::string::npos) return "";
-  const size_t end = s.find_last_not_of(" \t\r\n");
-  return s.substr(begin, end - begin + 1);
-}
 
 std::string StripLineEnd(std::string s) {
   while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) s.pop_back();

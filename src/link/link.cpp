@@ -41,7 +41,7 @@ void Context::Tick() {
 }
 
 void Context::OnSerialData(std::span<const uint8_t> bytes) {
-  OnSerialEvent(*this, SerialEvent::DataReceived, bytes);
+  for (uint8_t b : bytes) FrameByte(*this, b);
 }
 
 void FrameByte(Context& ctx, uint8_t b) {
@@ -99,11 +99,6 @@ void FrameByte(Context& ctx, uint8_t b) {
     // Only a count byte of 1 can get here: the message can never complete.
     r.RxInMessage = false;
   }
-}
-
-void OnSerialEvent(Context& ctx, SerialEvent kind, std::span<const uint8_t> bytes) {
-  if (kind != SerialEvent::DataReceived) return;
-  for (uint8_t b : bytes) FrameByte(ctx, b);
 }
 
 void ClearRxRing(Context& ctx) {

@@ -10,13 +10,8 @@
 
 namespace skyrelay {
 
-// Serial event kinds; only DataReceived does anything.
-enum class SerialEvent { DataReceived, Other };
-
 // Framer: one received byte into the ring.
 void FrameByte(Context& ctx, uint8_t b);
-// The serial port's receive notification: feeds the bytes read, in order.
-void OnSerialEvent(Context& ctx, SerialEvent kind, std::span<const uint8_t> bytes);
 // Sets every position of every slot to 0; indices and flags stay.
 void ClearRxRing(Context& ctx);
 

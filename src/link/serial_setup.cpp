@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "link/link.h"
 
 namespace skyrelay {
@@ -27,13 +28,6 @@ constexpr LineSettings kStationLine{19200, 'n', 8, 2};
 constexpr size_t kAnswerReadSize = 100;
 
 enum class SendResult { Ok, TimedOut, PortError };
-
-std::string Trimmed(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r\n");
-  return s.substr(first, last - first + 1);
-}
 
 // A whole number of decimal digits only, >= 1; 0 otherwise.
 int PositiveNumber(const std::string& s) {
@@ -119,7 +113,7 @@ bool AwaitInterfaceAnswer(Context& ctx) {
 }  // namespace
 
 std::string PortDeviceForNumber(const std::string& comPortNumber) {
-  const std::string s = Trimmed(comPortNumber);
+  const std::string s = Trim(comPortNumber);
   if (s.size() > 1 && s[0] == '/') return s;
   if (const int n = PositiveNumber(s); n > 0) return "/dev/ttyS" + std::to_string(n - 1);
   // "COM3" counts like "3".
@@ -239,10 +233,6 @@ int OpenStationSerialInterface(Context& ctx) {
   port.Close();
   if (!port.Open()) return portError(port.LastError());
   return 0;
-}
-
-int SendTextSlowly(Context& ctx, const std::string& text) {
-  return SendSlowly(ctx, text) == SendResult::Ok ? 0 : 1;
 }
 
 }  // namespace skyrelay

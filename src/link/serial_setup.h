@@ -36,11 +36,6 @@ int OpenHighSpeedInterface(Context& ctx);
 // no parity, 2 stop bits.
 int OpenStationSerialInterface(Context& ctx);
 
-// Writes `text` one character at a time, each only while clear-to-send is on,
-// yielding between attempts. Fails when the whole text has not gone out within
-// 5 seconds or a write is refused.
-int SendTextSlowly(Context& ctx, const std::string& text);
-
 // The serial device for the port number the user typed: a device path
 // ("/dev/ttyUSB0") or a device name ("ttyACM0" -> "/dev/ttyACM0") as it stands,
 // a number n >= 1 or "COMn" as the n-th serial port ("3" -> "/dev/ttyS2").

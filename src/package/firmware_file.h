@@ -64,7 +64,6 @@ class FirmwareReader {
 
   // The byte offset of the next record read, and its record number.
   long Position() const { return position_; }
-  long NextRecordIndex() const { return (position_ - FirstRecordOffset) / BlockRecordSize; }
 
   void Close();
 

@@ -9,6 +9,7 @@
 
 #include "core/context.h"
 #include "core/host.h"
+#include "core/text.h"
 #include "package/data_files.h"
 #include "package/description.h"
 #include "package/display_code.h"
@@ -67,12 +68,6 @@ PackageProblem ProblemFromMessage(const std::string& message, const std::string&
   const size_t cr = message.find('\r');
   if (cr == std::string::npos) return {fallbackFile, 0, message};
   return {message.substr(0, cr), 0, message.substr(cr + 1)};
-}
-
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 class PackageChecker {
@@ -162,7 +157,7 @@ class PackageChecker {
         if (versionDiffers && problem.text == "Falsche Version!") {
           problem.text +=
               " Die Datei trägt Version " + versionText + ", angekündigt ist " +
-              (announcedText ? Trimmed(*announcedText)
+              (announcedText ? Trim(*announcedText, " ")
                              : std::string("keine (") + versionKey + " fehlt, zählt als 0)");
         }
         problems_.push_back(problem);

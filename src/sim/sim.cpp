@@ -236,13 +236,6 @@ void SimLoNet::ApplyHandheldConfig() {
   installing_ = false;
 }
 
-void SimLoNet::SetNewVersion(uint8_t major, uint8_t minor) {
-  std::array<uint8_t, 5> v = handheld.version;
-  v[0] = major;
-  v[1] = minor;
-  newVersion_ = v;
-}
-
 std::array<uint8_t, 5> SimLoNet::ReportedVersion() const {
   return installed_ ? installedVersion_ : handheld.version;
 }
@@ -453,7 +446,6 @@ void SimLoNet::HandheldSees(const std::vector<uint8_t>& m) {
   if (f == std::array<int, 5>{5, 4, 2, 3, 6}) {
     if (l.D(14) != kStartCode[0] || l.D(15) != kStartCode[1] || l.D(16) != kStartCode[2]) return;
     if (installing_) return;
-    firmwareStarts++;
     installing_ = true;
     if (!handheld.neverRestart) Schedule(now_ + handheld.restartTime, kRestart, {});
     return;
@@ -496,8 +488,6 @@ void SimLoNet::Restart() {
   std::array<uint8_t, 5> v;
   if (handheld.versionAfterUpdate) {
     v = *handheld.versionAfterUpdate;
-  } else if (newVersion_) {
-    v = *newVersion_;
   } else if (const auto marked = ImageVersion(flash)) {
     v = ReportedVersion();
     v[0] = (*marked)[0];

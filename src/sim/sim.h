@@ -63,8 +63,7 @@ struct HandheldConfig {
   double restartTime = 5.0;       // from start_firmware_update to the loco request
   bool neverRestart = false;      // installs nothing and never sends the loco request
   bool requestWrongLoco = false;  // requests locoAddress + 1 after the restart
-  // Version record after the restart; unset: the version given by SetNewVersion;
-  // when none was given, the major and minor that a synthetic image staged at
+  // Version record after the restart; unset: the major and minor that a synthetic image staged at
   // 0x300000 carries after its marker (package.h); else the old version, minor + 1.
   // The date bytes stay those of the old version unless given here.
   std::optional<std::array<uint8_t, 5>> versionAfterUpdate;
@@ -136,7 +135,6 @@ class SimLoNet : public VirtualBus {
   // flash from `handheld`; called by the constructor, again after config changes.
   void ApplyHandheldConfig();
   // Version the handheld reports after installing an image.
-  void SetNewVersion(uint8_t major, uint8_t minor);
 
   // VirtualBus
   void PcWrite(double t, std::span<const uint8_t> bytes) override;
@@ -152,7 +150,6 @@ class SimLoNet : public VirtualBus {
   // Figures: messages on the bus (PC's and devices'), and bus time of all bytes.
   long busMessages = 0;
   double busTime = 0;
-  int firmwareStarts = 0;
   int installs = 0;
   long pcMessages = 0;       // messages of the PC that went out on the bus
   long answers = 0;          // device answers put on the bus
@@ -201,7 +198,6 @@ class SimLoNet : public VirtualBus {
   double busFreeAt_ = 0;
   long order_ = 0;
   std::mt19937 rng_;
-  std::optional<std::array<uint8_t, 5>> newVersion_;
   bool installed_ = false;
   bool installing_ = false;
   std::array<uint8_t, 5> installedVersion_{};

@@ -70,8 +70,6 @@ class VirtualPort : public SerialPort {
   void DiscardOutput() override {}
   std::string LastError() const override { return error_; }
 
-  void SetBus(VirtualBus* bus) { bus_ = bus; }
-
   bool clearToSend = true;
   bool failOpen = false;
   std::string name;
@@ -95,10 +93,6 @@ class VirtualHost : public Host {
 
   // The world this host drives; set before anything yields.
   void Attach(Context* ctx) { ctx_ = ctx; }
-  void SetBus(VirtualBus* bus) {
-    bus_ = bus;
-    port_.SetBus(bus);
-  }
 
   double Now() override { return now_; }
   void Yield() override;
