@@ -6,12 +6,12 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/virtual_host.h"
@@ -134,7 +134,6 @@ class SimLoNet : public VirtualBus {
   // Puts the handheld's texts, settings block and information block into the
   // flash from `handheld`; called by the constructor, again after config changes.
   void ApplyHandheldConfig();
-  // Version the handheld reports after installing an image.
 
   // VirtualBus
   void PcWrite(double t, std::span<const uint8_t> bytes) override;
