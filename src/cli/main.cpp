@@ -99,6 +99,7 @@ void InstallSignalHandlers() {
     sigaction(signal, &action, nullptr);
     sigaddset(&handled, signal);
   }
+  // Blocked by whoever started the program, they would never arrive.
   sigprocmask(SIG_UNBLOCK, &handled, nullptr);
   // A reader that went away (| head, a tee killed with the program) makes a
   // write fail with EPIPE instead of ending the program before the release.

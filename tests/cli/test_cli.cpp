@@ -70,11 +70,13 @@ void DefaultSignals() {
   sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-// Runs `command` in the shell, on a new pseudo-terminal when `terminal` is given.
-pid_t Spawn(const std::string& command, int* terminal = nullptr) {
+// Runs `command` in the shell, on a new pseudo-terminal when `terminal` is given;
+// with the hang-up ignored when asked (as "trap '' HUP" in a script does).
+pid_t Spawn(const std::string& command, int* terminal = nullptr, bool hangUpIgnored = false) {
   const pid_t pid = terminal ? forkpty(terminal, nullptr, nullptr, nullptr) : fork();
   if (pid == 0) {
     DefaultSignals();
+    if (hangUpIgnored) ::signal(SIGHUP, SIG_IGN);
     execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -181,12 +183,13 @@ class Cli : public ::testing::Test {
   }
   // Starts the program with its own settings, trace and output file, reading
   // from the pseudo-terminal `terminal` when given, else from /dev/null.
-  pid_t Start(const std::string& arguments, const std::string& tag = "", int* terminal = nullptr) {
+  pid_t Start(const std::string& arguments, const std::string& tag = "", int* terminal = nullptr,
+              bool hangUpIgnored = false) {
     for (const char* name : {"out", "trace"}) fs::remove(File(tag, name));
     return Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
                      "s.cfg' --trace '" + File(tag, "trace").string() + "' " + arguments + " > '" +
                      File(tag, "out").string() + "' 2>&1" + (terminal ? "" : " < /dev/null"),
-                 terminal);
+                 terminal, hangUpIgnored);
   }
   Ended Finish(pid_t pid, const std::string& tag = "", double seconds = 30) {
     const auto start = Clock::now();
@@ -301,6 +304,45 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
               size_t(c.releases == nothingSent ? 0 : c.releases));
   }
   EXPECT_EQ(ReadAll(dir.path() / "s.cfg"), fs::absolute(sample).string() + "\r\n3\r\n7\r\n");
+}
+
+// Answers typed on the terminal, in --simulate: "j" after a line that is no
+// answer (the question is asked again), "n", Ctrl-D (No); and a terminal that
+// hangs up while its signal is ignored: the question then ends with No at once,
+// and the run goes on without the firmware.
+TEST_F(Cli, AnswersFromTheTerminal) {
+  const std::string loaded =
+      "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben\n";
+  const std::string declined =
+      "Update erfolgreich: Firmware-Update abgelehnt, Konfiguration nicht übertragen\n";
+  const struct Case {
+    const char* name;
+    std::string keys;
+    bool hangUp;
+    size_t questions;  // how often "(j/n)" was asked
+    std::string verdict;
+  } cases[] = {
+      {"a line that is no answer, then j", "x\nj\n", false, 2, loaded},
+      {"n", "n\n", false, 1, declined},
+      {"Ctrl-D", "\x04", false, 1, declined},
+      {"hang-up, its signal ignored", "", true, 1, declined},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int terminal = -1;
+    const pid_t pid = Start("--simulate update '" + sample + "'", "", &terminal, c.hangUp);
+    EXPECT_TRUE(Within(10, [&] { return Shows("", "(j/n)"); }));
+    if (c.hangUp) close(terminal);
+    for (const char key : c.keys) {
+      EXPECT_EQ(write(terminal, &key, 1), 1);
+      std::this_thread::sleep_for(10ms);
+    }
+    const Ended e = Finish(pid, "", 10);
+    if (!c.hangUp) close(terminal);
+    Expect(e, 0, {c.verdict}, {"Abgebrochen"});
+    EXPECT_EQ(Count(e.text, "(j/n) "), c.questions);
+    EXPECT_LT(e.seconds, 5.0);
+  }
 }
 
 // The signals that end a run: Ctrl-C, Ctrl-\ (keys on the terminal), a
@@ -625,18 +667,20 @@ TEST_F(Cli, UnderNohupAHangUpDoesNotEndTheRun) {
 }
 
 // One device, one program: while a program has the simulator's port open (it
-// waits at the version question), a second one is refused with the first one
-// named, whether each uses the device's own name or a symbolic link to it; the
-// second sends nothing, the first goes on. All rows at once.
+// waits at the version question), a second one (an update, the port test "out")
+// is refused with the first one named, whether each uses the device's
+// own name or a symbolic link to it; the second sends nothing, the first goes on.
+// All rows at once.
 TEST_F(Cli, OneDeviceOneProgram) {
   const std::string small = SmallPackage();
   const struct Case {
     const char* name;
     bool firstByLink, secondByLink;
+    std::string second;  // what the second one does
   } cases[] = {
-      {"link, then the device", true, false},
-      {"device, then the link", false, true},
-      {"device, then the device", false, false},
+      {"link, then the device", true, false, "--yes update '" + small + "'"},
+      {"device, then the link", false, true, "ping --no-wait"},
+      {"device, then the device", false, false, "ping --no-wait"},
   };
   struct Running {
     Sim sim;
@@ -658,10 +702,14 @@ TEST_F(Cli, OneDeviceOneProgram) {
     const std::string tag = "first" + std::to_string(i);
     EXPECT_TRUE(Within(15, [&] { return Shows(tag, "(j/n)"); }));
     const std::string port = c.secondByLink ? r.sim.link.string() : r.sim.device;
-    Expect(Run("--interface 3 --port '" + port + "' --yes update '" + small + "'"), 1,
+    const std::string before = TracedBytes(r.sim.Trace(), "->");
+    Expect(Run("--interface 3 --port '" + port + "' " + c.second), 1,
            {"Der Port " + port + " wird von einem anderen Programm benutzt: Prozess " +
             std::to_string(r.pid) + " (skyrelay-update)"},
-           {"dialout", " -> "});
+           {"dialout"});
+    // Nothing reached the line (the port test's own trace lists its messages,
+    // written or not).
+    EXPECT_EQ(TracedBytes(r.sim.Trace(), "->"), before) << "the second one sent something";
     // The first one is still at its question, and its port works: declining
     // the firmware, it finishes.
     EXPECT_EQ(write(r.terminal, "n\n", 2), 2);
