@@ -17,6 +17,7 @@
 
 #include "config_test_files.h"
 #include "core/brand.h"
+#include "real_time.h"
 #include "sim/package.h"
 
 #ifdef SKYRELAY_HAVE_XCB
@@ -28,6 +29,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using skyrelay::test::Count;
+using skyrelay::test::ReadAll;
+using skyrelay::test::Since;
+using skyrelay::test::Within;
 using namespace std::chrono_literals;
 
 // The release as the simulator's trace shows its echo.
@@ -36,18 +41,6 @@ constexpr const char* kStationAnswer = "B4 6D 7F";
 // The trace has this many lines to the PC once the configuration transfer is
 // well under way: the station's update mode and the identification take about 20.
 constexpr size_t kTransferLines = 80;
-
-std::string ReadAll(const fs::path& p) {
-  std::ostringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
-  return n;
-}
 
 // The lines of the simulator's trace that show bytes going to the PC (the
 // echoes of what the program sent, and the answers).
@@ -58,19 +51,6 @@ std::string ToPc(const std::string& trace) {
     if (line.find(" <- ") != std::string::npos) result += line + "\n";
   }
   return result;
-}
-
-double Since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Polls `done` every 10 ms for at most `seconds`.
-template <class Done>
-bool Within(double seconds, Done done) {
-  for (const auto start = Clock::now(); !done(); std::this_thread::sleep_for(10ms)) {
-    if (Since(start) > seconds) return false;
-  }
-  return true;
 }
 
 // Runs `command` in the shell; with `outputClosed` its standard output and

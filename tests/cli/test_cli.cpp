@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "../config_test_files.h"
+#include "../real_time.h"
 #include "sim/package.h"
 
 namespace skyrelay {
@@ -29,37 +30,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using skyrelay::test::Count;
+using skyrelay::test::ReadAll;
+using skyrelay::test::Since;
+using skyrelay::test::Within;
 using namespace std::chrono_literals;
 
 // The station's release: fields 3, 0, 0 and D1 = the boot loader version 5 of
 // the simulated station; as the program's trace shows it.
 const std::string kReleaseBytes = "ED 1F 08 4E 57 70 05 7F 7F 7F 70 00 00 00 00 30";
 const std::string kRelease = "-> " + kReleaseBytes;
-
-std::string ReadAll(const fs::path& p) {
-  std::ostringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
-  return n;
-}
-
-double Since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Polls `done` every 10 ms for at most `seconds`.
-template <class Done>
-bool Within(double seconds, Done done) {
-  for (const auto start = Clock::now(); !done(); std::this_thread::sleep_for(10ms)) {
-    if (Since(start) > seconds) return false;
-  }
-  return true;
-}
 
 // In a child about to run a program: the signals as a login shell leaves them,
 // whatever the test runner ignored or blocked.
