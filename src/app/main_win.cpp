@@ -431,9 +431,6 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
 }
 
 void MainWin::RunUpdateCommand() {
-  // An earlier run's update mode has been dealt with by that run; until this
-  // run asks the station again, no release is owed.
-  ctx_->upd.UpdateModeActive = 0;
   RunWithPort([this] {
     if (UpdateCommand(*ctx_)) ShowStatus(RunVerdict(*ctx_, runFirstError_));
   });

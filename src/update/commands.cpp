@@ -19,6 +19,9 @@ std::string MissingPortSetting(const Settings& settings) {
 }
 
 bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
+  // An earlier run's update mode has been dealt with by that run (or its
+  // interface went away); until this run asks the station again, no release is owed.
+  ctx.upd.UpdateModeActive = 0;
   // Nothing is sent for an update that names nothing or has nowhere to go.
   if (!DescriptionNamesSomething(ctx.desc)) {
     ctx.host.Message("Keine Update-Datei: " + ctx.settings.UpdateFilePath, "Fehler!", Icon::Stop,
