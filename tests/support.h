@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "config_test_files.h"
-#include "core/context.h"
 #include "link/link.h"
 #include "package/description.h"
 #include "package/display_code.h"
-#include "protocol/flash.h"
+#include "device/flash.h"
+#include "run/commands.h"
+#include "run/context.h"
+#include "run/update_run.h"
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
@@ -89,11 +91,11 @@ struct World {
   bool locoRequested = false;                  // the handheld has asked for its loco
   double locoRequestedAt = -1;                 // when it first did
   explicit World(FarSide far = FarSide::Script) {
-    host.Attach(&ctx);
+    host.Attach(&ctx.link);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
     if (far == FarSide::Script) sim.script = [](const Bytes&) { return std::vector<Bytes>{}; };
-    ctx.stats.observer = [this](double t, bool out, std::span<const uint8_t> m) {
+    ctx.link.stats.observer = [this](double t, bool out, std::span<const uint8_t> m) {
       if (!out && m[0] == 0xBF && !locoRequested) locoRequestedAt = t;
       locoRequested |= !out && m[0] == 0xBF;
       if (!out) return;
@@ -108,12 +110,9 @@ struct World {
     return out;
   }
   // Feeds bytes as if the port received them.
-  void Receive(const Bytes& bytes) { ctx.OnSerialData(bytes); }
+  void Receive(const Bytes& bytes) { ctx.link.OnSerialData(bytes); }
   // Hands a message (without its checksum) to the transmitter.
-  void Send(const Bytes& m) {
-    std::copy(m.begin(), m.end(), ctx.tx.TxMessage.begin());
-    ctx.tx.TxLastIndex = static_cast<int>(m.size()) - 1;
-  }
+  void Send(const Bytes& m) { ctx.link.Send(m); }
   void RunFor(double seconds, const std::function<bool()>& done = {}) {
     test::RunFor(host, seconds, done);
   }
@@ -151,7 +150,6 @@ struct RunWorld : SimWorld {
   double cancelledAt = -1;
   std::function<void(sim::ByteVector&)> damage;  // done to the firmware file by Load
   RunWorld() {
-    BuildDisplayCodeTable(ctx);
     host.answerQuestion = [this](const RecordedMessage&) {
       if (answers.empty()) return Answer::Yes;
       const bool yes = answers.front() == "Y";
@@ -159,7 +157,7 @@ struct RunWorld : SimWorld {
       return yes ? Answer::Yes : Answer::No;
     };
     host.afterYield = [this] {
-      if (cancel && ctx.MayAbandonRun()) throw RunCancelled{};
+      if (cancel && ctx.link.MayAbandonRun()) throw RunCancelled{};
     };
   }
   void Put(const std::string& name, const sim::ByteVector& b) {
@@ -187,6 +185,33 @@ struct RunWorld : SimWorld {
     return std::count(host.statuses.begin(), host.statuses.end(), status) > 0;
   }
   sim::ByteVector Image() const { return sim.flash.Read(FlashImageBase, 497 * 64); }
+  // The update run as "Update" runs it once the port is open, keeping the first
+  // failure it tells of for the verdict.
+  void Run() {
+    ctx.report.firstError.reset();
+    host.onNotice = [this](const Notice& n, Answer a) { NoteFirstError(ctx.report, n, a); };
+    RunUpdate(ctx);
+    host.onNotice = nullptr;
+  }
+  // The configuration's end as a number: -1 not run, 0 done, 1 a command got no
+  // answer, 99 a file or the settings block.
+  int ConfigurationResult() const {
+    switch (ctx.report.configuration.end) {
+      case ConfigurationEnd::NotRun:
+        return -1;
+      case ConfigurationEnd::Done:
+        return 0;
+      case ConfigurationEnd::CommandFailed:
+        return 1;
+      default:
+        return 99;
+    }
+  }
+  // The release: -1 none needed, 0 confirmed, 1 not confirmed.
+  int ReleaseResult() const {
+    return ctx.report.release == Release::NotNeeded ? -1
+                                                    : ctx.report.release == Release::Unconfirmed;
+  }
 };
 
 }  // namespace skyrelay::test

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "support.h"
-#include "update/commands.h"
-#include "update/update_run.h"
+#include "run/commands.h"
+#include "run/update_run.h"
 
 namespace skyrelay {
 namespace {
@@ -31,7 +31,7 @@ const Reference& Quiet() {
   static const Reference quiet = [] {
     LayoutWorld w;
     EXPECT_TRUE(UpdateCommand(w.ctx));
-    EXPECT_TRUE(LastRunSucceeded(w.ctx));
+    EXPECT_TRUE(RunSucceeded(w.ctx.report));
     return Reference{w.sim.flash.memory, test::Shown(w.host), w.host.Now(),
                      w.sim.flash.pagePrograms};
   }();
@@ -72,7 +72,7 @@ TEST(BusyLayout, UpdateOnABusyOrNoisyLineLandsByteForByte) {
     LayoutWorld w;
     c.arm(w);
     ASSERT_TRUE(UpdateCommand(w.ctx));
-    EXPECT_TRUE(LastRunSucceeded(w.ctx)) << c.what;
+    EXPECT_TRUE(RunSucceeded(w.ctx.report)) << c.what;
     EXPECT_EQ(test::Shown(w.host), quiet.messages) << c.what;
     EXPECT_TRUE(w.sim.flash.memory == quiet.flash) << c.what << ": the DataFlash differs";
     EXPECT_EQ(w.sim.flash.pagePrograms, quiet.pagePrograms + c.repeated) << c.what;
@@ -101,7 +101,7 @@ TEST(BusyLayout, DamagedAnswersNeverReachTheDataFlash) {
     SCOPED_TRACE(c.status);
     LayoutWorld w;
     bool armed = false;
-    w.ctx.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
+    w.ctx.link.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
       if (!armed && (c.status.empty() || w.host.status == c.status) &&
           IsHandheldRequest(sent, m, c.operation)) {
         armed = true;
@@ -110,8 +110,8 @@ TEST(BusyLayout, DamagedAnswersNeverReachTheDataFlash) {
     };
     ASSERT_TRUE(UpdateCommand(w.ctx));
     EXPECT_EQ(w.sim.damagedAnswers, 1);
-    EXPECT_EQ(w.ctx.stats.badChecksums, 1);
-    EXPECT_EQ(LastRunSucceeded(w.ctx), c.succeeds);
+    EXPECT_EQ(w.ctx.link.stats.badChecksums, 1);
+    EXPECT_EQ(RunSucceeded(w.ctx.report), c.succeeds);
     int timeouts = 0;
     for (const RecordedMessage& m : w.host.messages) timeouts += m.title == "Timeout";
     EXPECT_EQ(timeouts, c.timeout ? 1 : 0);
@@ -137,8 +137,8 @@ TEST(BusyLayout, SettingsBlockNotReadBackAsWrittenFailsTheTransfer) {
   w.sim.flash.corruptPrograms = 1;
   w.sim.flash.corruptOffset = 9;
   ASSERT_TRUE(UpdateCommand(w.ctx));
-  EXPECT_EQ(w.ctx.upd.configurationResult, 99);
-  EXPECT_FALSE(LastRunSucceeded(w.ctx));
+  EXPECT_EQ(w.ConfigurationResult(), 99);
+  EXPECT_FALSE(RunSucceeded(w.ctx.report));
   EXPECT_EQ(test::Shown(w.host).back(), "Fehler|Einstellungen konnten nicht geschrieben werden!");
 }
 
@@ -148,12 +148,12 @@ TEST(BusyLayout, VanishedInterfaceEndsTheRunAtOnceAndTheNextRunWorks) {
   LayoutWorld w;
   w.sim.faults.vanishAfter = 400;
   double vanishedAt = -1;
-  w.ctx.stats.observer = [&](double t, bool sent, std::span<const uint8_t>) {
+  w.ctx.link.stats.observer = [&](double t, bool sent, std::span<const uint8_t>) {
     if (sent && vanishedAt < 0 && w.sim.Vanished()) vanishedAt = t;
   };
   ASSERT_TRUE(UpdateCommand(w.ctx));
   ASSERT_TRUE(w.sim.Vanished());
-  EXPECT_FALSE(LastRunSucceeded(w.ctx));
+  EXPECT_FALSE(RunSucceeded(w.ctx.report));
   EXPECT_FALSE(w.host.Port().IsOpen());
   EXPECT_EQ(w.host.status, "Fehler");
   ASSERT_EQ(w.host.messages.size(), 2u);  // the version question, then:
@@ -165,7 +165,7 @@ TEST(BusyLayout, VanishedInterfaceEndsTheRunAtOnceAndTheNextRunWorks) {
   w.host.messages.clear();
   w.sim.Reconnect();
   ASSERT_TRUE(UpdateCommand(w.ctx));
-  EXPECT_TRUE(LastRunSucceeded(w.ctx));
+  EXPECT_TRUE(RunSucceeded(w.ctx.report));
   EXPECT_TRUE(w.sim.flash.memory == Quiet().flash);
 }
 

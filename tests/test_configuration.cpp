@@ -10,11 +10,11 @@
 
 #include "config/transfer.h"
 #include "package/display_code.h"
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 #include "support.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
-#include "update/update_run.h"
+#include "run/update_run.h"
 
 namespace skyrelay {
 namespace {
@@ -54,9 +54,8 @@ Texts StoredChars(const std::string& text) {
 
 struct ConfWorld : test::RunWorld {
   int Transfer() {
-    int flag = -1;
-    TransferConfiguration(ctx, flag);
-    return flag;
+    ctx.report.configuration = TransferConfiguration(host, ctx.handheld, ctx.desc);
+    return ConfigurationResult();
   }
   Bytes Flash(uint32_t address, size_t count) const { return sim.flash.Read(address, count); }
   // A text slot decoded back through the display code; "" for an erased slot.
@@ -216,7 +215,7 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
   w.host.onStatus = [&](const std::string& s) {
     if (!statuses.empty() || s == "Firmware ok!") statuses.push_back(s);
   };
-  RunUpdate(w.ctx);
+  w.Run();
   std::printf(
       "[ figures ] configuration transfer (11 x 256 texts, all turnout data, 3 characters): "
       "%.1f s virtual in all\n",
@@ -231,8 +230,8 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
   for (int i = 0; i < 40; i++) expected.push_back("SymZuord:" + std::to_string(i));
   expected.insert(expected.end(), {"Weichenliste", "neue Konfiguration", "Update beendet"});
   EXPECT_EQ(statuses, expected);
-  EXPECT_EQ(w.ctx.upd.configurationResult, 0);
-  EXPECT_TRUE(LastRunSucceeded(w.ctx));
+  EXPECT_EQ(w.ConfigurationResult(), 0);
+  EXPECT_TRUE(RunSucceeded(w.ctx.report));
   EXPECT_EQ(w.host.configurationProgress.back(), "18/18") << "11 + 3 + 3 files and the settings";
   EXPECT_EQ(w.host.messages.size(), 3u);
   for (int n = 0; n < 11; n++) {

@@ -10,12 +10,12 @@
 #include <string>
 
 #include "config_test_files.h"
-#include "core/context.h"
+#include "run/context.h"
 #include "package/description.h"
 #include "package/display_code.h"
 #include "package/firmware_file.h"
 #include "package/numbers.h"
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 #include "support.h"
 
 namespace skyrelay {

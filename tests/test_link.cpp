@@ -41,29 +41,33 @@ TEST(Framer, CutsStreamsIntoMessagesWholeOrByteByByte) {
   for (const auto& c : cases) {
     for (bool byteByByte : {false, true}) {
       World w;
-      Messages framed;
-      w.ctx.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
+      Messages framed, handed;
+      w.ctx.link.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
         if (!sent) framed.emplace_back(m.begin(), m.end());
+      };
+      w.ctx.link.onMessage = [&](MessageSlot& m) {
+        handed.push_back(Bytes(m.begin(), m.begin() + framed[handed.size()].size()));
       };
       for (const Bytes& chunk : c.input) {
         if (!byteByByte) w.Receive(chunk);
         for (uint8_t b : byteByByte ? chunk : Bytes{}) w.Receive({b});
       }
       EXPECT_EQ(framed, c.framed) << c.input[0].size() << (byteByByte ? " byte by byte" : "");
-      EXPECT_EQ(w.ctx.rx.RxWriteIndex, static_cast<int>(c.framed.size()));
-      for (size_t k = 0; k < framed.size(); k++) {
-        const auto& slot = w.ctx.rx.RxRing[k + 1];
-        EXPECT_EQ(Bytes(slot.begin(), slot.begin() + framed[k].size()), framed[k]);
-      }
-      EXPECT_FALSE(w.ctx.rx.RxInMessage);
+      w.ctx.link.TakeInReceived();
+      Messages expected;
+      for (const Bytes& m : c.framed)
+        if (m[0] != 0x81) expected.push_back(m);  // 0x81 is never handed on
+      EXPECT_EQ(handed, expected);
     }
   }
-  World last;  // the stuck message in the ring's last slot stays inside that slot
-  for (int i = 0; i < 30; i++) last.Receive(ack), last.ctx.Tick();
+  World last;  // a stuck message in the ring's last slot stays inside that slot
+  for (int i = 0; i < 30; i++) last.Receive(ack), last.ctx.link.Tick();
   last.Receive(stuck);
   last.Receive(ack);
-  EXPECT_EQ(last.ctx.rx.RxWriteIndex, 31);
-  EXPECT_EQ(last.ctx.rx.RxReadIndex, 30);
+  int acks = 0;
+  last.ctx.link.onMessage = [&](MessageSlot& m) { acks += m[0] == 0xB4; };
+  last.ctx.link.TakeInReceived();
+  EXPECT_EQ(acks, 1);
 }
 
 // With 31 messages waiting the ring is full: a message that begins then is dropped,
@@ -71,41 +75,40 @@ TEST(Framer, CutsStreamsIntoMessagesWholeOrByteByByte) {
 TEST(Ring, FullRingDropsTheNewMessageNeverReplaysAndClearsInPlace) {
   World w;
   for (uint8_t i = 1; i <= 31; i++) w.Receive(WithChecksum({0xBF, 0x00, i}));
-  EXPECT_FALSE(w.ctx.rx.RxRingFull);
   w.Receive({0xBF, 0x00});  // begins while the ring is full
-  EXPECT_TRUE(w.ctx.rx.RxRingFull);
   std::vector<int> seen, expected;
   for (int t = 0; t < 40; t++) {
     if (t == 35) w.Receive({0x63, 0x23, 0xBF, 0x00, 0x40, 0x00});  // ends; another follows
-    w.ctx.ans.RequestedLocoAddress = -1;
-    w.ctx.Tick();
-    if (w.ctx.ans.RequestedLocoAddress != -1) seen.push_back(w.ctx.ans.RequestedLocoAddress);
+    w.ctx.devices.requestedLoco = -1;
+    w.ctx.link.Tick();
+    if (w.ctx.devices.requestedLoco != -1) seen.push_back(w.ctx.devices.requestedLoco);
   }
   for (int i = 1; i <= 31; i++) expected.push_back(i);
   expected.push_back(0x40);
   EXPECT_EQ(seen, expected);
-  EXPECT_EQ(w.ctx.stats.ringOverflows, 1);
-  EXPECT_EQ(w.ctx.rx.RxWriteIndex, 0) << "the last one went to slot 0";
+  EXPECT_EQ(w.ctx.link.stats.ringOverflows, 1);
 
   w.Receive(Ack(0x7F));  // cleared slots keep their place in the ring
-  ClearRxRing(w.ctx);
-  EXPECT_EQ(w.ctx.rx.RxWriteIndex, 1);
-  EXPECT_FALSE(w.ctx.rx.RxRingEmpty);
-  for (const auto& slot : w.ctx.rx.RxRing) EXPECT_EQ(slot, (std::array<uint8_t, 65>{}));
+  w.ctx.link.ClearSlots();
+  std::vector<Bytes> handed;
+  w.ctx.link.onMessage = [&](MessageSlot& m) { handed.emplace_back(m.begin(), m.begin() + 4); };
+  w.ctx.link.TakeInReceived();
+  EXPECT_EQ(handed, (std::vector<Bytes>{Bytes(4, 0)}));
 }
 
 TEST(Transmit, WritesTheMessageWithItsChecksumWholeOrByteByByte) {
   for (const auto& [kind, request] : {std::pair<int, uint8_t>{3, 0xB0}, {2, 0xBC}, {1, 0xBF}}) {
     World w;
-    w.ctx.settings.InterfaceKind = kind;
+    if (kind == 1) w.ctx.link.SetWriteMode(Link::WriteMode::ByteByByte);
     w.Send({request, 0x01, 0x20});
-    w.RunFor(0.5, [&] { return w.ctx.tx.TxLastIndex == -1; });
+    w.RunFor(0.5, [&] { return w.ctx.link.LastEchoedRequest() == request; });
     EXPECT_EQ(w.Sent(), Messages{WithChecksum({request, 0x01, 0x20})});
     EXPECT_EQ(w.Sent()[0][3], 0xDE ^ request) << "the checksum";
     EXPECT_EQ(w.host.virtualPort().writes, kind == 1 ? 4 : 1)
         << "the station interface takes bytes";
-    EXPECT_EQ(w.ctx.tx.TxLastIndex, -1) << "freed by its echo";
-    EXPECT_EQ(w.ctx.ans.LastRequestOpcode, request) << "a request";
+    EXPECT_EQ(w.ctx.link.LastEchoedRequest(), request) << "freed by its echo";
+    w.RunFor(3);
+    EXPECT_EQ(w.Sent().size(), 1u) << "sent once";
     EXPECT_TRUE(w.host.messages.empty());
   }
 }
@@ -128,14 +131,16 @@ TEST(Transmit, EchoTimeOut) {
   for (const auto& c : cases) {
     World w;
     w.sim.faults.dropEchoes = 1000;
-    w.ctx.settings.InterfaceKind = c.clearToSend ? 3 : 1;
+    if (!c.clearToSend) w.ctx.link.SetWriteMode(Link::WriteMode::ByteByByte);
     w.host.virtualPort().clearToSend = c.clearToSend;
     if (c.closedPort) w.host.Port().Close();
     w.Send({0x83});
     w.RunFor(0.01);
     if (c.echoAfter >= 0) w.RunFor(c.echoAfter - 0.01), w.Receive({0x83, 0x7C});
-    w.RunFor(10, [&] { return w.ctx.tx.TxLastIndex == -1; });
-    EXPECT_NEAR(w.host.Now() - 0.01, c.freedAfter, 0.0101) << c.freedAfter;
+    double shownAt = -1;
+    w.host.onMessage = [&](const RecordedMessage&) { shownAt = w.host.Now(); };
+    w.RunFor(10);
+    if (c.echoAfter < 0) EXPECT_NEAR(shownAt - 0.01, c.freedAfter, 0.0101) << c.freedAfter;
     w.RunFor(3);
     EXPECT_EQ(test::Shown(w.host), c.shown) << c.freedAfter;
     EXPECT_EQ(w.host.virtualPort().writes == 0, c.closedPort || !c.clearToSend) << c.freedAfter;
@@ -162,60 +167,62 @@ TEST(Transmit, TickIsNotReentered) {
 // it already in the ring counts as its echo; 0x81 messages are skipped, even as echo.
 TEST(Processing, TransmitComesBeforeProcessingInATick) {
   World w;
+  w.sim.faults.dropEchoes = 1000;
   w.Receive({0x83, 0x7C});
   w.Send({0x83});
-  w.ctx.Tick();
-  EXPECT_EQ(w.ctx.tx.TxLastIndex, -1);
-  EXPECT_FALSE(w.ctx.tx.TxAwaitingEcho);
-  EXPECT_EQ(w.ctx.ans.LastRequestOpcode, 0) << "no request";
+  w.ctx.link.Tick();
+  w.RunFor(3.0);
+  EXPECT_EQ(w.Sent().size(), 1u);
+  EXPECT_TRUE(w.host.messages.empty()) << "its echo came";
+  EXPECT_EQ(w.ctx.link.LastEchoedRequest(), 0) << "no request";
 
   World busy;
+  busy.sim.faults.dropEchoes = 1000;
   busy.Send({0x81});
-  busy.RunFor(1.0);
-  EXPECT_TRUE(busy.ctx.tx.TxAwaitingEcho);
+  busy.Receive({0x81, 0x7E});
+  busy.RunFor(3.0);
+  EXPECT_EQ(test::Shown(busy.host), (std::vector<std::string>{"LocoNet Fehler|Message kann nicht gesendet werden!"}));
 }
 
 TEST(Processing, EchoFreesTheBufferAndEnablesTheAcknowledge) {
   World w;
   w.sim.faults.dropEchoes = 1000;
   w.Receive(Ack(0x7F));  // before any 0xED echo: ignored
-  w.ctx.Tick();
-  EXPECT_EQ(w.ctx.ans.ReplyStatus, 0);
+  w.ctx.link.Tick();
+  EXPECT_EQ(w.ctx.devices.replyStatus, 0);
 
   Bytes request(30, 0);
   std::copy_n(Bytes{0xED, 0x1F, 0x08, 0x66, 0x33}.begin(), 5, request.begin());
   w.Send(request);
-  w.ctx.Tick();
+  w.ctx.link.Tick();
   Bytes wrongChecksum = WithChecksum(request);
   wrongChecksum.back() ^= 1;
   for (const Bytes& m : {Bytes{0x81, 0x7E}, wrongChecksum, Ack(0x7F)}) {
     w.Receive(m);  // none of them is the echo; 0x81 is not even compared
-    w.ctx.Tick();
-    EXPECT_TRUE(w.ctx.tx.TxAwaitingEcho);
-    EXPECT_EQ(w.ctx.ans.ReplyStatus, 0);
+    w.ctx.link.Tick();
+    EXPECT_NE(w.ctx.link.LastEchoedRequest(), 0xED);
+    EXPECT_EQ(w.ctx.devices.replyStatus, 0);
   }
   w.Receive(WithChecksum(request));
-  w.ctx.Tick();
-  EXPECT_FALSE(w.ctx.tx.TxAwaitingEcho);
-  EXPECT_EQ(w.ctx.tx.TxLastIndex, -1);
-  EXPECT_EQ(w.ctx.ans.LastRequestOpcode, 0xED);
+  w.ctx.link.Tick();
+  EXPECT_EQ(w.ctx.link.LastEchoedRequest(), 0xED);
   w.Receive(Ack(0x7F));
   w.Receive(WithChecksum({0xB4, 0x6E, 0x05}));  // another acknowledge kind
-  w.ctx.Tick();
-  w.ctx.Tick();
-  EXPECT_EQ(w.ctx.ans.ReplyStatus, 127);
+  w.ctx.link.Tick();
+  w.ctx.link.Tick();
+  EXPECT_EQ(w.ctx.devices.replyStatus, 127);
 }
 
 // Every answer variable after one received message: "what=value" for each one set.
 std::string AnswerVariables(const World& w) {
-  const AnswerState& a = w.ctx.ans;
+  const DeviceLink& a = w.ctx.devices;
   std::string out;
   for (int i = 0; i <= 512; i++)
-    if (a.DataBuf[i] != -1) out += std::to_string(i) + ":" + std::to_string(a.DataBuf[i]) + " ";
+    if (a.spiBuffer[i] != -1) out += std::to_string(i) + ":" + std::to_string(a.spiBuffer[i]) + " ";
   const std::pair<const char*, int64_t> values[] = {
-      {"reply", a.ReplyStatus},         {"block", a.BlockReceived},
-      {"id", a.StationIdNumber},        {"station", a.StationReplyState},
-      {"loco", a.RequestedLocoAddress}, {"bad", w.ctx.stats.badChecksums}};
+      {"reply", a.replyStatus},    {"block", a.blockReceived},
+      {"id", a.stationId},         {"station", a.stationReplyState},
+      {"loco", a.requestedLoco},   {"bad", w.ctx.link.stats.badChecksums}};
   for (const auto& [what, v] : values) out += what + ("=" + std::to_string(v)) + " ";
   return out;
 }
@@ -271,11 +278,14 @@ TEST(Processing, EachMessageSetsItsAnswerVariables) {
   };
   for (const auto& c : cases) {
     World w;
-    w.ctx.ans.LastRequestOpcode = 0xED;
-    w.ctx.ans.RequestedLocoAddress = -1;
-    w.ctx.ans.DataBufOffset = c.offset;
-    w.ctx.ans.StationReplyState = c.stationState;
-    w.ctx.ans.DataBuf.fill(-1);
+    Bytes request(30, 0);  // as after any earlier command
+    std::copy_n(Bytes{0xED, 0x1F, 0x08, 0x66, 0x33}.begin(), 5, request.begin());
+    w.Send(request);
+    w.RunFor(0.05);
+    w.ctx.devices.requestedLoco = -1;
+    w.ctx.devices.answerOffset = c.offset;
+    w.ctx.devices.stationReplyState = c.stationState;
+    w.ctx.devices.spiBuffer.fill(-1);
     w.Receive(c.message);
     w.RunFor(0.05);
     EXPECT_EQ(AnswerVariables(w), c.after) << testing::PrintToString(c.message);

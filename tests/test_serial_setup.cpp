@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/context.h"
+#include "run/context.h"
 
 namespace skyrelay {
 namespace {
@@ -141,6 +141,15 @@ struct Rig : Host {
     return text;
   }
   // A failed set-up: this one message, "Fehler", port closed.
+  // Opens or closes the port as a command does: a failure is shown with "Fehler"
+  // in the status line. 0 done, 1 failed.
+  int Toggle() {
+    const SetupResult failed = TogglePort(ctx.link, ctx.settings);
+    if (!failed) return 0;
+    Host::Message(*failed);
+    Host::SetStatus(StatusLine{StatusKind::Error});
+    return 1;
+  }
   void ExpectFailure(const std::string& message) const {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].what, message);
@@ -175,7 +184,7 @@ TEST(TogglePort, OperationsMessagesAndStatus) {
     Rig r(c.kind, c.number);
     r.port.open = c.wasOpen;
     r.port.fail = c.fail;
-    EXPECT_EQ(TogglePort(r.ctx), c.shown.empty() ? 0 : 1);
+    EXPECT_EQ(r.Toggle(), c.shown.empty() ? 0 : 1);
     EXPECT_EQ(r.Names(), c.ops);
     EXPECT_EQ(r.port.open, c.shown.empty() && c.kind != 2 && !c.wasOpen);
     EXPECT_EQ(r.statuses, c.shown.empty() ? Strings{} : Strings{"Fehler"});
@@ -190,7 +199,7 @@ TEST(TogglePort, OperationsMessagesAndStatus) {
 TEST(StationSerialInterface, DialogueOrderLineSettingsAndTiming) {
   Rig r(1, "2");
   r.port.answers["xB19200\r"] = {{0.02, "B19200 o"}, {0.5, "k]\r\n"}};
-  EXPECT_EQ(TogglePort(r.ctx), 0);
+  EXPECT_EQ(r.Toggle(), 0);
   EXPECT_EQ(
       r.Names(),
       "name /dev/ttyS1; line 2400,n,8,2; open; break on; break off; discard; write xB19200\r; "
@@ -211,7 +220,7 @@ TEST(StationSerialInterface, NoClosingBracketOrClearToSendFailsAfterFiveSeconds)
   for (int i = 1; i <= 100; i++) chatter.emplace_back(0.1 * i, ".");
   Rig r(1);
   r.port.answers["xRT255\r"] = chatter;
-  EXPECT_EQ(TogglePort(r.ctx), 1);
+  EXPECT_EQ(r.Toggle(), 1);
   r.ExpectFailure(kDialogueError);
   const Op& cr = r.Find("write \r", 2);
   EXPECT_NEAR(r.shown[0].t - cr.t, 5.005, 0.005);
@@ -220,7 +229,7 @@ TEST(StationSerialInterface, NoClosingBracketOrClearToSendFailsAfterFiveSeconds)
 
   Rig cts(1);
   cts.port.cts = [](double) { return false; };
-  EXPECT_EQ(TogglePort(cts.ctx), 1);
+  EXPECT_EQ(cts.Toggle(), 1);
   cts.ExpectFailure(kDialogueError);
   const Op& discard = cts.Find("discard");
   EXPECT_NEAR(cts.shown[0].t - discard.t, 5.01, 0.01);

@@ -10,14 +10,14 @@
 
 #include "support.h"
 #include "config/transfer.h"
-#include "update/commands.h"
+#include "run/commands.h"
 #include "update/firmware_update.h"
-#include "update/update_run.h"
+#include "run/update_run.h"
 
 namespace skyrelay {
 namespace {
 
-using Outcome = UpdateState::FirmwareOutcome;
+using Outcome = FirmwareOutcome;
 using Strings = std::vector<std::string>;
 using test::RunWorld;
 
@@ -64,12 +64,12 @@ TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
   w.dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
   w.Load(kLanguage);
   // The send_pm01 after the version check waits for nothing: its answer may be lost.
-  w.onSent = [&w, lost = false](const test::Bytes& m) mutable {
-    if (lost || w.ctx.upd.UpdateStep != 6 || !RunWorld::IsPm01(m)) return;
+  w.onSent = [&w, lost = false, pm01s = 0](const test::Bytes& m) mutable {
+    if (lost || !RunWorld::IsPm01(m) || ++pm01s != 2) return;
     w.sim.faults.dropAnswers = 1;
     lost = true;
   };
-  RunUpdate(w.ctx);
+  w.Run();
   EXPECT_EQ(w.Image(), sim::FirmwareImage(w.firmware));
   EXPECT_EQ(test::Shown(w.host), (Strings{kQuestion, kInstall, kSuccess}));
   std::vector<Icon> icons;
@@ -89,12 +89,12 @@ TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
   // Phase 4 waits for its answer; phase 6 and the end of the transfer pause a second.
   EXPECT_EQ(w.Pm01Pauses(), (std::vector<long>{0, 10, 10}));
   EXPECT_EQ(w.sim.installs, 1);
-  EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Ok);
-  EXPECT_EQ(w.ctx.upd.configurationResult, 0);
-  EXPECT_EQ(RunVerdict(w.ctx, ""),
+  EXPECT_EQ(w.ctx.report.firmware.outcome, Outcome::Ok);
+  EXPECT_EQ(w.ConfigurationResult(), 0);
+  EXPECT_EQ(RunVerdict(w.ctx.report),
             "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben");
-  EXPECT_EQ(std::vector<int>({w.ctx.upd.pagesWritten, w.ctx.upd.pagesVerified,
-                              w.ctx.upd.pagesRepeated, w.ctx.upd.releaseResult}),
+  EXPECT_EQ(std::vector<int>({w.ctx.report.firmware.pagesWritten, w.ctx.report.firmware.pagesVerified,
+                              w.ctx.report.firmware.pagesRepeated, w.ReleaseResult()}),
             std::vector<int>({63, 63, 0, 0}));
   const sim::StationLog& log = w.sim.stationLog;
   EXPECT_EQ(std::vector<int>(
@@ -103,7 +103,7 @@ TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
   EXPECT_EQ(log.values, (std::vector<std::pair<int, int>>{{10, 50}}));
   EXPECT_EQ(log.texts, Strings{"Update " + w.ctx.ProductName});
   std::printf("[ figures ] update: %.1f s virtual, %ld messages sent, %ld received\n", w.host.Now(),
-              w.ctx.stats.messagesSent, w.ctx.stats.messagesReceived);
+              w.ctx.link.stats.messagesSent, w.ctx.link.stats.messagesReceived);
 }
 
 // The kind decides the firmware file and the question; both text pairs give kind 2.
@@ -138,8 +138,8 @@ TEST(UpdateRun, IdentificationByArticleAndTexts) {
     w.sim.ApplyHandheldConfig();
     w.Load("ZENTRALE=fw\\funk.tup\r\nZENTRALEVERSION=2.1\r\n");
     w.answers = {"N"};
-    RunUpdate(w.ctx);
-    EXPECT_EQ(w.ctx.upd.HandheldKind, c.kind);
+    w.Run();
+    EXPECT_EQ(static_cast<int>(w.ctx.report.identification.identity.kind), c.kind);
     ExpectShown(w, {c.first});
     EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
@@ -177,17 +177,17 @@ TEST(UpdateRun, QuestionsAnswered) {
     if (c.outcome == Outcome::Declined) {  // that send_pm01 waits for nothing
       w.onSent = [&w](const test::Bytes& m) { w.sim.faults.dropAnswers = RunWorld::IsPm01(m); };
     }
-    RunUpdate(w.ctx);
+    w.Run();
     ExpectShown(w, c.shown);
     Strings statuses = c.statuses;
     statuses.insert(statuses.begin(), {"Zentrale Update-Mode", "Lese Version"});
     statuses.push_back("Update beendet");
     EXPECT_EQ(w.Statuses(), statuses);
-    EXPECT_EQ(w.ctx.upd.firmwareOutcome, c.outcome);
-    EXPECT_TRUE(LastRunSucceeded(w.ctx));
+    EXPECT_EQ(w.ctx.report.firmware.outcome, c.outcome);
+    EXPECT_TRUE(RunSucceeded(w.ctx.report));
     EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
     if (c.outcome == Outcome::NoFirmwareFile) continue;
-    EXPECT_EQ(w.ctx.upd.configurationResult, -1) << "no configuration transfer";
+    EXPECT_EQ(w.ConfigurationResult(), -1) << "no configuration transfer";
     EXPECT_EQ(w.Pm01Pauses(), std::vector<long>{10});
     EXPECT_TRUE(RunWorld::IsPm01(w.sent[w.sent.size() - 2].second)) << "before the finish";
   }
@@ -225,17 +225,17 @@ TEST(UpdateRun, PageRepetition) {
       if (s == "Firmware ok!" || s == "Fehler") programs = w.sim.flash.pagePrograms;
     };
     w.Load();
-    RunUpdate(w.ctx);
+    w.Run();
     EXPECT_EQ(test::Shown(w.host), c.shown);
     EXPECT_EQ(programs, c.programs);
     const bool good = c.shown == ok;
     EXPECT_EQ(w.sim.installs, good ? 1 : 0);
     EXPECT_EQ(w.Image() == sim::FirmwareImage(w.firmware), good);
-    EXPECT_EQ(LastRunSucceeded(w.ctx), good);
+    EXPECT_EQ(RunSucceeded(w.ctx.report), good);
     EXPECT_EQ(w.host.status, "Update beendet");
     EXPECT_EQ(w.Showed("Fehler"), !good);
-    EXPECT_EQ(w.ctx.upd.pagesWritten, c.programs);
-    EXPECT_EQ(w.ctx.upd.pagesRepeated, c.page == 0x307C00 ? 0 : c.failures + c.laterFailures);
+    EXPECT_EQ(w.ctx.report.firmware.pagesWritten, c.programs);
+    EXPECT_EQ(w.ctx.report.firmware.pagesRepeated, c.page == 0x307C00 ? 0 : c.failures + c.laterFailures);
     if (c.failures == 2 && c.laterFailures == 0) {  // the progress fell back to block 8
       EXPECT_EQ(std::count(w.host.statuses.begin(), w.host.statuses.end(), "1%"), 3 + 3 * 2);
     }
@@ -305,14 +305,14 @@ TEST(UpdateRun, FailedFirmwareSteps) {
     std::vector<double> asked;
     w.host.onMessage = [&](const RecordedMessage&) { asked.push_back(w.host.Now()); };
     w.Load();
-    RunUpdate(w.ctx);
+    w.Run();
     ExpectShown(w, c.shown);
-    EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Failed);
+    EXPECT_EQ(w.ctx.report.firmware.outcome, Outcome::Failed);
     const bool stepError = c.shown.back().starts_with("Fehler|Fehler bei");
-    EXPECT_TRUE(!stepError || w.ctx.upd.configurationResult == -1);
+    EXPECT_TRUE(!stepError || w.ConfigurationResult() == -1);
     EXPECT_EQ(w.sim.installs, c.installs);
     EXPECT_FALSE(w.Showed("Firmware ok!"));
-    EXPECT_FALSE(LastRunSucceeded(w.ctx));
+    EXPECT_FALSE(RunSucceeded(w.ctx.report));
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
     EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2] == "Fehler",
               c.shown.back().starts_with("Fehler|"));
@@ -345,7 +345,7 @@ TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
     w.sim.station.idNumber = c.id;
     w.sim.faults.dropAnswers = c.lostAnswers;
     w.Load();
-    RunUpdate(w.ctx);
+    w.Run();
     EXPECT_EQ(w.Showed("Zentrale Update-Mode"), c.entered);
     EXPECT_EQ(w.sim.stationLog.enterRequests + w.sim.stationLog.finishRequests, c.entered ? 2 : 0);
     EXPECT_EQ(w.sim.stationLog.values.size(), c.entered ? 1u : 0u);
@@ -353,8 +353,8 @@ TEST(UpdateRun, StationUpdateModeByIdentificationNumber) {
     EXPECT_EQ(
         std::count_if(sent.begin(), sent.end(), [](const test::Bytes& m) { return m[1] == 0x0F; }),
         static_cast<long>(c.requests));
-    EXPECT_TRUE(LastRunSucceeded(w.ctx));
-    const std::string verdict = RunVerdict(w.ctx, "");
+    EXPECT_TRUE(RunSucceeded(w.ctx.report));
+    const std::string verdict = RunVerdict(w.ctx.report);
     EXPECT_EQ(verdict.ends_with(unanswered), c.id < 0) << verdict;
     LeaveStationUpdateMode(w.ctx);
     EXPECT_EQ(w.Sent().size(), sent.size()) << "nothing is owed after the release";
@@ -387,7 +387,7 @@ TEST(UpdateRun, FilesChangedDuringTheRunDoNotReachTheHandheld) {
       return Answer::Yes;
     };
     EXPECT_TRUE(UpdateCommand(r.ctx, ""));
-    EXPECT_TRUE(LastRunSucceeded(r.ctx)) << RunVerdict(r.ctx, "");
+    EXPECT_TRUE(RunSucceeded(r.ctx.report)) << RunVerdict(r.ctx.report);
     return w;
   };
   const auto quiet = run(false), meddled = run(true);
@@ -450,14 +450,14 @@ TEST(UpdateRun, AStallOfTheProgramCostsNoRun) {
       r.host.Stall(seconds, stage ? std::function<bool()>([&r, stage] { return stage(r.ctx); })
                                   : std::function<bool()>());
     };
-    RunUpdate(r.ctx);
+    r.Run();
     return w;
   };
   const auto quiet = run(nullptr, now, 0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto w = run(&c.when, c.stage, c.seconds);
-    EXPECT_TRUE(LastRunSucceeded(w->ctx)) << RunVerdict(w->ctx, "");
+    EXPECT_TRUE(RunSucceeded(w->ctx.report)) << RunVerdict(w->ctx.report);
     EXPECT_EQ(test::Shown(w->host), test::Shown(quiet->host));
     EXPECT_EQ(w->Sent(), quiet->Sent()) << "nothing sent again";
     EXPECT_TRUE(w->sim.flash.memory == quiet->sim.flash.memory);
@@ -534,22 +534,19 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
     w.Load(kLanguage);
     c.arm(w);
     double stationLast = -1;
-    w.ctx.stats.observer = [&](double t, bool sent, std::span<const uint8_t> m) {
+    w.ctx.link.stats.observer = [&](double t, bool sent, std::span<const uint8_t> m) {
       if (sent && m.size() == 31 && m[3] == 0x4E && m[4] == 0x57) stationLast = t;
     };
-    RunUpdate(w.ctx);
-    std::string first;
-    for (const RecordedMessage& m : w.host.messages)
-      NoteRunError(first, m.text, m.title, m.icon, m.buttons, m.answer);
+    w.Run();
     ExpectShown(w, c.shown);
     EXPECT_EQ(w.host.status, c.status);
     EXPECT_EQ(w.Showed(failed), c.status == failed);
     EXPECT_EQ(w.Showed("Zentrale wird aus dem Update-Mode genommen ..."),
               c.status == stopped || c.verdict.starts_with("Unerwartet"));
-    EXPECT_EQ(RunVerdict(w.ctx, first), "Update fehlgeschlagen: " + Fill(w, c.verdict));
-    EXPECT_FALSE(LastRunSucceeded(w.ctx));
-    EXPECT_EQ(w.ctx.upd.runEnded == UpdateState::RunEnd::Cancelled, c.status == stopped);
-    EXPECT_EQ(w.ctx.upd.releaseResult, c.release);
+    EXPECT_EQ(RunVerdict(w.ctx.report), "Update fehlgeschlagen: " + Fill(w, c.verdict));
+    EXPECT_FALSE(RunSucceeded(w.ctx.report));
+    EXPECT_EQ(w.ctx.report.end == RunEnd::Cancelled, c.status == stopped);
+    EXPECT_EQ(w.ReleaseResult(), c.release);
     EXPECT_EQ(w.sim.stationLog.enterRequests, 1);
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1 - c.release);
     EXPECT_EQ(w.sim.stationLog.inUpdateMode, c.release == 1) << "a silent station stays";
@@ -559,8 +556,8 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
   RunWorld w;  // the release failing alone says so
   w.Load();
   w.host.onStatus = [&w](const std::string& s) { w.sim.station.present &= s != "Firmware ok!"; };
-  RunUpdate(w.ctx);
-  EXPECT_EQ(RunVerdict(w.ctx, ""),
+  w.Run();
+  EXPECT_EQ(RunVerdict(w.ctx.report),
             "Update fehlgeschlagen: Zentrale hat die Freigabe nicht bestätigt");
 }
 
@@ -598,7 +595,7 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   w.host.Port().Close();
   EXPECT_TRUE(UpdateCommand(w.ctx));
   EXPECT_EQ(w.host.statuses[0], "Start");
-  EXPECT_EQ(w.ctx.upd.firmwareOutcome, Outcome::Ok);
+  EXPECT_EQ(w.ctx.report.firmware.outcome, Outcome::Ok);
   EXPECT_FALSE(w.host.Port().IsOpen());
   w.host.virtualPort().failOpen = true;
   EXPECT_FALSE(UpdateCommand(w.ctx));
@@ -627,7 +624,7 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   stopped.cancel = true;
   EXPECT_FALSE(UpdateCommand(stopped.ctx));
   EXPECT_EQ(stopped.host.statuses, (Strings{"Start", "Update abgebrochen"}));
-  EXPECT_EQ(stopped.ctx.upd.runEnded, UpdateState::RunEnd::Cancelled);
+  EXPECT_EQ(stopped.ctx.report.end, RunEnd::Cancelled);
   EXPECT_FALSE(stopped.host.Port().IsOpen());
   EXPECT_EQ(stopped.sim.stationLog.enterRequests, 0);
 }
@@ -644,14 +641,14 @@ TEST(UpdateRun, SilentHandheldAndRestartAnimation) {
       };
     }
     w.Load();
-    RunUpdate(w.ctx);
+    w.Run();
     Strings statuses{"Zentrale Update-Mode", "Lese Version"};
     for (int i = 0; i <= 20 && !pm01Answered; i++) statuses.push_back("PM01= " + std::to_string(i));
     statuses.push_back("Fehler beim Update");
     EXPECT_EQ(w.host.statuses, statuses);
     EXPECT_TRUE(w.host.messages.empty());
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
-    EXPECT_FALSE(LastRunSucceeded(w.ctx));
+    EXPECT_FALSE(RunSucceeded(w.ctx.report));
   }
   const std::pair<double, const char*> frames[] = {
       {0.0, "##        "}, {0.25, "  ##      "}, {1.0, "        ##"},  {1.75, "  ##      "},

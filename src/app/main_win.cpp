@@ -21,8 +21,8 @@
 #include "app/zentrale_form.h"
 #include "core/settings_file.h"
 #include "package/description.h"
-#include "update/commands.h"
-#include "update/update_run.h"
+#include "run/commands.h"
+#include "run/update_run.h"
 
 namespace skyrelay::app {
 

@@ -17,7 +17,7 @@
 
 #include "app/elided_label.h"
 #include "core/brand.h"
-#include "core/context.h"
+#include "run/context.h"
 #include "core/host.h"
 
 namespace skyrelay::app {

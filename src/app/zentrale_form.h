@@ -15,7 +15,7 @@
 #include <array>
 #include <functional>
 
-#include "core/context.h"
+#include "run/context.h"
 
 namespace skyrelay::app {
 

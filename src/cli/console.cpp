@@ -1,6 +1,6 @@
 #include "cli/console.h"
 
-#include "update/update_run.h"
+#include "run/update_run.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -25,14 +25,14 @@
 #include "package/description.h"
 #include "package/display_code.h"
 #include "package/package_check.h"
-#include "protocol/station.h"
+#include "device/station.h"
 #include "qt/qt_host.h"
 #include "qt/serial_ports.h"
 #include "sim/sim.h"
 #include "sim/sim_options.h"
 #include "sim/virtual_host.h"
-#include "update/commands.h"
-#include "update/update_run.h"
+#include "run/commands.h"
+#include "run/update_run.h"
 
 namespace skyrelay::cli {
 namespace {

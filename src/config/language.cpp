@@ -1,71 +1,58 @@
 #include "config/language.h"
 
+#include <array>
 #include <cstdint>
-#include <utility>
-#include <vector>
 
+#include "device/flash.h"
 #include "package/display_code.h"
-#include "protocol/handheld.h"
-#include "update/identify.h"
+#include "package/language_file.h"
 
 namespace skyrelay {
 
-namespace {
-
-constexpr uint32_t kLanguageAreaSize = 0x2000;  // 16 pages of 16 slots
-constexpr uint32_t kTextSlotSize = 32;
-constexpr uint32_t kPageSize = 512;
-
-}  // namespace
-
-void TransferLanguageFile(Context& ctx, const std::string& path, int languageNumber,
-                          int& errorFlag) {
+bool TransferLanguageFile(ConfigurationTarget& t, const std::string& path, int languageNumber) {
   LanguageFile file;
-  if (const std::string problem = ReadLanguageFile(ctx, path, file); !problem.empty()) {
+  if (const std::string problem = ReadLanguageFile(t.description.heldFiles, path, file);
+      !problem.empty()) {
     // A missing language leaves the handheld's texts of that language as they
     // are; the other files still go in, and the run counts as incomplete.
-    ctx.upd.configurationShortfall = true;
-    ctx.host.Message(path + "\r" + problem + "!", "Fehler!", Icon::Stop, Buttons::Ok);
-    return;
+    t.result.shortfall = true;
+    t.host.Message(Notice{NoticeKind::ConfigurationFileUnusable, {path, problem}});
+    return true;
   }
 
   // The whole file is parsed before the first text goes out; a line in the wrong
   // format ends it, and only the texts before that line are written.
-  for (const LanguageText& t : file.texts) {
-    WriteLanguageText(ctx, languageNumber, t.number, t.text, t.length, errorFlag);
-    if (errorFlag != 0) return;
+  for (const LanguageText& text : file.texts) {
+    if (!WriteLanguageText(t, languageNumber, text.number, text.text, text.length)) return false;
   }
   if (file.wrongFormatLine != 0) {
-    ctx.upd.configurationShortfall = true;
-    ctx.host.Message(path + "\r" + "Falsche Dateiformat!", "Fehler!", Icon::Stop, Buttons::Ok);
+    t.result.shortfall = true;
+    t.host.Message(Notice{NoticeKind::LanguageFileFormat, {path}});
   }
+  return true;
 }
 
-void WriteLanguageText(Context& ctx, int languageNumber, int textNumber, const std::string& text,
-                       int length, int& errorFlag) {
-  ctx.host.SetStatus("Sprache:" + std::to_string(languageNumber) +
-                     " Txt:" + std::to_string(textNumber));
-  const uint32_t page = LanguageTextBase + kLanguageAreaSize * languageNumber +
-                        kPageSize * static_cast<uint32_t>(textNumber / 16);
-  const uint32_t offset = kTextSlotSize * static_cast<uint32_t>(textNumber % 16);
+bool WriteLanguageText(ConfigurationTarget& t, int languageNumber, int textNumber,
+                       const std::string& text, int length) {
+  t.host.SetStatus(StatusLine{StatusKind::Language, languageNumber * 1000L + textNumber});
+  const uint32_t page = LanguageTextBase + LanguageAreaSize * languageNumber +
+                        FlashPageSize * static_cast<uint32_t>(textNumber / 16);
+  const uint32_t offset = TextSlotSize * static_cast<uint32_t>(textNumber % 16);
 
-  if ((errorFlag = move_spibuf_to_buf1(ctx, page)) != 0) return;
+  if (Done d = t.handheld.move_spibuf_to_buf1(page); !d) return t.Failed(d.error());
 
-  auto& buf = ctx.ans.DataBuf;
-  buf[0] = 0x84;
-  buf[1] = 0x00;
-  buf[2] = static_cast<int>(offset / 256);
-  buf[3] = static_cast<int>(offset % 256);
-  buf[4] = length;
-  // The slot's bytes after the last code carry no meaning; they get blanks
-  // rather than whatever the buffer held from an earlier command.
-  for (int i = 5; i < 4 + static_cast<int>(kTextSlotSize); i++) buf[i] = BlankDisplayCode;
-  TextToDisplayCodes(ctx, text, buf, 5, length);
-
-  // 36 = opcode, three address bytes and the 32 bytes of the slot.
-  if ((errorFlag = write_to_spibuf(ctx, 0, 0)) != 0) return;
-  if ((errorFlag = write_to_spibuf(ctx, 20, 36)) != 0) return;
-  errorFlag = write_buf1_to_flash(ctx, page);
+  // The length, then the codes. The slot's bytes after the last code carry no
+  // meaning; they get blanks rather than whatever the buffer held before.
+  std::array<int, 513> slot{};
+  slot[0] = length;
+  for (uint32_t i = 1; i < TextSlotSize; i++) slot[i] = BlankDisplayCode;
+  TextToDisplayCodes(text, slot, 1, length);
+  if (Done d = WriteBuffer1(t.handheld, offset, std::span<const int>(slot.data(), TextSlotSize), 20);
+      !d) {
+    return t.Failed(d.error());
+  }
+  if (Done d = t.handheld.write_buf1_to_flash(page); !d) return t.Failed(d.error());
+  return true;
 }
 
 }  // namespace skyrelay

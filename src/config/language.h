@@ -4,22 +4,20 @@
 
 #include <string>
 
-#include "core/context.h"
-#include "package/language_file.h"
+#include "config/transfer.h"
 
 namespace skyrelay {
 
 // Takes the file as the package layer reads it (ReadLanguageFile) and writes its texts into
 // language `languageNumber`. A line whose third character is not ':' (a blank line too) ends the
 // file: the texts before it are written, then "Falsche Dateiformat!" is shown. A file that cannot
-// be read is reported and skipped. Neither changes errorFlag; only a handheld command that times
-// out does.
-void TransferLanguageFile(Context& ctx, const std::string& path, int languageNumber,
-                          int& errorFlag);
+// be read is reported and skipped. Both count as a shortfall; only a handheld command that gets
+// no answer ends the transfer (false).
+bool TransferLanguageFile(ConfigurationTarget& target, const std::string& path, int languageNumber);
 
 // Writes one text (UTF-8, `length` characters, 1 to 21) into its slot: the page
 // is loaded into buffer 1 first, so the other texts of the page stay.
-void WriteLanguageText(Context& ctx, int languageNumber, int textNumber, const std::string& text,
-                       int length, int& errorFlag);
+bool WriteLanguageText(ConfigurationTarget& target, int languageNumber, int textNumber,
+                       const std::string& text, int length);
 
 }  // namespace skyrelay

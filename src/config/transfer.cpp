@@ -1,117 +1,102 @@
 #include "config/transfer.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
+#include <vector>
 
 #include "config/language.h"
 #include "config/turnouts.h"
-#include "link/link.h"
-#include "package/description.h"
-#include "protocol/handheld.h"
-#include "update/firmware_update.h"
+#include "device/flash.h"
 
 namespace skyrelay {
 
-void TransferConfiguration(Context& ctx, int& errorFlag) {
-  errorFlag = 0;
-  const Description& desc = ctx.desc;
+ConfigurationResult TransferConfiguration(Host& host, Handheld& handheld,
+                                          Description& description) {
+  ConfigurationResult result;
+  ConfigurationTarget t{host, handheld, description, result};
+  const Description& desc = description;
 
   // Make sure the handheld answers.
-  if (read_info_block(ctx) != 0) {
-    if ((errorFlag = send_pm01(ctx, false)) != 0) return;
-    if ((errorFlag = read_info_block(ctx)) != 0) return;
+  if (!handheld.read_info_block()) {
+    if (Done woke = handheld.send_pm01(false); !woke) {
+      t.Failed(woke.error());
+      return result;
+    }
+    if (Result<Block> info = handheld.read_info_block(); !info) {
+      t.Failed(info.error());
+      return result;
+    }
   }
 
   // One step per file the description names, and the new configuration.
-  int total = 1 + desc.CharacterFileCount;
-  for (const std::string& name : desc.LanguageFiles) total += name.empty() ? 0 : 1;
+  int total = 1 + desc.characterFileCount;
+  for (const std::string& name : desc.languageFiles) total += name.empty() ? 0 : 1;
   for (const std::string* name :
-       {&desc.TurnoutSymbolFile, &desc.TurnoutAssignmentFile, &desc.TurnoutListFile}) {
+       {&desc.turnoutSymbolFile, &desc.turnoutAssignmentFile, &desc.turnoutListFile}) {
     total += name->empty() ? 0 : 1;
   }
   int done = 0;
-  auto step = [&] { ctx.host.Progress(ProgressStage::Configuration, done++, total); };
+  auto step = [&] { host.Progress(ProgressStage::Configuration, done++, total); };
 
-  for (int language = 0; language < static_cast<int>(desc.LanguageFiles.size()); language++) {
-    const std::string& name = desc.LanguageFiles[language];
+  for (int language = 0; language < static_cast<int>(desc.languageFiles.size()); language++) {
+    const std::string& name = desc.languageFiles[language];
     if (name.empty()) continue;
     step();
-    TransferLanguageFile(ctx, HeldFilePath(ctx, name), language, errorFlag);
-    if (errorFlag != 0) return;
+    if (!TransferLanguageFile(t, HeldFilePath(desc, name), language)) return result;
   }
-  if (!desc.TurnoutSymbolFile.empty()) {
+  using Transfer = bool (*)(ConfigurationTarget&, const std::string&);
+  const std::pair<const std::string*, Transfer> turnoutFiles[] = {
+      {&desc.turnoutSymbolFile, TransferTurnoutSymbols},
+      {&desc.turnoutAssignmentFile, TransferTurnoutAssignment},
+      {&desc.turnoutListFile, TransferTurnoutList},
+  };
+  for (const auto& [name, transfer] : turnoutFiles) {
+    if (name->empty()) continue;
     step();
-    TransferTurnoutSymbols(ctx, HeldFilePath(ctx, desc.TurnoutSymbolFile), errorFlag);
-    if (errorFlag != 0) return;
+    if (!transfer(t, HeldFilePath(desc, *name))) return result;
   }
-  if (!desc.TurnoutAssignmentFile.empty()) {
+  for (int i = 1; i <= desc.characterFileCount; i++) {
     step();
-    TransferTurnoutAssignment(ctx, HeldFilePath(ctx, desc.TurnoutAssignmentFile), errorFlag);
-    if (errorFlag != 0) return;
-  }
-  if (!desc.TurnoutListFile.empty()) {
-    step();
-    TransferTurnoutList(ctx, HeldFilePath(ctx, desc.TurnoutListFile), errorFlag);
-    if (errorFlag != 0) return;
-  }
-  for (int i = 1; i <= desc.CharacterFileCount; i++) {
-    step();
-    TransferCharacterFile(ctx, HeldFilePath(ctx, desc.CharacterFiles[i]), errorFlag);
-    if (errorFlag != 0) return;
+    if (!TransferCharacterFile(t, HeldFilePath(desc, desc.characterFiles[i]))) return result;
   }
 
   step();
-  WriteNewConfiguration(ctx, errorFlag);
-  if (errorFlag != 0) return;
-  ctx.host.Progress(ProgressStage::Configuration, done, total);
+  if (!WriteNewConfiguration(t)) return result;
+  host.Progress(ProgressStage::Configuration, done, total);
 
-  send_pm01(ctx, true);
-  WaitSeconds(ctx, 1);
-  errorFlag = 0;
+  handheld.send_pm01(true);
+  handheld.devices().link().WaitSeconds(1);
+  result.end = ConfigurationEnd::Done;
+  return result;
 }
 
-void WriteNewConfiguration(Context& ctx, int& errorFlag) {
-  ctx.host.SetStatus("neue Konfiguration");
-  if ((errorFlag = read_flash_to_spibuf(ctx, SettingsBlockAddress, 128)) != 0) return;
-  for (int offset = 0; offset <= 120; offset += 20) {
-    if ((errorFlag = read_spibuf(ctx, offset)) != 0) return;
-  }
+bool WriteNewConfiguration(ConfigurationTarget& t) {
+  Handheld& handheld = t.handheld;
+  t.host.SetStatus(StatusLine{StatusKind::NewConfiguration});
+  Result<std::vector<int>> read = ReadFlash(handheld, SettingsBlockAddress, 128);
+  if (!read) return t.Failed(read.error());
 
-  // Settings byte i is now DataBuf(8 + i); the block moves to DataBuf(4).
-  auto& buf = ctx.ans.DataBuf;
-  for (int i = 0; i < 128; i++) buf[4 + i] = buf[8 + i];
-  buf[12] = 0;  // settings bytes 8, 9, 10
-  buf[13] = 1;
-  buf[14] = 0;
+  std::vector<int> meant = read.value();
+  meant[8] = 0;  // settings bytes 8, 9, 10
+  meant[9] = 1;
+  meant[10] = 0;
 
   // The block is only the first 128 bytes of its page; the page goes into
   // buffer 1 first so that the rest of it keeps its content.
-  if ((errorFlag = move_spibuf_to_buf1(ctx, SettingsBlockAddress)) != 0) return;
-  buf[0] = 0x84;
-  buf[1] = 0x00;
-  buf[2] = 0x00;
-  buf[3] = 0x00;
-  for (int offset = 0; offset <= 100; offset += 20) {
-    if ((errorFlag = write_to_spibuf(ctx, offset, 0)) != 0) return;
-  }
-  // 132 = opcode, three address bytes and the 128 bytes of the block.
-  if ((errorFlag = write_to_spibuf(ctx, 120, 132)) != 0) return;
-  std::array<int, 128> meant;
-  std::copy_n(buf.begin() + 4, 128, meant.begin());
-  if ((errorFlag = write_buf1_to_flash(ctx, SettingsBlockAddress)) != 0) return;
+  if (Done d = handheld.move_spibuf_to_buf1(SettingsBlockAddress); !d) return t.Failed(d.error());
+  if (Done d = WriteBuffer1(handheld, 0, meant, 120); !d) return t.Failed(d.error());
+  if (Done d = handheld.write_buf1_to_flash(SettingsBlockAddress); !d) return t.Failed(d.error());
 
   // The block is read back: what the handheld now holds must be what was meant,
   // or the transfer has failed.
-  if ((errorFlag = read_flash_to_spibuf(ctx, SettingsBlockAddress, 128)) != 0) return;
-  for (int offset = 0; offset <= 120; offset += 20) {
-    if ((errorFlag = read_spibuf(ctx, offset)) != 0) return;
+  read = ReadFlash(handheld, SettingsBlockAddress, 128);
+  if (!read) return t.Failed(read.error());
+  if (read.value() != meant) {
+    t.host.Message(Notice{NoticeKind::SettingsNotWritten, {}});
+    t.result.end = ConfigurationEnd::SettingsNotWritten;
+    return false;
   }
-  if (!std::equal(meant.begin(), meant.end(), buf.begin() + 8)) {
-    ctx.host.Message("Einstellungen konnten nicht geschrieben werden!", "Fehler", Icon::Stop,
-                     Buttons::Ok);
-    errorFlag = 99;
-  }
+  return true;
 }
 
 }  // namespace skyrelay

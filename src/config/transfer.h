@@ -3,26 +3,52 @@
 // definitions, and finally three bytes of the settings block.
 #pragma once
 
-#include <cstdint>
+#include <optional>
 
-#include "core/context.h"
+#include "core/host.h"
+#include "device/handheld.h"
+#include "package/description.h"
 
 namespace skyrelay {
 
-// Where the configuration data lies in the handheld's DataFlash.
-inline constexpr uint32_t AssignmentAreaBase = 0xE0000;  // 2560 bytes, 5 pages
-inline constexpr uint32_t SymbolAreaBase = 0xF8000;      // 256 symbols x 64 bytes, 32 pages
-inline constexpr uint32_t CharacterAreaBase = 0xFC000;   // + 512 x b0 + 8 x b1, 8 bytes each
-inline constexpr uint32_t TurnoutListPage = 0x3F0800;    // the list fills bytes 8 to 263
+enum class ConfigurationEnd {
+  NotRun,
+  Done,                // everything named went in (see `shortfall`)
+  CommandFailed,       // a command got no answer (see `error`)
+  FileUnusable,        // a turnout or character file could not be used
+  SettingsNotWritten,  // the settings block read back other than written
+};
+
+struct ConfigurationResult {
+  ConfigurationEnd end = ConfigurationEnd::NotRun;
+  std::optional<CommandError> error;
+  // A language file could not be read or ended at a line in the wrong format:
+  // less was written than the description names.
+  bool shortfall = false;
+};
+
+// What the configuration transfer works on, and where it records how it ended.
+struct ConfigurationTarget {
+  Host& host;
+  Handheld& handheld;
+  Description& description;
+  ConfigurationResult& result;
+
+  // Records a command that got no answer; false, so that callers can return it.
+  bool Failed(const CommandError& error) {
+    result.end = ConfigurationEnd::CommandFailed;
+    result.error = error;
+    return false;
+  }
+};
 
 // Makes sure the handheld answers, then transfers every file the description
 // names in the order languages 0 to 10, symbols, assignment, list, characters,
-// and ends with WriteNewConfiguration and a send_pm01 without waiting.
-// errorFlag: 0 done; otherwise the first failure's flag (1 a command timed out,
-// 99 a turnout or character file could not be used), and nothing after it ran.
-void TransferConfiguration(Context& ctx, int& errorFlag);
+// and ends with WriteNewConfiguration and a send_pm01 without waiting. The
+// first failure ends it: nothing after it runs.
+ConfigurationResult TransferConfiguration(Host& host, Handheld& handheld, Description& description);
 
 // Rewrites the 128-byte settings block with its bytes 8, 9, 10 set to 0, 1, 0.
-void WriteNewConfiguration(Context& ctx, int& errorFlag);
+bool WriteNewConfiguration(ConfigurationTarget& target);
 
 }  // namespace skyrelay

@@ -2,20 +2,19 @@
 // raw byte files placed into their fixed areas of the handheld's DataFlash.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
-#include "core/context.h"
-#include "package/data_files.h"
+#include "config/transfer.h"
 
 namespace skyrelay {
 
 // Each takes its file as the package layer reads it (ReadDataFile). A file that
-// is missing, shorter or longer than its format is reported with a message and gives errorFlag 99
-// before any handheld command; a command that times out gives its flag at once.
-void TransferTurnoutSymbols(Context& ctx, const std::string& path, int& errorFlag);
-void TransferTurnoutAssignment(Context& ctx, const std::string& path, int& errorFlag);
-void TransferTurnoutList(Context& ctx, const std::string& path, int& errorFlag);
-void TransferCharacterFile(Context& ctx, const std::string& path, int& errorFlag);
+// is missing, shorter or longer than its format is reported and ends the
+// transfer before any handheld command; so does a command that gets no answer.
+// True when the transfer goes on.
+bool TransferTurnoutSymbols(ConfigurationTarget& target, const std::string& path);
+bool TransferTurnoutAssignment(ConfigurationTarget& target, const std::string& path);
+bool TransferTurnoutList(ConfigurationTarget& target, const std::string& path);
+bool TransferCharacterFile(ConfigurationTarget& target, const std::string& path);
 
 }  // namespace skyrelay

@@ -8,22 +8,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
-namespace skyrelay {
+#include "core/events.h"
+#include "core/texts.h"
 
-enum class Icon { None, Stop, Information, Critical };
+namespace skyrelay {
 
 // Thrown out of Host::Yield or Host::Message by a front end when the user stops
 // a run (Ctrl-C, SIGTERM, closing the window). The update run catches it,
 // releases the command station and ends as a failed run.
 struct RunCancelled {};
-enum class Buttons { Ok, YesNo };
-enum class Answer { Ok, Yes, No };
-// The stages of an update that report how far they are.
-enum class ProgressStage { Firmware, Configuration };
 
 // Baud rate, parity letter, data bits and stop bits ("115200,n,8,1").
 struct LineSettings {
@@ -73,6 +71,23 @@ class Host {
   // Lets the event loop run once: timer ticks and serial receive notifications
   // happen only inside Yield. Must not spin a CPU core.
   virtual void Yield() = 0;
+  // The core's typed events. Every notice is shown (and, for a question,
+  // answered) by Show, then told to onNotice; every status goes to ShowStatus.
+  Answer Message(const Notice& notice) {
+    const Answer answer = Show(notice);
+    if (onNotice) onNotice(notice, answer);
+    return answer;
+  }
+  void SetStatus(const StatusLine& status) { ShowStatus(status); }
+  std::function<void(const Notice&, Answer)> onNotice;
+
+  // How a front end shows them: by default as the German texts.
+  virtual Answer Show(const Notice& notice) {
+    const ShownMessage shown = GermanMessage(notice);
+    return Message(shown.text, shown.title, shown.icon, shown.buttons);
+  }
+  virtual void ShowStatus(const StatusLine& status) { SetStatus(GermanStatus(status)); }
+
   // The main window's status line.
   virtual void SetStatus(const std::string& text) = 0;
   // A modal message box; returns Ok for an OK box, Yes or No for a question.

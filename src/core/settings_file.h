@@ -4,9 +4,14 @@
 
 #include <string>
 
-#include "core/context.h"
-
 namespace skyrelay {
+
+// The user's choices, kept in the settings file.
+struct Settings {
+  std::string UpdateFilePath;
+  int InterfaceKind = 0;
+  std::string ComPortNumber;
+};
 
 // Reads the three lines; blanks around the numbers are ignored. A missing or
 // unreadable file leaves an empty path and no interface chosen (kind 0) and

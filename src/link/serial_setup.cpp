@@ -15,10 +15,6 @@ namespace skyrelay {
 namespace {
 
 constexpr double kTextLimit = 5.0;  // for sending a text and for its answer
-constexpr const char* kHighSpeedErrorTitle = "ComPort Fehler!";
-constexpr const char* kStationErrorTitle = "Verbindungsfehler:";
-constexpr const char* kDialogueErrorText = "Zeichenübertragung nicht möglich!";
-constexpr const char* kDialogueErrorTitle = "Kontrada 1:";
 
 constexpr LineSettings kHighSpeedLine{115200, 'n', 8, 1};
 constexpr LineSettings kDialogueLine{2400, 'n', 8, 2};
@@ -52,11 +48,10 @@ bool IsDeviceName(const std::string& s) {
 
 // Sets the port's device from the settings; false with the text to show when
 // that fails.
-bool SetPortFromSettings(Context& ctx, std::string& error) {
-  SerialPort& port = ctx.host.Port();
-  const std::string device = PortDeviceForNumber(ctx.settings.ComPortNumber);
+bool SetPortFromSettings(SerialPort& port, const Settings& settings, std::string& error) {
+  const std::string device = PortDeviceForNumber(settings.ComPortNumber);
   if (device.empty()) {
-    error = "Ungültiger Portname: \"" + ctx.settings.ComPortNumber + "\"";
+    error = "Ungültiger Portname: \"" + settings.ComPortNumber + "\"";
     return false;
   }
   if (!port.SetPortName(device)) {
@@ -66,20 +61,20 @@ bool SetPortFromSettings(Context& ctx, std::string& error) {
   return true;
 }
 
-SendResult SendSlowly(Context& ctx, const std::string& text) {
-  SerialPort& port = ctx.host.Port();
+SendResult SendSlowly(Host& host, const std::string& text) {
+  SerialPort& port = host.Port();
   port.DiscardOutput();
-  const double start = ctx.host.Now();
+  const double start = host.Now();
   for (char c : text) {
     const uint8_t byte = static_cast<uint8_t>(c);
     for (;;) {
-      ctx.host.Yield();
+      host.Yield();
       if (port.ClearToSend()) {
         if (!port.Write(std::span<const uint8_t>(&byte, 1))) return SendResult::PortError;
         break;
       }
       // Only a character that could not go out counts against the time.
-      if (ctx.host.Now() - start > kTextLimit) return SendResult::TimedOut;
+      if (host.Now() - start > kTextLimit) return SendResult::TimedOut;
     }
   }
   return SendResult::Ok;
@@ -94,10 +89,10 @@ SendResult SendSlowly(Context& ctx, const std::string& text) {
 // BytesWaiting() blocks for a few milliseconds when nothing has arrived yet,
 // which keeps this loop idle between characters (and lets a virtual-time port
 // move its clock on).
-bool AwaitInterfaceAnswer(Context& ctx) {
-  SerialPort& port = ctx.host.Port();
+bool AwaitInterfaceAnswer(Host& host) {
+  SerialPort& port = host.Port();
   std::string answer;
-  const double start = ctx.host.Now();
+  const double start = host.Now();
   while (answer.find(']') == std::string::npos) {
     // What has arrived is read before the time is looked at.
     if (port.BytesWaiting() > 0) {
@@ -105,7 +100,7 @@ bool AwaitInterfaceAnswer(Context& ctx) {
       answer.append(bytes.begin(), bytes.end());
       continue;
     }
-    if (ctx.host.Now() - start > kTextLimit) return false;
+    if (host.Now() - start > kTextLimit) return false;
   }
   return true;
 }
@@ -126,113 +121,107 @@ std::string PortDeviceForNumber(const std::string& comPortNumber) {
   return {};
 }
 
-int TogglePort(Context& ctx) {
-  SerialPort& port = ctx.host.Port();
+SetupResult TogglePort(Link& link, const Settings& settings) {
+  SerialPort& port = link.host().Port();
   if (port.IsOpen()) {
     port.Close();
-    return 0;
+    return {};
   }
-  int result = 0;
-  switch (ctx.settings.InterfaceKind) {
+  SetupResult result;
+  switch (settings.InterfaceKind) {
     case 1:
-      result = OpenStationSerialInterface(ctx);
+      link.SetWriteMode(Link::WriteMode::ByteByByte);
+      result = OpenStationSerialInterface(link, settings);
       break;
     case 3:
-      result = OpenHighSpeedInterface(ctx);
+      link.SetWriteMode(Link::WriteMode::Whole);
+      result = OpenHighSpeedInterface(link.host(), settings);
       break;
     default:
       // Interface kind 2 (and anything unknown) has no set-up: nothing is opened.
-      return 0;
+      link.SetWriteMode(Link::WriteMode::Whole);
+      return {};
   }
-  if (result == 0) return 0;
-  if (port.IsOpen()) port.Close();
-  ctx.host.SetStatus("Fehler");
-  return 1;
+  if (result && port.IsOpen()) port.Close();
+  return result;
 }
 
-int OpenPortForRun(Context& ctx) {
+SetupResult OpenPortForRun(Link& link, const Settings& settings) {
   // Closing also forgets a device that went away since the last opening.
-  ctx.host.Port().Close();
-  return TogglePort(ctx);
+  link.host().Port().Close();
+  return TogglePort(link, settings);
 }
 
-void ReportLinkLost(Context& ctx) {
-  SerialPort& port = ctx.host.Port();
-  std::string device = PortDeviceForNumber(ctx.settings.ComPortNumber);
-  if (device.empty()) device = ctx.settings.ComPortNumber;
-  std::string text = "Die Verbindung zum Interface an " + device + " ist unterbrochen.";
-  if (const std::string reason = port.LastError(); !reason.empty()) {
-    text += "\r(" + reason + ")";
-  }
+Notice LinkLost(Link& link, const Settings& settings) {
+  SerialPort& port = link.host().Port();
+  std::string device = PortDeviceForNumber(settings.ComPortNumber);
+  if (device.empty()) device = settings.ComPortNumber;
+  const std::string reason = port.LastError();
   port.Close();
-  ForgetPendingMessage(ctx);
-  ctx.host.SetStatus("Fehler");
-  ctx.host.Message(text, kHighSpeedErrorTitle, Icon::Critical, Buttons::Ok);
+  link.ForgetPending();
+  return Notice{NoticeKind::LinkLost, {device, reason}};
 }
 
-int OpenHighSpeedInterface(Context& ctx) {
-  SerialPort& port = ctx.host.Port();
+SetupResult OpenHighSpeedInterface(Host& host, const Settings& settings) {
+  SerialPort& port = host.Port();
   std::string error;
-  bool ok = SetPortFromSettings(ctx, error);
+  bool ok = SetPortFromSettings(port, settings, error);
   if (ok) {
     ok = port.SetLineSettings(kHighSpeedLine) && port.SetDtrRts(false, false) && port.Open();
     if (!ok) error = port.LastError();
   }
-  if (ok) return 0;
-  ctx.host.Message(error, kHighSpeedErrorTitle, Icon::None, Buttons::Ok);
-  return 1;
+  if (ok) return {};
+  return Notice{NoticeKind::PortError, {error}};
 }
 
-int OpenStationSerialInterface(Context& ctx) {
-  SerialPort& port = ctx.host.Port();
+SetupResult OpenStationSerialInterface(Link& link, const Settings& settings) {
+  Host& host = link.host();
+  SerialPort& port = host.Port();
 
   auto portError = [&](const std::string& text) {
-    ctx.host.Message(text, kStationErrorTitle, Icon::None, Buttons::Ok);
-    return 1;
+    return Notice{NoticeKind::StationPortError, {text}};
   };
-  auto dialogueError = [&] {
-    ctx.host.Message(kDialogueErrorText, kDialogueErrorTitle, Icon::None, Buttons::Ok);
-    return 1;
-  };
-  // One text command and its answer: 0 when both went through, else the
-  // failure shown.
-  auto command = [&](const std::string& text) {
-    switch (SendSlowly(ctx, text)) {
+  const Notice dialogueError{NoticeKind::InterfaceDialogue, {}};
+  // One text command and its answer: nothing when both went through, else the
+  // failure to show.
+  auto command = [&](const std::string& text) -> SetupResult {
+    switch (SendSlowly(host, text)) {
       case SendResult::PortError:
         return portError(port.LastError());
       case SendResult::TimedOut:
-        return dialogueError();
+        return dialogueError;
       case SendResult::Ok:
         break;
     }
-    return AwaitInterfaceAnswer(ctx) ? 0 : dialogueError();
+    if (!AwaitInterfaceAnswer(host)) return dialogueError;
+    return {};
   };
 
   if (!port.IsOpen()) {
     std::string error;
-    if (!SetPortFromSettings(ctx, error)) return portError(error);
+    if (!SetPortFromSettings(port, settings, error)) return portError(error);
   }
   if (!port.SetLineSettings(kDialogueLine)) return portError(port.LastError());
   if (!port.IsOpen() && !port.Open()) return portError(port.LastError());
 
   if (!port.SetBreak(true)) return portError(port.LastError());
-  WaitSeconds(ctx, 1);
+  link.WaitSeconds(1);
   if (!port.SetBreak(false)) return portError(port.LastError());
-  WaitSeconds(ctx, 0.3);
+  link.WaitSeconds(0.3);
 
-  if (command("xB19200\r") != 0) return 1;
-  WaitSeconds(ctx, 0.3);
+  if (SetupResult r = command("xB19200\r")) return r;
+  link.WaitSeconds(0.3);
   port.Close();
   if (!port.SetLineSettings(kStationLine) || !port.Open()) return portError(port.LastError());
 
-  if (command("xRT255\r") != 0) return 1;
+  if (SetupResult r = command("xRT255\r")) return r;
   // Switches the interface into LocoNet mode.
-  if (command("x&LN$3C96\r") != 0) return 1;
+  if (SetupResult r = command("x&LN$3C96\r")) return r;
 
   // Reopened for the LocoNet traffic, starting with empty buffers.
   port.Close();
   if (!port.Open()) return portError(port.LastError());
-  return 0;
+  return {};
 }
 
 }  // namespace skyrelay

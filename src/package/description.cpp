@@ -9,7 +9,7 @@
 #include "package/data_files.h"
 #include "package/firmware_file.h"
 #include "package/package_file.h"
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 
 namespace skyrelay {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 
 namespace skyrelay {
 

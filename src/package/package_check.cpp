@@ -17,7 +17,7 @@
 #include "package/language_file.h"
 #include "package/numbers.h"
 #include "package/package_file.h"
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 
 namespace skyrelay {
 

@@ -25,7 +25,7 @@ QtHostBase::QtHostBase() {
   });
 }
 
-void QtHostBase::Attach(Context* ctx) {
+void QtHostBase::Attach(Link* ctx) {
   ctx_ = ctx;
   port_.onReceived = [this](std::span<const uint8_t> bytes) {
     if (ctx_) ctx_->OnSerialData(bytes);
@@ -55,7 +55,7 @@ void QtHostBase::Yield() {
   // Nothing was pending: rest a millisecond instead of spinning.
   if (!busy) ::poll(nullptr, 0, 1);
   // An interface that went away ends the wait (and with it the run) here.
-  if (ctx_) CheckLink(*ctx_);
+  if (ctx_) ctx_->CheckLost();
   if (afterYield) afterYield();
 }
 
@@ -73,7 +73,7 @@ void QtHostBase::YieldOutsideEventLoop() {
   }
   // A closed or hung-up port returns at once: rest instead of spinning.
   if (Now() - waitedFrom < 0.001) ::poll(nullptr, 0, 1);
-  if (ctx_) CheckLink(*ctx_);
+  if (ctx_) ctx_->CheckLost();
 }
 
 }  // namespace skyrelay

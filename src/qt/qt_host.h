@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "core/context.h"
+#include "link/link.h"
 #include "qt/qt_serial_port.h"
 
 namespace skyrelay {
@@ -19,7 +19,7 @@ class QtHostBase : public QObject, public Host {
   QtHostBase();
 
   // Connects the timer and the port's receive notification to the world.
-  void Attach(Context* ctx);
+  void Attach(Link* link);
 
   double Now() override;
   void Yield() override;
@@ -44,7 +44,7 @@ class QtHostBase : public QObject, public Host {
   QtSerialPort port_;
   QTimer timer_;
   QElapsedTimer clock_;
-  Context* ctx_ = nullptr;
+  Link* ctx_ = nullptr;
   bool outsideEventLoop_ = false;
   double nextTick_ = 0;
   double deadline_ = 0;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 
 namespace skyrelay::sim {
 

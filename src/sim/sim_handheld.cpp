@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 #include "sim/package.h"
 #include "sim/sim_internal.h"
 

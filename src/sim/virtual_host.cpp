@@ -90,7 +90,7 @@ void VirtualHost::Yield() {
     if (ctx_) ctx_->Tick();
   }
   // An interface that went away ends the wait (and with it the run) here.
-  if (ctx_) CheckLink(*ctx_);
+  if (ctx_) ctx_->CheckLost();
   if (afterYield) afterYield();
 }
 
@@ -100,9 +100,19 @@ void VirtualHost::SetStatus(const std::string& text) {
   if (onStatus) onStatus(text);
 }
 
+Answer VirtualHost::Show(const Notice& notice) {
+  const ShownMessage shown = GermanMessage(notice);
+  return Record(RecordedMessage{shown.text, shown.title, shown.icon, shown.buttons, Answer::Ok,
+                                notice.kind});
+}
+
 Answer VirtualHost::Message(const std::string& text, const std::string& title, Icon icon,
                             Buttons buttons) {
-  RecordedMessage m{text, title, icon, buttons, Answer::Ok};
+  return Record(RecordedMessage{text, title, icon, buttons, Answer::Ok, std::nullopt});
+}
+
+Answer VirtualHost::Record(RecordedMessage m) {
+  const Buttons buttons = m.buttons;
   if (buttons == Buttons::YesNo) m.answer = answerQuestion ? answerQuestion(m) : Answer::Yes;
   if (messages.size() < messageLimit) messages.push_back(m);
   if (onMessage) onMessage(m);

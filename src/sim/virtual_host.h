@@ -5,12 +5,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <limits>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "core/context.h"
+#include "link/link.h"
 #include "core/host.h"
 
 namespace skyrelay {
@@ -37,6 +38,8 @@ struct RecordedMessage {
   Icon icon;
   Buttons buttons;
   Answer answer;
+  // The notice it shows; none for a box a front end raised with its own text.
+  std::optional<NoticeKind> kind;
 };
 
 class VirtualPort : public SerialPort {
@@ -92,13 +95,16 @@ class VirtualHost : public Host {
   explicit VirtualHost(VirtualBus* bus = nullptr, double tickInterval = 0.01);
 
   // The world this host drives; set before anything yields.
-  void Attach(Context* ctx) { ctx_ = ctx; }
+  void Attach(Link* link) { ctx_ = link; }
 
   double Now() override { return now_; }
   void Yield() override;
   void SetStatus(const std::string& text) override;
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override;
+  Answer Show(const Notice& notice) override;
+  using Host::Message;
+  using Host::SetStatus;
   SerialPort& Port() override { return port_; }
   void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
     funkLabel = funk;
@@ -146,8 +152,9 @@ class VirtualHost : public Host {
   std::string zentraleLabel;
 
  private:
+  Answer Record(RecordedMessage m);
   VirtualBus* bus_;
-  Context* ctx_ = nullptr;
+  Link* ctx_ = nullptr;
   VirtualPort port_;
   double now_ = 0;
   double tickInterval_;

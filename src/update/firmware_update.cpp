@@ -2,261 +2,270 @@
 
 #include <cmath>
 
-#include "link/link.h"
+#include "device/flash.h"
 #include "package/firmware_file.h"
 #include "package/numbers.h"
-#include "protocol/flash.h"
-#include "protocol/handheld.h"
 
 namespace skyrelay {
 
 namespace {
 
-using Outcome = UpdateState::FirmwareOutcome;
-
 constexpr int kLastBlock = 496;
 constexpr int kPageRetryLimit = 4;
-constexpr const char* kBadFileText =
-    "Das Update-File ist nicht in Ordnung\n\r oder passt nicht zum Gerät!";
 
-// Reports a failed LocoNet command of the current phase and ends the sequence.
-void ReportLocoNetError(Context& ctx, FirmwareReader& reader, int& errorFlag, int result) {
-  ctx.host.Message("Fehler bei einer Ausgabe auf LocoNet: " + std::to_string(ctx.upd.UpdateStep),
-                   "Fehler", Icon::Stop, Buttons::Ok);
-  ctx.host.SetStatus("Fehler");
-  reader.Close();
-  errorFlag = result;
-  ctx.upd.firmwareOutcome = Outcome::Failed;
-}
+class FirmwareUpdate {
+ public:
+  FirmwareUpdate(Host& host, Handheld& handheld, FirmwareResult& result)
+      : host_(host), handheld_(handheld), r_(result) {}
 
-void Decline(Context& ctx, FirmwareReader& reader, int& errorFlag) {
-  reader.Close();
-  send_pm01(ctx, true);
-  WaitSeconds(ctx, 1);
-  errorFlag = 99;
-  ctx.upd.firmwareOutcome = Outcome::Declined;
-}
+  // The version question: false when the user declined.
+  bool AskVersion(const HandheldIdentity& identity, const FirmwareReader& reader);
+  // Writes the image page by page into the DataFlash, each page read back.
+  bool StageImage(FirmwareReader& reader);
+  // The loco the handheld will ask for after its restart, from its settings block.
+  std::optional<int> ExpectedLoco();
+  // Starts the installation and waits for the restarted handheld's loco request.
+  bool AwaitRestart(int expectedLoco, const std::string& productName);
+  // Wakes the restarted handheld up and reads its new version.
+  void CheckNewVersion(const std::string& fileVersion);
 
-}  // namespace
-
-std::string RestartAnimationFrame(double seconds) {
-  static const char* const kFrames[8] = {"##        ", "  ##      ", "    ##    ", "      ##  ",
-                                         "        ##", "      ##  ", "    ##    ", "  ##      "};
-  const long phase = std::lround(seconds * 4) % 8;
-  return kFrames[phase < 0 ? phase + 8 : phase];
-}
-
-void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText,
-                            const std::string& articleNumber, int& errorFlag) {
-  Host& host = ctx.host;
-  UpdateState& u = ctx.upd;
-
-  // Preparation.
-  const std::string& path = u.HandheldKind == 1   ? ctx.desc.FunkFirmwarePath
-                            : u.HandheldKind == 2 ? ctx.desc.ZentraleFirmwarePath
-                                                  : std::string();
-  if (path.empty()) {
-    host.SetStatus("Fehler im Updatefile!");
-    u.firmwareOutcome = Outcome::NoFirmwareFile;
-    return;
+  void Decline() {
+    handheld_.send_pm01(true);
+    handheld_.devices().link().WaitSeconds(1);
+    r_.outcome = FirmwareOutcome::Declined;
+    r_.configurationMayFollow = false;
   }
-  FirmwareReader reader;
-  const bool opened = reader.Open(ctx, path);
-  if (articleNumber != "58400") {
-    host.Message("Fehler!", "", Icon::Stop, Buttons::Ok);
-    reader.Close();
-    u.firmwareOutcome = Outcome::NotApplicable;
-    return;
-  }
-  if (!opened) {
-    // The file was sound when the description was loaded; now it is gone or cut short.
-    if (reader.Problem().failure != FileFailure::Missing) {
-      host.Message(kBadFileText, "Fehler", Icon::Stop, Buttons::Ok);
-    } else {
-      host.Message("Updatefile nicht vorhanden!", "Achtung!", Icon::Stop, Buttons::Ok);
-    }
-    host.SetStatus("Fehler");
-    errorFlag = 11;
-    u.firmwareOutcome = Outcome::Failed;
-    return;
-  }
-  const std::string fileVersion = reader.VersionText();
-  const std::string fileDate = reader.DateText();
 
-  // Version comparison.
-  const size_t vom = handheldVersionText.find("vom");
+  void Fail(FirmwareFailure failure, NoticeKind notice) {
+    host_.Message(Notice{notice, {}});
+    host_.SetStatus(StatusLine{StatusKind::Error});
+    r_.outcome = FirmwareOutcome::Failed;
+    r_.failure = failure;
+    r_.configurationMayFollow = false;
+  }
+
+  // A command of the current phase got no answer: reported, and the sequence ends.
+  void CommandFailed(const CommandError& error) {
+    host_.Message(Notice{NoticeKind::LocoNetOutputError, {std::to_string(phase_)}});
+    host_.SetStatus(StatusLine{StatusKind::Error});
+    r_.outcome = FirmwareOutcome::Failed;
+    r_.failure = FirmwareFailure::Command;
+    r_.error = error;
+    r_.phase = phase_;
+    r_.configurationMayFollow = false;
+  }
+
+  int phase_ = 0;
+
+ private:
+  Host& host_;
+  Handheld& handheld_;
+  FirmwareResult& r_;
+};
+
+bool FirmwareUpdate::AskVersion(const HandheldIdentity& identity, const FirmwareReader& reader) {
+  const std::string& installed = identity.versionText;
+  const size_t vom = installed.find("vom");
   const std::string installedPart =
-      vom == std::string::npos ? std::string() : handheldVersionText.substr(0, vom + 1);
-  if (ReadLeadingNumber(installedPart) == ReadLeadingNumber(fileVersion)) {
-    const Answer a = host.Message(
-        "Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    "
-        "Update trotzdem durchführen? ",
-        "Update", Icon::Information, Buttons::YesNo);
-    if (a != Answer::Yes) {
-      host.SetStatus("Software aktuell!");
-      Decline(ctx, reader, errorFlag);
-      return;
+      vom == std::string::npos ? std::string() : installed.substr(0, vom + 1);
+  if (ReadLeadingNumber(installedPart) == ReadLeadingNumber(reader.VersionText())) {
+    if (host_.Message(Notice{NoticeKind::SoftwareCurrent, {}}) != Answer::Yes) {
+      host_.SetStatus(StatusLine{StatusKind::SoftwareCurrent});
+      return false;
     }
   }
-  const Answer go = host.Message(
-      u.HandheldKindText + " :\r\rVersion im Handregler: " + handheldVersionText +
-          "\r\rSoll die Version " + fileVersion + " vom " + fileDate + " geladen werden?",
-      "Update", Icon::None, Buttons::YesNo);
+  const Answer go = host_.Message(Notice{
+      NoticeKind::LoadVersion,
+      {identity.kindText, installed, reader.VersionText(), reader.DateText()}});
   if (go != Answer::Yes) {
-    host.SetStatus("");
-    Decline(ctx, reader, errorFlag);
-    return;
+    host_.SetStatus(StatusLine{StatusKind::Clear});
+    return false;
   }
+  return true;
+}
 
-  // Phase 1: stage the image page by page.
+bool FirmwareUpdate::StageImage(FirmwareReader& reader) {
+  PageImage page{};
   int n = 0;
   int section = 0;
-  u.LastFailedBlock = 0;
-  u.PageRetries = 0;
-  u.UpdateStep = 1;
+  int lastFailedBlock = 0;
+  int pageRetries = 0;
+  phase_ = 1;
   std::array<int, 65> data{};
   while (n <= kLastBlock) {
-    host.Progress(ProgressStage::Firmware, n, kLastBlock);
-    host.SetStatus(std::to_string(n * 100 / kLastBlock) + "%");
-    host.Yield();
+    host_.Progress(ProgressStage::Firmware, n, kLastBlock);
+    host_.SetStatus(StatusLine{StatusKind::FirmwarePercent, n * 100 / kLastBlock});
+    host_.Yield();
     int blockNumber = -1;
     if (!reader.ReadRecord(blockNumber, data) || blockNumber != n) {
-      errorFlag = 11;
-      host.Message(kBadFileText, "Fehler", Icon::Stop, Buttons::Ok);
-      host.SetStatus("Fehler");
-      reader.Close();
-      u.firmwareOutcome = Outcome::Failed;
-      return;
+      Fail(FirmwareFailure::BadFile, NoticeKind::BadFirmwareFile);
+      return false;
     }
-    errorFlag = write_flash_section(ctx, n, data, section);
-    if (errorFlag == VerifyMismatch) {
-      u.pagesWritten++;
-      u.pagesRepeated++;
-      if (u.LastFailedBlock == 0) u.PageRetries = 1;
-      if (u.LastFailedBlock == n) {
-        u.PageRetries++;
-        if (u.PageRetries > kPageRetryLimit) {
-          host.Message("Flash Block kann nicht beschrieben werden!", "Achtung!", Icon::Stop,
-                       Buttons::Ok);
-          host.SetStatus("Fehler");
-          reader.Close();
-          errorFlag = 1;
-          u.firmwareOutcome = Outcome::Failed;
-          return;
+    section = n & 7;
+    std::copy_n(data.begin(), 64, page[section].begin());
+    Done written =
+        WriteBuffer1(handheld_, static_cast<uint32_t>(section) * 64,
+                     std::span<const int>(data.data(), 64), 60, 0x30);
+    if (written && section == 7) {
+      const uint32_t address = FlashImageBase + static_cast<uint32_t>(n & 0x1F8) * 64;
+      // A time-out here has been reported; the read-back decides.
+      handheld_.write_buf1_to_flash(address);
+      written = VerifyPage(handheld_, address, page, 7);
+      r_.pagesWritten++;
+      if (written) {
+        r_.pagesVerified++;
+        lastFailedBlock = 0;
+        pageRetries = 0;
+      } else {
+        // Read back wrong, or not at all: the page is written again.
+        r_.pagesRepeated++;
+        if (lastFailedBlock == 0) pageRetries = 1;
+        if (lastFailedBlock == n && ++pageRetries > kPageRetryLimit) {
+          Fail(FirmwareFailure::PageNotWritten, NoticeKind::FlashBlockFailed);
+          return false;
         }
+        lastFailedBlock = n;
+        n -= 8;
+        reader.Rewind528();
+        n++;
+        continue;
       }
-      u.LastFailedBlock = n;
-      n -= 8;
-      reader.Rewind528();
-      errorFlag = 0;
-    } else if (section == 7 && errorFlag == 0) {
-      u.pagesWritten++;
-      u.pagesVerified++;
-      u.LastFailedBlock = 0;
-      u.PageRetries = 0;
     }
-    if (errorFlag != 0) {
-      ReportLocoNetError(ctx, reader, errorFlag, errorFlag);
-      return;
+    if (!written) {
+      CommandFailed(written.error());
+      return false;
     }
     n++;
   }
 
-  // Phase 2: the last page holds fewer than eight blocks.
+  // The last page holds fewer than eight blocks.
+  Done last = Ok();
   if (section != 7) {
-    const uint32_t lastPage = FlashImageBase + static_cast<uint32_t>(kLastBlock & 0x1F8) * 64;
-    write_buf1_to_flash(ctx, lastPage);
-    errorFlag = verify_flash_page(ctx, lastPage, section);
-    u.pagesWritten++;
-    if (errorFlag == 0) u.pagesVerified++;
+    const uint32_t address = FlashImageBase + static_cast<uint32_t>(kLastBlock & 0x1F8) * 64;
+    handheld_.write_buf1_to_flash(address);
+    last = VerifyPage(handheld_, address, page, section);
+    r_.pagesWritten++;
+    if (last) r_.pagesVerified++;
   }
-  u.UpdateStep = 2;
-  if (errorFlag != 0) {
-    ReportLocoNetError(ctx, reader, errorFlag, errorFlag);
-    return;
+  phase_ = 2;
+  if (!last) {
+    CommandFailed(last.error());
+    return false;
   }
-  reader.Close();
+  return true;
+}
 
-  // Phase 3: the loco the handheld will ask for after its restart.
-  u.UpdateStep = 3;
-  int result = read_flash_to_spibuf(ctx, SettingsBlockAddress, 128);
-  for (int offset = 0; result == 0 && offset <= 120; offset += 20)
-    result = read_spibuf(ctx, offset);
-  if (result != 0) {
-    ReportLocoNetError(ctx, reader, errorFlag, result);
-    return;
+std::optional<int> FirmwareUpdate::ExpectedLoco() {
+  phase_ = 3;
+  const Result<std::vector<int>> settings = ReadFlash(handheld_, SettingsBlockAddress, 128);
+  if (!settings) {
+    CommandFailed(settings.error());
+    return std::nullopt;
   }
-  const int expectedLoco = ctx.ans.DataBuf[122] * 128 + ctx.ans.DataBuf[121];
+  return settings.value()[114] * 128 + settings.value()[113];
+}
 
-  // Installation and restart.
-  host.Message(
-      "     Das Update wird jetzt geladen!            \rBitte den Handregler nicht von LocoNet "
-      "trennen\r    und das Ende des Vorgangs abwarten! (ca. 60s)",
-      "Achtung!", Icon::Stop, Buttons::Ok);
-  start_firmware_update(ctx);
-  ctx.ans.RequestedLocoAddress = -1;
-  double waitStart = host.Now();
-  std::string shownFrame;
-  while (ctx.ans.RequestedLocoAddress == -1) {
-    host.Yield();
-    if (host.Now() - waitStart > RestartQuestionSeconds) {
+bool FirmwareUpdate::AwaitRestart(int expectedLoco, const std::string& productName) {
+  DeviceLink& devices = handheld_.devices();
+  host_.Message(Notice{NoticeKind::Installing, {}});
+  handheld_.start_firmware_update();
+  devices.requestedLoco = -1;
+  double waitStart = host_.Now();
+  long shownFrame = -1;
+  while (devices.requestedLoco == -1) {
+    host_.Yield();
+    if (host_.Now() - waitStart > RestartQuestionSeconds) {
       // The request may have come in while the program stood still.
-      TakeInReceived(ctx);
-      if (ctx.ans.RequestedLocoAddress != -1) break;
-      const Answer a =
-          host.Message(ctx.ProductName + " meldet sich nicht zurück!\r     weiter warten?     ",
-                       "Achtung", Icon::Stop, Buttons::YesNo);
-      if (a != Answer::Yes) {
-        u.firmwareOutcome = Outcome::Failed;
-        return;
+      devices.link().TakeInReceived();
+      if (devices.requestedLoco != -1) break;
+      if (host_.Message(Notice{NoticeKind::RestartWait, {productName}}) != Answer::Yes) {
+        r_.outcome = FirmwareOutcome::Failed;
+        r_.failure = FirmwareFailure::RestartAbandoned;
+        return false;
       }
-      waitStart = host.Now();
+      waitStart = host_.Now();
     }
-    const std::string frame = RestartAnimationFrame(host.Now());
+    const long quarter = std::lround(host_.Now() * 4);
+    const long frame = ((quarter % 8) + 8) % 8;
     if (frame != shownFrame) {
-      host.SetStatus(frame);
+      host_.SetStatus(StatusLine{StatusKind::RestartWait, quarter});
       shownFrame = frame;
     }
   }
-  if (ctx.ans.RequestedLocoAddress != expectedLoco) {
-    host.Message(ctx.ProductName + " hat die falsche Lok beim Starten angemeldet!", "Update 58400",
-                 Icon::Stop, Buttons::Ok);
-    u.firmwareOutcome = Outcome::Failed;
+  if (devices.requestedLoco != expectedLoco) {
+    host_.Message(Notice{NoticeKind::WrongLoco, {productName}});
+    r_.outcome = FirmwareOutcome::Failed;
+    r_.failure = FirmwareFailure::WrongLoco;
+    return false;
+  }
+  return true;
+}
+
+void FirmwareUpdate::CheckNewVersion(const std::string& fileVersion) {
+  phase_ = 4;
+  handheld_.devices().link().WaitSeconds(1);
+  if (Done woke = handheld_.send_pm01(false); !woke) return CommandFailed(woke.error());
+  phase_ = 5;
+  const Result<Block> info = handheld_.read_info_block();
+  if (!info) return CommandFailed(info.error());
+  const std::string newVersion = FirmwareVersionText(info.value()[0], info.value()[1]);
+  phase_ = 6;
+  handheld_.send_pm01(true);
+  handheld_.devices().link().WaitSeconds(1);
+  if (newVersion != fileVersion) {
+    host_.Message(Notice{NoticeKind::WrongVersion, {}});
+    r_.outcome = FirmwareOutcome::Failed;
+    r_.failure = FirmwareFailure::WrongVersion;
     return;
+  }
+  host_.Message(Notice{NoticeKind::FirmwareOk, {}});
+  host_.SetStatus(StatusLine{StatusKind::FirmwareOk});
+  r_.installedVersion = newVersion;
+  r_.outcome = FirmwareOutcome::Ok;
+}
+
+}  // namespace
+
+FirmwareResult UpdateHandheldFirmware(Host& host, Handheld& handheld, Description& description,
+                                      const HandheldIdentity& identity,
+                                      const std::string& productName) {
+  FirmwareResult result;
+  FirmwareUpdate update(host, handheld, result);
+
+  const std::string& path = identity.kind == HandheldKind::Radio ? description.radioFirmwarePath
+                            : identity.kind == HandheldKind::DigitalSet
+                                ? description.digitalSetFirmwarePath
+                                : std::string();
+  if (path.empty()) {
+    host.SetStatus(StatusLine{StatusKind::NoFirmwareForKind});
+    result.outcome = FirmwareOutcome::NoFirmwareFile;
+    return result;
+  }
+  FirmwareReader reader;
+  const bool opened = reader.Open(description.heldFiles, path);
+  if (identity.articleNumber != "58400") {
+    host.Message(Notice{NoticeKind::NotApplicable, {}});
+    result.outcome = FirmwareOutcome::NotApplicable;
+    return result;
+  }
+  if (!opened) {
+    // The file was sound when the description was loaded; now it is gone or cut short.
+    update.Fail(FirmwareFailure::BadFile, reader.Problem().failure != FileFailure::Missing
+                                              ? NoticeKind::BadFirmwareFile
+                                              : NoticeKind::FirmwareFileMissing);
+    return result;
   }
 
-  // Final checks.
-  u.UpdateStep = 4;
-  WaitSeconds(ctx, 1);
-  result = send_pm01(ctx, false);
-  if (result != 0) {
-    ReportLocoNetError(ctx, reader, errorFlag, result);
-    return;
+  if (!update.AskVersion(identity, reader)) {
+    update.Decline();
+    return result;
   }
-  u.UpdateStep = 5;
-  result = read_info_block(ctx);
-  if (result != 0) {
-    ReportLocoNetError(ctx, reader, errorFlag, result);
-    return;
-  }
-  const std::string newVersion = FirmwareVersionText(ctx.ans.DataBuf[0], ctx.ans.DataBuf[1]);
-  u.UpdateStep = 6;
-  send_pm01(ctx, true);
-  WaitSeconds(ctx, 1);
-  if (newVersion != fileVersion) {
-    host.Message("Es wurde die falsche Version nach dem Update gelesen!", "Update 58400",
-                 Icon::Stop, Buttons::Ok);
-    u.firmwareOutcome = Outcome::Failed;
-    return;
-  }
-  host.Message(
-      "     Firmware-Update ok!      \r\r Jetzt erhält der Handregler u.U. \r  noch neue Daten, "
-      "bitte nicht \r          ausschalten!",
-      "Update 58400", Icon::Information, Buttons::Ok);
-  host.SetStatus("Firmware ok!");
-  u.installedVersion = newVersion;
-  errorFlag = 0;
-  u.firmwareOutcome = Outcome::Ok;
+  if (!update.StageImage(reader)) return result;
+  const std::optional<int> expectedLoco = update.ExpectedLoco();
+  if (!expectedLoco) return result;
+  if (!update.AwaitRestart(*expectedLoco, productName)) return result;
+  update.CheckNewVersion(reader.VersionText());
+  return result;
 }
 
 }  // namespace skyrelay

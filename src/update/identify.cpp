@@ -1,9 +1,9 @@
 #include "update/identify.h"
 
+#include "core/text_codec.h"
+#include "device/flash.h"
 #include "package/display_code.h"
 #include "package/firmware_file.h"
-#include "package/text_codec.h"
-#include "protocol/handheld.h"
 
 namespace skyrelay {
 
@@ -12,70 +12,66 @@ constexpr const char* kRadioKindText = "Funk- oder LocoNet-Handregler";
 constexpr const char* kDigitalSetKindText = "Handregler aus Digital-Set";
 }  // namespace
 
-std::string ReadFlashText(Context& ctx, int languageNumber, int textNumber) {
-  const uint32_t address = LanguageTextBase + 8192 * languageNumber + 32 * textNumber;
-  // A failed read is not evaluated: whatever DataBuf holds is decoded.
-  read_flash_to_spibuf(ctx, address, 32);
-  read_spibuf(ctx, 0);
-  read_spibuf(ctx, 20);
-  const int count = ctx.ans.DataBuf[8];
+std::string ReadFlashText(Handheld& handheld, int languageNumber, int textNumber) {
+  handheld.read_flash_to_spibuf(TextSlotAddress(languageNumber, textNumber), 32);
+  handheld.read_spibuf(0);
+  handheld.read_spibuf(20);
+  const auto& buf = handheld.devices().spiBuffer;
+  const int count = buf[SpiDataOffset];
   if (count >= 22 || count < 0) return "";
-  return DisplayCodesToText(ctx, ctx.ans.DataBuf, 9, count);
+  return DisplayCodesToText(buf, SpiDataOffset + 1, count);
 }
 
-void IdentifyHandheld(Context& ctx, std::string& versionText, std::string& articleNumber,
-                      int& errorFlag) {
-  ctx.host.SetStatus("Lese Version");
-  errorFlag = read_info_block(ctx);
-  if (errorFlag != 0) {
-    errorFlag = send_pm01(ctx, false);
-    if (errorFlag != 0) return;
-    errorFlag = read_info_block(ctx);
-    if (errorFlag != 0) return;
+Identification IdentifyHandheld(Host& host, Handheld& handheld) {
+  Identification result;
+  host.SetStatus(StatusLine{StatusKind::ReadingVersion});
+  Result<Block> info = handheld.read_info_block();
+  if (!info) {
+    if (Done woke = handheld.send_pm01(false); !woke) {
+      result.error = woke.error();
+      return result;
+    }
+    info = handheld.read_info_block();
+    if (!info) {
+      result.error = info.error();
+      return result;
+    }
   }
-  const auto& buf = ctx.ans.DataBuf;
-  std::string version = FirmwareVersionText(buf[0], buf[1]);
+  const Block& buf = info.value();
+  const std::string version = FirmwareVersionText(buf[0], buf[1]);
   const std::string date = FirmwareDateText(buf[2], buf[3], buf[4]);
   std::string article;
   for (int i = 5; i <= 9; i++) article += static_cast<char>(buf[i] & 0xFF);
-  articleNumber = Cp1252ToUtf8(article);
+  HandheldIdentity& id = result.identity;
+  id.articleNumber = Cp1252ToUtf8(article);
 
-  ctx.upd.HandheldKind = 0;
-  if (articleNumber == "58400") {
-    const std::string text51 = ReadFlashText(ctx, 0, 51);
-    const std::string text52 = ReadFlashText(ctx, 0, 52);
+  auto set = [&](HandheldKind kind) {
+    id.kind = kind;
+    id.kindText = kind == HandheldKind::Radio ? kRadioKindText : kDigitalSetKindText;
+  };
+  if (id.articleNumber == "58400") {
+    const std::string text51 = ReadFlashText(handheld, 0, 51);
+    const std::string text52 = ReadFlashText(handheld, 0, 52);
     if (text52.find("BELEGT") != std::string::npos && text51.find("FREI") != std::string::npos) {
-      ctx.upd.HandheldKind = 1;
-      ctx.upd.HandheldKindText = kRadioKindText;
+      set(HandheldKind::Radio);
     }
     if (text52.find("GRÜN") != std::string::npos && text51.find("ROT") != std::string::npos) {
-      ctx.upd.HandheldKind = 2;
-      ctx.upd.HandheldKindText = kDigitalSetKindText;
+      set(HandheldKind::DigitalSet);
     }
   }
-  if (articleNumber == "58401") {
-    ctx.upd.HandheldKind = 1;
-    ctx.upd.HandheldKindText = kRadioKindText;
-  }
-  if (articleNumber == "58402") {
-    ctx.upd.HandheldKind = 2;
-    ctx.upd.HandheldKindText = kDigitalSetKindText;
-  }
+  if (id.articleNumber == "58401") set(HandheldKind::Radio);
+  if (id.articleNumber == "58402") set(HandheldKind::DigitalSet);
 
-  if (ctx.upd.HandheldKind == 0) {
-    const Answer a = ctx.host.Message(
-        "Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?", "", Icon::None,
-        Buttons::YesNo);
-    if (a == Answer::Yes) {
-      errorFlag = 0;
-      versionText = " ? ";
+  if (id.kind == HandheldKind::Unknown) {
+    if (host.Message(Notice{NoticeKind::HandheldUnknown, {}}) == Answer::Yes) {
+      id.versionText = " ? ";
     } else {
-      errorFlag = 10;
+      result.declined = true;
     }
-    return;
+    return result;
   }
-  errorFlag = 0;
-  versionText = version + " vom: " + date;
+  id.versionText = version + " vom: " + date;
+  return result;
 }
 
 }  // namespace skyrelay

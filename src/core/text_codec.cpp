@@ -1,4 +1,4 @@
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/context.h"
+#include "run/context.h"
 
 namespace skyrelay {
 
@@ -19,13 +19,13 @@ std::string MissingPortSetting(const Settings& settings);
 // or port (with settingsHint: where to set them), without opening the port;
 // otherwise shows "Start", opens the port afresh (a port test may have left it
 // open), runs the update and closes the port. An interface that goes away ends
-// the run at once with one message. False when the run did not start. Nothing
-// thrown inside leaves it.
+// the run at once with one message. False when the run did not start; the
+// report then says whether it was cancelled. Nothing thrown inside leaves it.
 bool UpdateCommand(Context& ctx, const std::string& settingsHint = kSettingsHint);
 
 // The port test commands "in" (wait for the answer) and "out" (no wait): opens
 // the port when it is closed, sends the handheld's wake-up request and shows the
-// last result (0 or 1) in the status line. Returns that result.
-int PortTestCommand(Context& ctx, bool noWait);
+// result (0 or 1) in the status line. True when it was answered (or sent).
+bool PortTestCommand(Context& ctx, bool noWait);
 
 }  // namespace skyrelay

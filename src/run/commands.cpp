@@ -1,0 +1,109 @@
+#include "run/commands.h"
+
+#include <exception>
+#include <string>
+
+#include "link/serial_setup.h"
+#include "package/description.h"
+#include "run/update_run.h"
+
+namespace skyrelay {
+
+namespace {
+
+// Shows a failed port set-up: its message, then "Fehler" in the status line.
+void ShowSetupFailure(Context& ctx, const Notice& notice) {
+  ctx.host.Message(notice);
+  ctx.host.SetStatus(StatusLine{StatusKind::Error});
+}
+
+void ShowLinkLost(Context& ctx) {
+  const Notice notice = LinkLost(ctx.link, ctx.settings);
+  ctx.host.SetStatus(StatusLine{StatusKind::Error});
+  ctx.host.Message(notice);
+}
+
+}  // namespace
+
+std::string MissingPortSetting(const Settings& settings) {
+  if (settings.InterfaceKind == 2) return "Interface 71530 öffnet keinen Port.";
+  if (settings.InterfaceKind != 1 && settings.InterfaceKind != 3) return "Kein Interface gewählt.";
+  if (settings.ComPortNumber.empty()) return "Kein ComPort gewählt.";
+  return {};
+}
+
+bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
+  // An earlier run's update mode has been dealt with by that run (or its
+  // interface went away); until this run asks the station again, no release is owed.
+  ctx.updateModeActive = false;
+  ctx.report = RunReport{};
+  // The first failure the user is told of, from here on, is the run's.
+  RunReport& report = ctx.report;
+  struct Watch {
+    Host& host;
+    ~Watch() { host.onNotice = nullptr; }
+  } watch{ctx.host};
+  ctx.host.onNotice = [&report](const Notice& notice, Answer answer) {
+    NoteFirstError(report, notice, answer);
+  };
+
+  // Nothing is sent for an update that names nothing or has nowhere to go.
+  if (!DescriptionNamesSomething(ctx.desc)) {
+    ctx.host.Message(Notice{NoticeKind::NoUpdateFile, {ctx.settings.UpdateFilePath}});
+    return false;
+  }
+  if (const std::string missing = MissingPortSetting(ctx.settings); !missing.empty()) {
+    ctx.host.Message(Notice{NoticeKind::SettingMissing, {missing, settingsHint}});
+    return false;
+  }
+  // The files as they are now are the files the run writes.
+  HoldConfigurationFiles(ctx.desc);
+  ctx.host.SetStatus(StatusLine{StatusKind::Start});
+  try {
+    if (const SetupResult failed = OpenPortForRun(ctx.link, ctx.settings)) {
+      ShowSetupFailure(ctx, *failed);
+      return false;
+    }
+  } catch (const RunCancelled&) {
+    // Stopped while the interface was being set up: nothing was sent to the station.
+    ctx.host.Port().Close();
+    ctx.report.end = RunEnd::Cancelled;
+    ctx.host.SetStatus(StatusLine{StatusKind::UpdateCancelled});
+    return false;
+  } catch (const LinkLostError&) {
+    ShowLinkLost(ctx);
+    return false;
+  } catch (const std::exception& e) {
+    ctx.host.Port().Close();
+    ctx.host.Message(Notice{NoticeKind::PortOpenFailed, {e.what()}});
+    return false;
+  }
+  try {
+    RunUpdate(ctx);
+  } catch (const LinkLostError&) {
+    // The run has recorded its failed end; the station cannot be reached any more.
+    ShowLinkLost(ctx);
+    return true;
+  }
+  if (ctx.host.Port().IsOpen()) ctx.host.Port().Close();
+  return true;
+}
+
+bool PortTestCommand(Context& ctx, bool noWait) {
+  bool answered = false;
+  try {
+    if (!ctx.host.Port().IsOpen()) {
+      if (const SetupResult failed = TogglePort(ctx.link, ctx.settings)) {
+        ShowSetupFailure(ctx, *failed);
+      }
+    }
+    answered = static_cast<bool>(ctx.handheld.send_pm01(noWait));
+  } catch (const LinkLostError&) {
+    ShowLinkLost(ctx);
+    return false;
+  }
+  ctx.host.SetStatus(StatusLine{StatusKind::PortTestResult, answered ? 0 : 1});
+  return answered;
+}
+
+}  // namespace skyrelay

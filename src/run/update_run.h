@@ -1,0 +1,23 @@
+// The whole update as the "Update" command runs it, once the port is open: the
+// station into its update mode, the handheld identified, its firmware and its
+// configuration, and the station released on every way out.
+#pragma once
+
+#include <optional>
+
+#include "run/context.h"
+
+namespace skyrelay {
+
+// Asks the station for its identification (up to three times) and, for a
+// station that needs it, into its update mode. Empty when the run may go on;
+// otherwise the command that failed.
+std::optional<CommandError> EnterStationUpdateMode(Context& ctx);
+// Releases the station when this run asked for its update mode; the release
+// cannot be abandoned.
+void LeaveStationUpdateMode(Context& ctx);
+// Runs the stages and fills ctx.report. Throws LinkLostError (after recording
+// the failed end) when the interface went away.
+void RunUpdate(Context& ctx);
+
+}  // namespace skyrelay
