@@ -1,7 +1,7 @@
 // The update description: the key scanner, the load and the check on any bytes.
 // Oracle: the load keeps exactly the entries the scanner found, and the check
 // refuses exactly what the load refuses.
-#include "core/context.h"
+#include "run/context.h"
 #include "fuzz_support.h"
 #include "package/description.h"
 #include "package/package_check.h"

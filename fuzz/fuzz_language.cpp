@@ -9,7 +9,7 @@
 #include "fuzz_support.h"
 #include "package/display_code.h"
 #include "package/language_file.h"
-#include "package/text_codec.h"
+#include "core/text_codec.h"
 
 using namespace skyrelay;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
+#include "run/context.h"
 #include "package/display_code.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
