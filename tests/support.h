@@ -14,12 +14,11 @@
 #include "config_test_files.h"
 #include "core/context.h"
 #include "link/link.h"
-#include "package/description.h"
-#include "package/display_code.h"
 #include "protocol/flash.h"
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
+#include "update/commands.h"
 
 namespace skyrelay::test {
 
@@ -151,7 +150,6 @@ struct RunWorld : SimWorld {
   double cancelledAt = -1;
   std::function<void(sim::ByteVector&)> damage;  // done to the firmware file by Load
   RunWorld() {
-    BuildDisplayCodeTable(ctx);
     host.answerQuestion = [this](const RecordedMessage&) {
       if (answers.empty()) return Answer::Yes;
       const bool yes = answers.front() == "Y";
@@ -165,9 +163,7 @@ struct RunWorld : SimWorld {
   void Put(const std::string& name, const sim::ByteVector& b) {
     dir.Write(name, std::string(b.begin(), b.end()));
   }
-  void Describe(const std::string& lines) {
-    ParseUpdateDescription(ctx, dir.Write("p.tup", lines));
-  }
+  void Describe(const std::string& lines) { LoadUpdateDescription(ctx, dir.Write("p.tup", lines)); }
   // The firmware file (after `damage`) for the radio handhelds, then `more` lines.
   void Load(const std::string& more = "") {
     sim::ByteVector bytes = sim::FirmwareFileBytes(firmware);

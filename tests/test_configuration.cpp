@@ -64,7 +64,7 @@ struct ConfWorld : test::RunWorld {
     const Bytes slot = sim.TextSlot(language, t);
     std::array<int, 513> codes{};
     std::copy(slot.begin() + 1, slot.end(), codes.begin());
-    return DisplayCodesToText(ctx, codes, 0, static_cast<int>(slot.size()) - 1);
+    return DisplayCodesToText(codes, 0, static_cast<int>(slot.size()) - 1);
   }
   std::string Stored(int language, int t) const {
     std::string out;
@@ -127,7 +127,7 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
     std::fill_n(pages.begin() + 32 * t, 32, BlankDisplayCode);
     pages[32 * t] = static_cast<uint8_t>(chars.size());
     for (size_t k = 0; k < chars.size(); k++) {
-      pages[32 * t + 1 + k] = static_cast<uint8_t>(CharToDisplayCode(w.ctx, chars[k]));
+      pages[32 * t + 1 + k] = static_cast<uint8_t>(CharToDisplayCode(chars[k]));
     }
   }
   EXPECT_EQ(w.Flash(italian, 1024), pages);

@@ -21,7 +21,8 @@ constexpr uint32_t kPageSize = 512;
 void TransferLanguageFile(Context& ctx, const std::string& path, int languageNumber,
                           int& errorFlag) {
   LanguageFile file;
-  if (const std::string problem = ReadLanguageFile(ctx, path, file); !problem.empty()) {
+  if (const std::string problem = ReadLanguageFile(ctx.desc.heldFiles, path, file);
+      !problem.empty()) {
     // A missing language leaves the handheld's texts of that language as they
     // are; the other files still go in, and the run counts as incomplete.
     ctx.upd.configurationShortfall = true;
@@ -60,7 +61,7 @@ void WriteLanguageText(Context& ctx, int languageNumber, int textNumber, const s
   // The slot's bytes after the last code carry no meaning; they get blanks
   // rather than whatever the buffer held from an earlier command.
   for (int i = 5; i < 4 + static_cast<int>(kTextSlotSize); i++) buf[i] = BlankDisplayCode;
-  TextToDisplayCodes(ctx, text, buf, 5, length);
+  TextToDisplayCodes(text, buf, 5, length);
 
   // 36 = opcode, three address bytes and the 32 bytes of the slot.
   if ((errorFlag = write_to_spibuf(ctx, 0, 0)) != 0) return;

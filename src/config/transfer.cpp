@@ -24,40 +24,40 @@ void TransferConfiguration(Context& ctx, int& errorFlag) {
   }
 
   // One step per file the description names, and the new configuration.
-  int total = 1 + desc.CharacterFileCount;
-  for (const std::string& name : desc.LanguageFiles) total += name.empty() ? 0 : 1;
+  int total = 1 + desc.characterFileCount;
+  for (const std::string& name : desc.languageFiles) total += name.empty() ? 0 : 1;
   for (const std::string* name :
-       {&desc.TurnoutSymbolFile, &desc.TurnoutAssignmentFile, &desc.TurnoutListFile}) {
+       {&desc.turnoutSymbolFile, &desc.turnoutAssignmentFile, &desc.turnoutListFile}) {
     total += name->empty() ? 0 : 1;
   }
   int done = 0;
   auto step = [&] { ctx.host.Progress(ProgressStage::Configuration, done++, total); };
 
-  for (int language = 0; language < static_cast<int>(desc.LanguageFiles.size()); language++) {
-    const std::string& name = desc.LanguageFiles[language];
+  for (int language = 0; language < static_cast<int>(desc.languageFiles.size()); language++) {
+    const std::string& name = desc.languageFiles[language];
     if (name.empty()) continue;
     step();
-    TransferLanguageFile(ctx, HeldFilePath(ctx, name), language, errorFlag);
+    TransferLanguageFile(ctx, HeldFilePath(desc, name), language, errorFlag);
     if (errorFlag != 0) return;
   }
-  if (!desc.TurnoutSymbolFile.empty()) {
+  if (!desc.turnoutSymbolFile.empty()) {
     step();
-    TransferTurnoutSymbols(ctx, HeldFilePath(ctx, desc.TurnoutSymbolFile), errorFlag);
+    TransferTurnoutSymbols(ctx, HeldFilePath(desc, desc.turnoutSymbolFile), errorFlag);
     if (errorFlag != 0) return;
   }
-  if (!desc.TurnoutAssignmentFile.empty()) {
+  if (!desc.turnoutAssignmentFile.empty()) {
     step();
-    TransferTurnoutAssignment(ctx, HeldFilePath(ctx, desc.TurnoutAssignmentFile), errorFlag);
+    TransferTurnoutAssignment(ctx, HeldFilePath(desc, desc.turnoutAssignmentFile), errorFlag);
     if (errorFlag != 0) return;
   }
-  if (!desc.TurnoutListFile.empty()) {
+  if (!desc.turnoutListFile.empty()) {
     step();
-    TransferTurnoutList(ctx, HeldFilePath(ctx, desc.TurnoutListFile), errorFlag);
+    TransferTurnoutList(ctx, HeldFilePath(desc, desc.turnoutListFile), errorFlag);
     if (errorFlag != 0) return;
   }
-  for (int i = 1; i <= desc.CharacterFileCount; i++) {
+  for (int i = 1; i <= desc.characterFileCount; i++) {
     step();
-    TransferCharacterFile(ctx, HeldFilePath(ctx, desc.CharacterFiles[i]), errorFlag);
+    TransferCharacterFile(ctx, HeldFilePath(desc, desc.characterFiles[i]), errorFlag);
     if (errorFlag != 0) return;
   }
 

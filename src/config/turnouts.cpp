@@ -16,7 +16,7 @@ constexpr uint32_t kPageSize = 512;
 // is reported and gives the flag 99, so nothing of it reaches the handheld.
 bool ReadUsableDataFile(Context& ctx, const std::string& path, size_t size, std::string& bytes,
                         int& errorFlag) {
-  const std::string problem = ReadDataFile(ctx, path, size, bytes);
+  const std::string problem = ReadDataFile(ctx.desc.heldFiles, path, size, bytes);
   if (problem.empty()) return true;
   ctx.host.Message(path + "\r" + problem + "!", "Fehler!", Icon::Stop, Buttons::Ok);
   errorFlag = 99;

@@ -7,13 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <span>
 #include <string>
 
 #include "core/brand.h"
-#include "core/file_problem.h"
 #include "core/host.h"
+#include "package/description.h"
 
 namespace skyrelay {
 
@@ -67,31 +66,6 @@ struct Settings {
   std::string ComPortNumber;
 };
 
-// A package file read whole, once: the firmware when the description is loaded,
-// the configuration files before the port opens for a run. The run stages these
-// bytes, so a file changed or removed meanwhile never reaches the handheld.
-struct HeldFile {
-  size_t limit = 0;     // the size limit it was read under
-  FileProblem problem;  // why it could not be read; bytes are then empty
-  std::string bytes;
-};
-
-// What the loaded update description names.
-struct Description {
-  std::string UpdateFolder;
-  std::string ZentraleFirmwarePath;
-  std::string FunkFirmwarePath;
-  std::array<std::string, 11> LanguageFiles;
-  std::string TurnoutSymbolFile;
-  std::string TurnoutAssignmentFile;
-  std::string TurnoutListFile;
-  std::array<std::string, 101> CharacterFiles;  // entries 1..100
-  int CharacterFileCount = 0;
-  std::map<std::string, HeldFile> heldFiles;  // by the path they were read from
-  // The path each configuration file name was read from when the run was prepared.
-  std::map<std::string, std::string> heldPaths;
-};
-
 // Identification and update run.
 struct UpdateState {
   int HandheldKind = 0;
@@ -136,12 +110,6 @@ struct UpdateState {
   double runEndedAt = 0;
 };
 
-// Display character code: code -> UTF-8 character.
-struct DisplayCodeState {
-  std::array<std::string, 256> DisplayCodeTable;
-  int LastDisplayCode = 52;
-};
-
 // Counters and an optional observer of every LocoNet message, for traces and figures.
 struct LinkStats {
   long messagesSent = 0;
@@ -169,7 +137,6 @@ class Context {
   Settings settings;
   Description desc;
   UpdateState upd;
-  DisplayCodeState display;
   LinkStats stats;
 
   // One tick of the main timer: PumpTransmit, then ProcessNextMessage. A tick

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "link/link.h"
 #include "link/serial_setup.h"
@@ -16,6 +17,48 @@ std::string MissingPortSetting(const Settings& settings) {
   if (settings.InterfaceKind != 1 && settings.InterfaceKind != 3) return "Kein Interface gewählt.";
   if (settings.ComPortNumber.empty()) return "Kein ComPort gewählt.";
   return {};
+}
+
+namespace {
+
+// The message box of a problem that ended a load.
+void ShowLoadProblem(Host& host, const PackageProblem& problem) {
+  const auto show = [&](const std::string& text, const char* title) {
+    host.Message(text, title, Icon::Stop, Buttons::Ok);
+  };
+  switch (problem.kind) {
+    case ProblemKind::DescriptionUnreadable:
+      return show(problem.file + "\rDie Update-Datei kann nicht geöffnet werden!", "Fehler!");
+    case ProblemKind::DescriptionRefused:
+      return show(problem.file + "\r" + problem.detail + "!", "Fehler!");
+    case ProblemKind::NotADescription:
+      return show("Keine Update-Datei: " + problem.file, "Fehler!");
+    case ProblemKind::FirmwareMissing:
+      return show("Updatefile nicht vorhanden!", "Achtung!");
+    case ProblemKind::FirmwareRefused:
+      return show(problem.file + "\r" + problem.detail + "!", "Achtung!");
+    case ProblemKind::FirmwareWrongFormat:
+      return show("Falsches Fileformat!", "Achtung!");
+    case ProblemKind::FirmwareWrongVersion:
+      return show("Falsche Version!", "Fehler");
+    default:  // the package check's findings; a load gives none of them
+      return;
+  }
+}
+
+}  // namespace
+
+bool LoadUpdateDescription(Context& ctx, const std::string& path) {
+  DescriptionLoad load = ParseUpdateDescription(path);
+  ctx.desc = std::move(load.description);
+  if (load.extraCharacterFilesIgnored) {
+    ctx.host.SetStatus("Mehr als 100 Zeichendateien: weitere ignoriert");
+  }
+  for (const PackageProblem& problem : load.problems) ShowLoadProblem(ctx.host, problem);
+  if (load.versionsShown) {
+    ctx.host.SetVersionLabels(load.radioVersionCaption, load.digitalSetVersionCaption);
+  }
+  return load.problems.empty();
 }
 
 bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
@@ -33,7 +76,7 @@ bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
     return false;
   }
   // The files as they are now are the files the run writes.
-  HoldConfigurationFiles(ctx);
+  HoldConfigurationFiles(ctx.desc);
   ctx.host.SetStatus("Start");
   try {
     if (OpenPortForRun(ctx) != 0) return false;

@@ -52,8 +52,8 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
   UpdateState& u = ctx.upd;
 
   // Preparation.
-  const std::string& path = u.HandheldKind == 1   ? ctx.desc.FunkFirmwarePath
-                            : u.HandheldKind == 2 ? ctx.desc.ZentraleFirmwarePath
+  const std::string& path = u.HandheldKind == 1   ? ctx.desc.radioFirmwarePath
+                            : u.HandheldKind == 2 ? ctx.desc.digitalSetFirmwarePath
                                                   : std::string();
   if (path.empty()) {
     host.SetStatus("Fehler im Updatefile!");
@@ -61,7 +61,7 @@ void UpdateHandheldFirmware(Context& ctx, const std::string& handheldVersionText
     return;
   }
   FirmwareReader reader;
-  const bool opened = reader.Open(ctx, path);
+  const bool opened = reader.Open(ctx.desc.heldFiles, path);
   if (articleNumber != "58400") {
     host.Message("Fehler!", "", Icon::Stop, Buttons::Ok);
     reader.Close();

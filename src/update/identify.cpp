@@ -20,7 +20,7 @@ std::string ReadFlashText(Context& ctx, int languageNumber, int textNumber) {
   read_spibuf(ctx, 20);
   const int count = ctx.ans.DataBuf[8];
   if (count >= 22 || count < 0) return "";
-  return DisplayCodesToText(ctx, ctx.ans.DataBuf, 9, count);
+  return DisplayCodesToText(ctx.ans.DataBuf, 9, count);
 }
 
 void IdentifyHandheld(Context& ctx, std::string& versionText, std::string& articleNumber,
