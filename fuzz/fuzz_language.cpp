@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!last[n]) continue;
     const std::vector<uint8_t> slot = w.sim.flash.Read(kArea + 32 * n, 32);
     std::array<int, 513> codes{};
-    TextToDisplayCodes(w.ctx, last[n]->text, codes, 0, last[n]->length);
+    TextToDisplayCodes(last[n]->text, codes, 0, last[n]->length);
     FUZZ_EXPECT(slot[0] == last[n]->length);
     for (int i = 0; i < last[n]->length; i++) FUZZ_EXPECT(slot[1 + i] == codes[i]);
   }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "run/context.h"
-#include "package/display_code.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
 
@@ -48,7 +47,7 @@ inline std::string WriteInput(const std::string& name, const uint8_t* data, size
   return path;
 }
 
-// The simulated handheld on LocoNet, port open, fast interface, display table built.
+// The simulated handheld on LocoNet, port open, fast interface.
 struct SimWorld {
   sim::SimLoNet sim;
   VirtualHost host{&sim};
@@ -57,7 +56,6 @@ struct SimWorld {
     host.Attach(&ctx);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
-    BuildDisplayCodeTable(ctx);
   }
 };
 

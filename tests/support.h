@@ -13,8 +13,6 @@
 
 #include "config_test_files.h"
 #include "link/link.h"
-#include "package/description.h"
-#include "package/display_code.h"
 #include "device/flash.h"
 #include "run/commands.h"
 #include "run/context.h"
@@ -22,6 +20,7 @@
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
+#include "run/commands.h"
 
 namespace skyrelay::test {
 
@@ -163,9 +162,7 @@ struct RunWorld : SimWorld {
   void Put(const std::string& name, const sim::ByteVector& b) {
     dir.Write(name, std::string(b.begin(), b.end()));
   }
-  void Describe(const std::string& lines) {
-    ParseUpdateDescription(ctx, dir.Write("p.tup", lines));
-  }
+  void Describe(const std::string& lines) { LoadUpdateDescription(ctx, dir.Write("p.tup", lines)); }
   // The firmware file (after `damage`) for the radio handhelds, then `more` lines.
   void Load(const std::string& more = "") {
     sim::ByteVector bytes = sim::FirmwareFileBytes(firmware);

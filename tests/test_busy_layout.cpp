@@ -16,7 +16,7 @@ struct LayoutWorld : test::RunWorld {
   std::vector<uint8_t> before = sim.flash.memory;
   LayoutWorld() {
     ctx.settings.ComPortNumber = "1";
-    ParseUpdateDescription(ctx, sim::WriteSamplePackage(dir.Folder() + "paket"));
+    LoadUpdateDescription(ctx, sim::WriteSamplePackage(dir.Folder() + "paket"));
   }
 };
 

@@ -63,7 +63,7 @@ struct ConfWorld : test::RunWorld {
     const Bytes slot = sim.TextSlot(language, t);
     std::array<int, 513> codes{};
     std::copy(slot.begin() + 1, slot.end(), codes.begin());
-    return DisplayCodesToText(ctx, codes, 0, static_cast<int>(slot.size()) - 1);
+    return DisplayCodesToText(codes, 0, static_cast<int>(slot.size()) - 1);
   }
   std::string Stored(int language, int t) const {
     std::string out;
@@ -126,7 +126,7 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
     std::fill_n(pages.begin() + 32 * t, 32, BlankDisplayCode);
     pages[32 * t] = static_cast<uint8_t>(chars.size());
     for (size_t k = 0; k < chars.size(); k++) {
-      pages[32 * t + 1 + k] = static_cast<uint8_t>(CharToDisplayCode(w.ctx, chars[k]));
+      pages[32 * t + 1 + k] = static_cast<uint8_t>(CharToDisplayCode(chars[k]));
     }
   }
   EXPECT_EQ(w.Flash(italian, 1024), pages);
@@ -143,38 +143,6 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
   EXPECT_EQ(w.SlotText(2, 0) + w.SlotText(2, 2), "GUT");
   EXPECT_EQ(w.Flash(0x135FE0, 1)[0], 12) << "text FF of language 10";
   EXPECT_EQ(w.SlotText(10, 0xFF), "LETZTER TEXT");
-}
-
-TEST(Configuration, UnusableTurnoutOrCharacterFilesWriteNothingOfThemselves) {
-  const struct {
-    const char* key;
-    std::string bytes;  // empty: the file is missing
-    std::string message;
-    uint32_t untouched;  // an address the file would have written
-  } cases[] = {
-      {"WEICHENSYMBOLE=", "", "Datei nicht gefunden!", SymbolAreaBase},
-      {"WEICHENZUORDNUNG=", std::string(5121, '\0'), "Datei zu kurz: 5121 statt 5122 Bytes!",
-       AssignmentAreaBase},
-      {"WEICHENLISTE=", std::string(511, '\0'), "Datei zu kurz: 511 statt 512 Bytes!",
-       TurnoutListPage + 8},
-      {"ZEICHEN=", std::string("\x02\x00\x01\x02\x03\x04\x05\x06\x07", 9),
-       "Datei zu kurz: 9 statt 10 Bytes!", CharacterAreaBase + 512 * 2},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
-    ConfWorld w;  // two good character files first: they stay written
-    w.Put("z1.bin", sim::CharacterBytes(1, 2, 1));
-    w.Put("z2.bin", sim::CharacterBytes(1, 3, 2));
-    if (!c.bytes.empty()) w.dir.Write("x.bin", c.bytes);
-    w.Describe("ZEICHEN=z1.bin\r\nZEICHEN=z2.bin\r\n" + std::string(c.key) + "x.bin\r\n");
-    const Bytes settingsBefore = w.Flash(SettingsBlockAddress, 128);
-    EXPECT_EQ(w.Transfer(), 99);
-    EXPECT_EQ(test::Shown(w.host), Texts{"Fehler!|" + w.dir.Folder() + "x.bin\r" + c.message});
-    EXPECT_EQ(w.Flash(c.untouched, 8), Bytes(8, 0xFF));
-    EXPECT_EQ(w.Flash(SettingsBlockAddress, 128), settingsBefore);
-    const bool characters = std::string(c.key) == "ZEICHEN=";
-    EXPECT_EQ(w.sim.flash.pagePrograms, characters ? 2 : 0) << "turnouts go first";
-  }
 }
 
 TEST(Configuration, HandheldThatStopsAnsweringEndsWithItsTimeout) {

@@ -16,17 +16,19 @@
 #include "config_test_files.h"
 #include "package/data_files.h"
 #include "package/description.h"
-#include "package/display_code.h"
 #include "package/firmware_file.h"
 #include "package/package_check.h"
 #include "package/package_file.h"
 #include "sim/package.h"
 #include "support.h"
+#include "run/commands.h"
 
 namespace skyrelay {
 namespace {
 
 namespace fs = std::filesystem;
+using Problems = std::vector<PackageProblem>;
+using K = ProblemKind;
 
 // The check's listing, files named below `folder`; problems that are no
 // warnings are marked FEHLER.
@@ -134,9 +136,7 @@ TEST_F(PackageCheck, EachWarningWithFileAndLine) {
     dir.Write("texte/deutsch.txt", row.german);
     EXPECT_EQ(Listing(tup), row.expected);
     // Loading, as update and the desktop program do, takes the package as it is.
-    test::SimWorld w;
-    ParseUpdateDescription(w.ctx, tup);
-    EXPECT_TRUE(w.host.messages.empty());
+    EXPECT_EQ(ParseUpdateDescription(tup).problems, Problems{});
   }
 }
 
@@ -176,14 +176,12 @@ TEST_F(PackageCheck, BrokenPackageReportsEveryFault) {
 
 enum class Kind { Fifo, Folder, Device, OverLimit, LongName };
 
-struct PackageWorld : test::SimWorld {
+// The sample package, with one of its files spoilt.
+struct SpoiltPackage {
   testfiles::TempDir dir;
   const std::string description = sim::WriteSamplePackage(dir.Folder());
-  PackageWorld() {
-    BuildDisplayCodeTable(ctx);
-    alarm(20);  // a read that blocks ends the test run instead of hanging it
-  }
-  ~PackageWorld() { alarm(0); }
+  SpoiltPackage() { alarm(20); }  // a read that blocks ends the test run instead of hanging it
+  ~SpoiltPackage() { alarm(0); }
 
   // Puts something that is not a usable file where `relative` was; returns its
   // path and what every reader says about it.
@@ -202,7 +200,6 @@ struct PackageWorld : test::SimWorld {
     return {path, "Datei zu groß: " + std::to_string(limit + 1) + " Bytes, höchstens " +
                       std::to_string(limit) + " Bytes sind erlaubt"};
   }
-  std::string Messages() const { return test::ShownText(host); }
 };
 
 // Each named data file in each unusable form: the check names it, the transfer
@@ -213,94 +210,96 @@ TEST(PackageReads, UnusableDataFilesAreRefusedAtOnce) {
     const char* key;
     const char* file;
     size_t limit;
-    int flag;
+    ConfigurationEnd end;
   } files[] = {
-      {"DEUTSCH=", "texte/deutsch.txt", LanguageFileLimit, 0},
-      {"WEICHENSYMBOLE=", "weichen/symbole.bin", TurnoutSymbolFileSize, 99},
-      {"WEICHENZUORDNUNG=", "weichen/zuordnung.bin", TurnoutAssignmentFileSize, 99},
-      {"WEICHENLISTE=", "weichen/liste.bin", TurnoutListFileSize, 99},
-      {"ZEICHEN=", "zeichen/zeichen1.bin", CharacterFileSize, 99},
+      {"DEUTSCH=", "texte/deutsch.txt", LanguageFileLimit, ConfigurationEnd::Done},
+      {"WEICHENSYMBOLE=", "weichen/symbole.bin", TurnoutSymbolFileSize, ConfigurationEnd::FileUnusable},
+      {"WEICHENZUORDNUNG=", "weichen/zuordnung.bin", TurnoutAssignmentFileSize, ConfigurationEnd::FileUnusable},
+      {"WEICHENLISTE=", "weichen/liste.bin", TurnoutListFileSize, ConfigurationEnd::FileUnusable},
+      {"ZEICHEN=", "zeichen/zeichen1.bin", CharacterFileSize, ConfigurationEnd::FileUnusable},
   };
   for (const auto& f : files) {
     for (Kind kind : {Kind::Fifo, Kind::Folder, Kind::Device, Kind::OverLimit, Kind::LongName}) {
-      PackageWorld w;
-      const auto [path, refusal] = w.Spoil(f.file, kind, f.limit);
+      SpoiltPackage package;
+      const auto [path, refusal] = package.Spoil(f.file, kind, f.limit);
+      const std::string folder = package.dir.Folder();
       std::string description = "FUNK=firmware/funk.tup\r\nFUNKVERSION=2.1\r\n";
-      description += std::string(f.key) + path.substr(w.dir.Folder().size()) + "\r\n";
-      const std::string tup = w.dir.Write("eins.tup", description);
+      description += std::string(f.key) + path.substr(folder.size()) + "\r\n";
+      const std::string tup = package.dir.Write("eins.tup", description);
       SCOPED_TRACE(std::string(f.file) + " " + refusal);
 
-      EXPECT_EQ(Listing(tup, w.dir.Folder()),
-                path.substr(w.dir.Folder().size()) + ":0: FEHLER " + refusal + "\n");
-      ParseUpdateDescription(w.ctx, tup);
-      ASSERT_EQ(w.Messages(), "");
+      EXPECT_EQ(Listing(tup, folder), path.substr(folder.size()) + ":0: FEHLER " + refusal + "\n");
+      test::SimWorld w;
+      ASSERT_TRUE(LoadUpdateDescription(w.ctx, tup));
       const std::vector<uint8_t> flashBefore = w.sim.flash.memory;
-      int flag = -1;
-      TransferConfiguration(w.ctx, flag);
-      EXPECT_EQ(flag, f.flag);
-      EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!");
-      if (f.flag != 0) {
+      const ConfigurationResult result = TransferConfiguration(w.host, w.ctx.handheld, w.ctx.desc);
+      EXPECT_EQ(result.end, f.end);
+      EXPECT_EQ(result.shortfall, f.end == ConfigurationEnd::Done) << "a language is skipped";
+      EXPECT_EQ(test::ShownText(w.host), "Fehler!|" + path + "\r" + refusal + "!");
+      if (f.end != ConfigurationEnd::Done) {
         EXPECT_TRUE(w.sim.flash.memory == flashBefore) << "nothing written before the refusal";
       }
     }
   }
 }
 
-// The description itself, and a firmware file it names: the load shows one
-// message and keeps nothing, so neither update nor check goes further.
+// The description itself, and a firmware file it names: the load ends with the
+// one problem and keeps nothing, so neither update nor check goes further.
 TEST(PackageReads, UnusableDescriptionsAndFirmwareFilesEndTheLoad) {
   for (Kind kind : {Kind::Fifo, Kind::Folder, Kind::Device, Kind::OverLimit, Kind::LongName}) {
-    PackageWorld w;
-    auto [path, refusal] = w.Spoil("beispiel.tup", kind, DescriptionFileLimit);
-    if (kind == Kind::LongName) refusal = "Die Update-Datei kann nicht geöffnet werden";
-    ParseUpdateDescription(w.ctx, path);
-    EXPECT_EQ(w.Messages(), "Fehler!|" + path + "\r" + refusal + "!");
-    EXPECT_EQ(w.ctx.desc.FunkFirmwarePath + w.ctx.desc.LanguageFiles[0], "");
-    EXPECT_EQ(Listing(path, w.dir.Folder()),
-              path.substr(w.dir.Folder().size()) + ":0: FEHLER " + refusal + "\n");
+    SpoiltPackage p;
+    auto [path, refusal] = p.Spoil("beispiel.tup", kind, DescriptionFileLimit);
+    const DescriptionLoad load = ParseUpdateDescription(path);
+    if (kind == Kind::LongName) {
+      EXPECT_EQ(load.problems, (Problems{{K::DescriptionUnreadable, path}}));
+      refusal = "Die Update-Datei kann nicht geöffnet werden";
+    } else {
+      EXPECT_EQ(load.problems, (Problems{{K::DescriptionRefused, path, 0, refusal}}));
+    }
+    EXPECT_EQ(load.description.radioFirmwarePath + load.description.languageFiles[0], "");
+    EXPECT_EQ(Listing(path, p.dir.Folder()),
+              path.substr(p.dir.Folder().size()) + ":0: FEHLER " + refusal + "\n");
   }
   for (Kind kind : {Kind::Fifo, Kind::Folder, Kind::Device, Kind::OverLimit}) {
-    PackageWorld w;
-    const auto [path, refusal] = w.Spoil("firmware/zentrale.tup", kind, FirmwareFileSize);
-    ParseUpdateDescription(w.ctx, w.description);
-    EXPECT_EQ(w.Messages(), "Achtung!|" + path + "\r" + refusal + "!");
-    EXPECT_EQ(w.ctx.desc.ZentraleFirmwarePath, "firmware\\zentrale.tup") << "bare name kept";
-    EXPECT_EQ(Listing(w.description, w.dir.Folder()),
+    SpoiltPackage p;
+    const auto [path, refusal] = p.Spoil("firmware/zentrale.tup", kind, FirmwareFileSize);
+    const DescriptionLoad load = ParseUpdateDescription(p.description);
+    EXPECT_EQ(load.problems, (Problems{{K::FirmwareRefused, path, 0, refusal}}));
+    EXPECT_EQ(load.description.digitalSetFirmwarePath, "firmware\\zentrale.tup")
+        << "bare name kept";
+    EXPECT_EQ(Listing(p.description, p.dir.Folder()),
               "firmware/zentrale.tup:0: FEHLER " + refusal + "!\n");
   }
   // Run from a script with standard input closed, a package file opens as descriptor 0.
-  PackageWorld w;
+  SpoiltPackage p;
   const int input = dup(0);
   close(0);
-  ParseUpdateDescription(w.ctx, w.description);
+  const DescriptionLoad load = ParseUpdateDescription(p.description);
   dup2(input, 0);
   close(input);
-  EXPECT_EQ(w.Messages(), "");
-  EXPECT_EQ(w.host.funkLabel + "/" + w.host.zentraleLabel, "2,1/2,1");
+  EXPECT_EQ(load.problems, Problems{});
+  EXPECT_EQ(load.radioVersionCaption + "/" + load.digitalSetVersionCaption, "2,1/2,1");
 }
 
 // Files that are no description: binary bytes, or text naming nothing known.
 TEST(PackageReads, FilesThatAreNoDescriptionAreRefusedByName) {
-  PackageWorld w;
-  const std::string firmware = w.dir.Folder() + "firmware/funk.tup";
+  SpoiltPackage p;
   const std::string cases[] = {
-      firmware,
-      w.dir.Write("nullen.tup", std::string(DescriptionFileLimit, '\0')),
-      w.dir.Write("text.tup", "; nur eine Bemerkung\r\nFUNKVERSION=2.1\r\nDEUTCH=de.txt\r\n"),
-      w.dir.Write("leer.tup", ""),
-      w.dir.Write("steuer.tup", std::string("DEUTSCH=de.txt\r\n\x01\x02", 18)),
+      p.dir.Folder() + "firmware/funk.tup",
+      p.dir.Write("nullen.tup", std::string(DescriptionFileLimit, '\0')),
+      p.dir.Write("text.tup", "; nur eine Bemerkung\r\nFUNKVERSION=2.1\r\nDEUTCH=de.txt\r\n"),
+      p.dir.Write("leer.tup", ""),
+      p.dir.Write("steuer.tup", std::string("DEUTSCH=de.txt\r\n\x01\x02", 18)),
   };
   for (const std::string& path : cases) {
-    w.host.messages.clear();
-    ParseUpdateDescription(w.ctx, path);
-    EXPECT_EQ(w.Messages(), "Fehler!|Keine Update-Datei: " + path);
-    EXPECT_EQ(Listing(path, w.dir.Folder()), ":0: FEHLER Keine Update-Datei: " + path + "\n");
+    EXPECT_EQ(ParseUpdateDescription(path).problems, (Problems{{K::NotADescription, path}}));
+    EXPECT_EQ(Listing(path, p.dir.Folder()), ":0: FEHLER Keine Update-Datei: " + path + "\n");
   }
   // A description with one known entry is one.
-  w.host.messages.clear();
-  ParseUpdateDescription(w.ctx, w.dir.Write("eins.tup", "ZEICHEN=zeichen/zeichen1.bin\n"));
-  EXPECT_EQ(w.Messages(), "");
-  EXPECT_EQ(w.ctx.desc.CharacterFileCount, 1);
+  const DescriptionLoad load =
+      ParseUpdateDescription(p.dir.Write("eins.tup", "ZEICHEN=zeichen/zeichen1.bin\n"));
+  EXPECT_EQ(load.problems, Problems{});
+  EXPECT_EQ(load.description.characterFileCount, 1);
 }
 
 }  // namespace

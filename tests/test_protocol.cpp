@@ -69,7 +69,7 @@ TEST(HandheldCommands, MessageAnswerAndTimeOut) {
   std::map<int, int> spi500;  // nothing from beyond the buffer's end
   for (int d = 1; d <= 13; d++) spi500[d] = buf[499 + d];
   using Run = std::function<int(Context&)>;
-  const auto code = [](bool ok) { return ok ? 0 : 1; };
+  const auto code = [](const auto& result) { return result ? 0 : 1; };
   const std::span<const int> nothing;
   const std::string none = "-", move = "Timeout|move_spibuf_to_buf1";
   // clang-format off
@@ -274,8 +274,9 @@ TEST(FlashPages, PagesAndTheLastPartialPageRoundTrip) {
   }
   EXPECT_EQ(w.sim.flash.Read(FlashImageBase, 17 * 64), Blocks(0, 16));
   const Result<std::vector<int>> read = ReadFlash(w.ctx.handheld, FlashImageBase + 60, 10);
+  const Bytes first = Blocks(0, 1);
   EXPECT_EQ(Bytes(read.value().begin(), read.value().end()),
-            Bytes(Blocks(0, 1).begin() + 60, Blocks(0, 1).begin() + 70));
+            Bytes(first.begin() + 60, first.begin() + 70));
   EXPECT_TRUE(w.host.messages.empty());
 }
 

@@ -11,6 +11,8 @@
 
 #include "config_test_files.h"
 #include "core/settings_file.h"
+
+#include "core/brand.h"
 #include "package/description.h"
 
 namespace skyrelay {

@@ -422,9 +422,9 @@ TEST(UpdateRun, AStallOfTheProgramCostsNoRun) {
   };
   const Stage now;
   const Stage beforeSend = [](const Context& c) {
-    return c.tx.TxLastIndex != -1 && !c.tx.TxAwaitingEcho;
+    return c.link.Pending() && !c.link.AwaitingEcho();
   };
-  const Stage afterEcho = [](const Context& c) { return c.tx.TxLastIndex == -1; };
+  const Stage afterEcho = [](const Context& c) { return !c.link.Pending(); };
   const struct {
     const char* name;
     Moment when;
@@ -557,6 +557,8 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
   w.Load();
   w.host.onStatus = [&w](const std::string& s) { w.sim.station.present &= s != "Firmware ok!"; };
   w.Run();
+  EXPECT_EQ(RunVerdict(w.ctx.report), "Update fehlgeschlagen: Timeout bei enter_boot_loader");
+  w.ctx.report.firstError.reset();  // told nothing, it still says why
   EXPECT_EQ(RunVerdict(w.ctx.report),
             "Update fehlgeschlagen: Zentrale hat die Freigabe nicht bestätigt");
 }
@@ -605,13 +607,13 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
     t.sim.handheld.present = false;
     t.host.Port().Close();
     t.ctx.settings.ComPortNumber = "ttyUSB0";
-    EXPECT_EQ(PortTestCommand(t.ctx, noWait), noWait ? 0 : 1);
+    EXPECT_EQ(PortTestCommand(t.ctx, noWait), noWait);
     EXPECT_EQ(t.host.status, noWait ? "0" : "1");
     EXPECT_TRUE(t.host.Port().IsOpen());
   }
   test::SimWorld gone;  // the interface vanishes under the port test
   gone.sim.faults.vanishAfter = 1;
-  EXPECT_EQ(PortTestCommand(gone.ctx, false), 1);
+  EXPECT_FALSE(PortTestCommand(gone.ctx, false));
   ASSERT_EQ(test::Shown(gone.host).size(), 1u);
   EXPECT_TRUE(
       test::Shown(gone.host)[0].starts_with("ComPort Fehler!|Die Verbindung zum Interface"));

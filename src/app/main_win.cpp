@@ -20,7 +20,6 @@
 #include "app/window_host.h"
 #include "app/zentrale_form.h"
 #include "core/settings_file.h"
-#include "package/description.h"
 #include "run/commands.h"
 #include "run/update_run.h"
 
@@ -388,7 +387,7 @@ void MainWin::ChooseUpdateFile() {
   if (settings.UpdateFilePath.empty()) return;
   WriteSettings();
   paketLbl_->SetFullText(QStringLiteral("---"));
-  ParseUpdateDescription(*ctx_, settings.UpdateFilePath);
+  LoadUpdateDescription(*ctx_, settings.UpdateFilePath);
 }
 
 void MainWin::ShowSettingsDialog() {

@@ -4,8 +4,7 @@
 
 #include "app/app_text.h"
 #include "core/settings_file.h"
-#include "package/description.h"
-#include "package/display_code.h"
+#include "run/commands.h"
 
 namespace skyrelay::app {
 
@@ -17,7 +16,6 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
   window.show();
   window.updateButton()->setFocus();
 
-  BuildDisplayCodeTable(ctx);
   ctx.tx.TxLastIndex = -1;
 
   window.SetSettingsPath(options.settingsPath.empty() ? DefaultSettingsPath(ProgramFolder())
@@ -29,7 +27,7 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
   const std::string& path = ctx.settings.UpdateFilePath;
   std::error_code error;
   if (!path.empty() && std::filesystem::is_regular_file(path, error)) {
-    ParseUpdateDescription(ctx, path);
+    LoadUpdateDescription(ctx, path);
   }
 }
 

@@ -23,7 +23,6 @@
 #include "link/link.h"
 #include "link/serial_setup.h"
 #include "package/description.h"
-#include "package/display_code.h"
 #include "package/package_check.h"
 #include "device/station.h"
 #include "qt/qt_host.h"
@@ -316,7 +315,6 @@ int BuildWorld(Session& s, int argc, char** argv) {
     const Context* ctx = s.ctx.get();
     raw->afterYield = [ctx] { StopIfCancelled(ctx); };
   }
-  BuildDisplayCodeTable(*s.ctx);
   return 0;
 }
 
@@ -450,12 +448,13 @@ int RunUpdateCommand(Session& s) {
   }
   // A package that does not load cleanly is not sent to a handheld.
   const int messagesBefore = s.console.messagesShown();
-  ParseUpdateDescription(ctx, ctx.settings.UpdateFilePath);
+  LoadUpdateDescription(ctx, ctx.settings.UpdateFilePath);
   if (s.console.messagesShown() != messagesBefore) {
     std::fprintf(stderr, "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n");
     return 1;
   }
-  if (const int rc = OpenTrace(s, PackageFilePaths(ctx, ctx.settings.UpdateFilePath)); rc != 0) {
+  if (const int rc = OpenTrace(s, PackageFilePaths(ctx.desc, ctx.settings.UpdateFilePath));
+      rc != 0) {
     return rc;
   }
   const bool started =

@@ -56,7 +56,7 @@ enum class NoticeKind {
 
 struct Notice {
   NoticeKind kind;
-  std::vector<std::string> args;
+  std::vector<std::string> args{};
 };
 
 // Whether a notice reports a failure of the run (the first one becomes the
@@ -96,7 +96,7 @@ enum class StatusKind {
 struct StatusLine {
   StatusKind kind;
   long number = 0;
-  std::string text;
+  std::string text{};
 };
 
 // The stages of an update that report how far they are.

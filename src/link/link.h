@@ -75,6 +75,9 @@ class Link {
   void ForgetPending();
   // Sets every byte of every ring slot to 0; waiting messages stay counted.
   void ClearSlots();
+  // Whether a message is pending: not yet written, or written and waiting for its echo.
+  bool Pending() const { return lastIndex_ != -1; }
+  bool AwaitingEcho() const { return awaitingEcho_; }
   // The opcode of the last request (0xB0, 0xBC, 0xBF, 0xED) whose echo came back.
   uint8_t LastEchoedRequest() const { return lastRequest_; }
 

@@ -4,8 +4,9 @@
 
 namespace skyrelay {
 
-std::string ReadDataFile(Context& ctx, const std::string& path, size_t size, std::string& bytes) {
-  if (const FileProblem problem = ReadHeldFile(ctx, path, size, bytes)) return problem.text;
+std::string ReadDataFile(HeldFiles& held, const std::string& path, size_t size,
+                         std::string& bytes) {
+  if (const FileProblem problem = ReadHeldFile(held, path, size, bytes)) return problem.text;
   if (bytes.size() < size) {
     const size_t got = bytes.size();
     bytes.clear();

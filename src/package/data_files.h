@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/context.h"
+#include "package/package_file.h"
 
 namespace skyrelay {
 
@@ -22,7 +22,7 @@ inline constexpr size_t CharacterFileSize = 10;  // b0, b1, eight definition byt
 // exactly `size` bytes; otherwise the German problem, without the path ("Datei
 // nicht gefunden", "Datei zu kurz: ...", "Datei zu groß: ...", "keine Datei,
 // sondern ein Ordner" ...); bytes are then empty.
-std::string ReadDataFile(Context& ctx, const std::string& path, size_t size, std::string& bytes);
+std::string ReadDataFile(HeldFiles& held, const std::string& path, size_t size, std::string& bytes);
 
 // Value `index` of a turnout file: 16 bits, low byte first. The handheld takes
 // one byte per value, so a value above 255 goes in as its low byte.

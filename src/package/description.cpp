@@ -18,10 +18,10 @@ namespace {
 constexpr int kMaxCharacterFiles = 100;
 
 enum class Entry {
-  Zentrale,
-  Funk,
-  ZentraleVersion,
-  FunkVersion,
+  DigitalSet,
+  Radio,
+  DigitalSetVersion,
+  RadioVersion,
   Language,
   TurnoutSymbols,
   TurnoutAssignment,
@@ -36,10 +36,10 @@ struct Key {
 };
 
 constexpr Key kKeys[] = {
-    {"ZENTRALE=", Entry::Zentrale},
-    {"FUNK=", Entry::Funk},
-    {"ZENTRALEVERSION=", Entry::ZentraleVersion},
-    {"FUNKVERSION=", Entry::FunkVersion},
+    {"ZENTRALE=", Entry::DigitalSet},
+    {"FUNK=", Entry::Radio},
+    {"ZENTRALEVERSION=", Entry::DigitalSetVersion},
+    {"FUNKVERSION=", Entry::RadioVersion},
     {"DEUTSCH=", Entry::Language, 0},
     {"ENGLISCH=", Entry::Language, 1},
     {"FRANZOESISCH=", Entry::Language, 2},
@@ -126,22 +126,6 @@ std::optional<UnknownKey> UnknownKeyOf(const std::string& line, int lineNumber) 
   return unknown;
 }
 
-// Checks one named firmware file against its announced version (absent counts
-// as 0). False when the load must end: the check failed (it showed its own
-// message) or the versions differ ("Falsche Version!").
-bool FirmwareMatches(Context& ctx, const std::string& name, std::optional<double> announced) {
-  std::string versionText;
-  std::string dateText;
-  int error = 0;
-  CheckUpdateFile(ctx, DescribedFilePath(ctx, name), versionText, dateText, error);
-  if (error != 0) return false;
-  if (ReadLeadingNumber(versionText) != announced.value_or(0.0)) {
-    ctx.host.Message("Falsche Version!", "Fehler", Icon::Stop, Buttons::Ok);
-    return false;
-  }
-  return true;
-}
-
 std::string VersionCaption(std::optional<double> version) {
   return version ? FormatUserNumber(*version) : std::string();
 }
@@ -177,8 +161,19 @@ std::string FolderOfPath(const std::string& path) {
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 
-std::string DescribedFilePath(const Context& ctx, const std::string& name) {
-  const std::string folder = WithSlashes(ctx.desc.UpdateFolder);
+std::optional<PackageProblem> CheckDescribedFirmware(Description& desc, const std::string& name,
+                                                     std::optional<double> announced) {
+  const std::string path = DescribedFilePath(desc, name);
+  FirmwareHeader header = CheckUpdateFile(desc.heldFiles, path);
+  if (header.problem) return header.problem;
+  if (ReadLeadingNumber(header.versionText) != announced.value_or(0.0)) {
+    return PackageProblem{ProblemKind::FirmwareWrongVersion, path, 0, header.versionText};
+  }
+  return std::nullopt;
+}
+
+std::string DescribedFilePath(const Description& desc, const std::string& name) {
+  const std::string folder = WithSlashes(desc.updateFolder);
   const std::string relative = WithSlashes(name);
   const std::string path = folder + relative;
   // A name longer than a path can be names no file; it is not looked for.
@@ -209,52 +204,51 @@ std::string DescribedFilePath(const Context& ctx, const std::string& name) {
   return resolved;
 }
 
-std::vector<std::string> PackageFilePaths(const Context& ctx, const std::string& descriptionPath) {
-  const Description& desc = ctx.desc;
+std::vector<std::string> PackageFilePaths(const Description& desc,
+                                          const std::string& descriptionPath) {
   std::vector<std::string> paths{descriptionPath};
   // The firmware paths are whole once the package has loaded, names otherwise:
   // both readings are listed (a path that names no file harms nobody).
-  for (const std::string* firmware : {&desc.ZentraleFirmwarePath, &desc.FunkFirmwarePath}) {
+  for (const std::string* firmware : {&desc.digitalSetFirmwarePath, &desc.radioFirmwarePath}) {
     if (firmware->empty()) continue;
     paths.push_back(*firmware);
-    paths.push_back(DescribedFilePath(ctx, *firmware));
+    paths.push_back(DescribedFilePath(desc, *firmware));
   }
   std::vector<const std::string*> named;
-  for (const std::string& name : desc.LanguageFiles) named.push_back(&name);
+  for (const std::string& name : desc.languageFiles) named.push_back(&name);
   named.insert(named.end(),
-               {&desc.TurnoutSymbolFile, &desc.TurnoutAssignmentFile, &desc.TurnoutListFile});
-  for (int i = 1; i <= desc.CharacterFileCount; i++) named.push_back(&desc.CharacterFiles[i]);
+               {&desc.turnoutSymbolFile, &desc.turnoutAssignmentFile, &desc.turnoutListFile});
+  for (int i = 1; i <= desc.characterFileCount; i++) named.push_back(&desc.characterFiles[i]);
   for (const std::string* name : named) {
-    if (!name->empty()) paths.push_back(DescribedFilePath(ctx, *name));
+    if (!name->empty()) paths.push_back(DescribedFilePath(desc, *name));
   }
   return paths;
 }
 
-void HoldConfigurationFiles(Context& ctx) {
-  Description& desc = ctx.desc;
+void HoldConfigurationFiles(Description& desc) {
   desc.heldPaths.clear();
   auto hold = [&](const std::string& name, size_t limit) {
     if (name.empty()) return;
-    const std::string path = DescribedFilePath(ctx, name);
+    const std::string path = DescribedFilePath(desc, name);
     // Read afresh for every run; the firmware stays as it was loaded.
-    if (path != desc.FunkFirmwarePath && path != desc.ZentraleFirmwarePath) {
+    if (path != desc.radioFirmwarePath && path != desc.digitalSetFirmwarePath) {
       desc.heldFiles.erase(path);
     }
     std::string ignored;
-    ReadHeldFile(ctx, path, limit, ignored);
+    ReadHeldFile(desc.heldFiles, path, limit, ignored);
     desc.heldPaths[name] = path;
   };
-  for (const std::string& name : desc.LanguageFiles) hold(name, LanguageFileLimit);
-  hold(desc.TurnoutSymbolFile, TurnoutSymbolFileSize);
-  hold(desc.TurnoutAssignmentFile, TurnoutAssignmentFileSize);
-  hold(desc.TurnoutListFile, TurnoutListFileSize);
-  for (int i = 1; i <= desc.CharacterFileCount; i++)
-    hold(desc.CharacterFiles[i], CharacterFileSize);
+  for (const std::string& name : desc.languageFiles) hold(name, LanguageFileLimit);
+  hold(desc.turnoutSymbolFile, TurnoutSymbolFileSize);
+  hold(desc.turnoutAssignmentFile, TurnoutAssignmentFileSize);
+  hold(desc.turnoutListFile, TurnoutListFileSize);
+  for (int i = 1; i <= desc.characterFileCount; i++)
+    hold(desc.characterFiles[i], CharacterFileSize);
 }
 
-std::string HeldFilePath(const Context& ctx, const std::string& name) {
-  const auto found = ctx.desc.heldPaths.find(name);
-  return found != ctx.desc.heldPaths.end() ? found->second : DescribedFilePath(ctx, name);
+std::string HeldFilePath(const Description& desc, const std::string& name) {
+  const auto found = desc.heldPaths.find(name);
+  return found != desc.heldPaths.end() ? found->second : DescribedFilePath(desc, name);
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
@@ -267,22 +261,22 @@ namespace {
 // files are counted differently.
 template <class Named>
 bool NamesAnyFile(const Named& d, bool anyCharacterFile) {
-  if (!d.ZentraleFirmwarePath.empty() || !d.FunkFirmwarePath.empty()) return true;
-  for (const std::string& name : d.LanguageFiles) {
+  if (!d.digitalSetFirmwarePath.empty() || !d.radioFirmwarePath.empty()) return true;
+  for (const std::string& name : d.languageFiles) {
     if (!name.empty()) return true;
   }
-  return !d.TurnoutSymbolFile.empty() || !d.TurnoutAssignmentFile.empty() ||
-         !d.TurnoutListFile.empty() || anyCharacterFile;
+  return !d.turnoutSymbolFile.empty() || !d.turnoutAssignmentFile.empty() ||
+         !d.turnoutListFile.empty() || anyCharacterFile;
 }
 
 }  // namespace
 
 bool DescriptionScan::NamesSomething() const {
-  return NamesAnyFile(*this, !CharacterFiles.empty());
+  return NamesAnyFile(*this, !characterFiles.empty());
 }
 
 bool DescriptionNamesSomething(const Description& desc) {
-  return NamesAnyFile(desc, desc.CharacterFileCount > 0);
+  return NamesAnyFile(desc, desc.characterFileCount > 0);
 }
 
 DescriptionScan ScanDescription(const std::string& bytes) {
@@ -303,33 +297,33 @@ DescriptionScan ScanDescription(const std::string& bytes) {
       anyKey = true;
       std::string value = line.substr(at + key.text.size());
       switch (key.entry) {
-        case Entry::Zentrale:
-          scan.ZentraleFirmwarePath = std::move(value);
+        case Entry::DigitalSet:
+          scan.digitalSetFirmwarePath = std::move(value);
           break;
-        case Entry::Funk:
-          scan.FunkFirmwarePath = std::move(value);
+        case Entry::Radio:
+          scan.radioFirmwarePath = std::move(value);
           break;
-        case Entry::ZentraleVersion:
-          scan.ZentraleVersion = std::move(value);
+        case Entry::DigitalSetVersion:
+          scan.digitalSetVersion = std::move(value);
           break;
-        case Entry::FunkVersion:
-          scan.FunkVersion = std::move(value);
+        case Entry::RadioVersion:
+          scan.radioVersion = std::move(value);
           break;
         case Entry::Language:
-          scan.LanguageFiles[key.language] = std::move(value);
+          scan.languageFiles[key.language] = std::move(value);
           break;
         case Entry::TurnoutSymbols:
-          scan.TurnoutSymbolFile = std::move(value);
+          scan.turnoutSymbolFile = std::move(value);
           break;
         case Entry::TurnoutAssignment:
-          scan.TurnoutAssignmentFile = std::move(value);
+          scan.turnoutAssignmentFile = std::move(value);
           break;
         case Entry::TurnoutList:
-          scan.TurnoutListFile = std::move(value);
+          scan.turnoutListFile = std::move(value);
           break;
         case Entry::Character:
           if (++characterLines <= kMaxCharacterFiles) {
-            scan.CharacterFiles.push_back(std::move(value));
+            scan.characterFiles.push_back(std::move(value));
           } else if (scan.firstIgnoredCharacterLine == 0) {
             scan.firstIgnoredCharacterLine = lineNumber;
           }
@@ -345,58 +339,56 @@ DescriptionScan ScanDescription(const std::string& bytes) {
   return scan;
 }
 
-void ParseUpdateDescription(Context& ctx, const std::string& path) {
-  Description& desc = ctx.desc;
-  desc = Description{};
-  desc.UpdateFolder = FolderOfPath(path);
-  std::optional<double> funkVersion;
-  std::optional<double> zentraleVersion;
+DescriptionLoad ParseUpdateDescription(const std::string& path) {
+  DescriptionLoad load;
+  Description& desc = load.description;
+  desc.updateFolder = FolderOfPath(path);
 
   std::string bytes;
   if (const FileProblem problem = ReadPackageFile(path, DescriptionFileLimit, bytes)) {
-    const std::string text =
-        problem.failure == FileFailure::Missing || problem.failure == FileFailure::Unreadable
-            ? std::string("Die Update-Datei kann nicht geöffnet werden!")
-            : problem.text + "!";
-    ctx.host.Message(path + "\r" + text, "Fehler!", Icon::Stop, Buttons::Ok);
-    return;
+    const bool unreadable =
+        problem.failure == FileFailure::Missing || problem.failure == FileFailure::Unreadable;
+    load.problems.push_back(
+        unreadable ? PackageProblem{ProblemKind::DescriptionUnreadable, path}
+                   : PackageProblem{ProblemKind::DescriptionRefused, path, 0, problem.text});
+    return load;
   }
 
   const DescriptionScan scan = ScanDescription(bytes);
   if (!scan.isText || !scan.NamesSomething()) {
-    ctx.host.Message("Keine Update-Datei: " + path, "Fehler!", Icon::Stop, Buttons::Ok);
-    return;
+    load.problems.push_back({ProblemKind::NotADescription, path});
+    return load;
   }
-  desc.ZentraleFirmwarePath = scan.ZentraleFirmwarePath;
-  desc.FunkFirmwarePath = scan.FunkFirmwarePath;
-  if (scan.ZentraleVersion) zentraleVersion = ReadLeadingNumber(*scan.ZentraleVersion);
-  if (scan.FunkVersion) funkVersion = ReadLeadingNumber(*scan.FunkVersion);
-  desc.LanguageFiles = scan.LanguageFiles;
-  desc.TurnoutSymbolFile = scan.TurnoutSymbolFile;
-  desc.TurnoutAssignmentFile = scan.TurnoutAssignmentFile;
-  desc.TurnoutListFile = scan.TurnoutListFile;
-  for (const std::string& name : scan.CharacterFiles)
-    desc.CharacterFiles[++desc.CharacterFileCount] = name;
-  if (scan.firstIgnoredCharacterLine > 0) {
-    ctx.host.SetStatus("Mehr als 100 Zeichendateien: weitere ignoriert");
-  }
+  desc.digitalSetFirmwarePath = scan.digitalSetFirmwarePath;
+  desc.radioFirmwarePath = scan.radioFirmwarePath;
+  std::optional<double> digitalSetVersion;
+  std::optional<double> radioVersion;
+  if (scan.digitalSetVersion) digitalSetVersion = ReadLeadingNumber(*scan.digitalSetVersion);
+  if (scan.radioVersion) radioVersion = ReadLeadingNumber(*scan.radioVersion);
+  desc.languageFiles = scan.languageFiles;
+  desc.turnoutSymbolFile = scan.turnoutSymbolFile;
+  desc.turnoutAssignmentFile = scan.turnoutAssignmentFile;
+  desc.turnoutListFile = scan.turnoutListFile;
+  for (const std::string& name : scan.characterFiles)
+    desc.characterFiles[++desc.characterFileCount] = name;
+  load.extraCharacterFilesIgnored = scan.firstIgnoredCharacterLine > 0;
 
   // The digital-set firmware first; after its failure the other is not looked at.
-  if (!desc.ZentraleFirmwarePath.empty() &&
-      !FirmwareMatches(ctx, desc.ZentraleFirmwarePath, zentraleVersion)) {
-    return;
+  for (const auto& [name, version] : {std::pair{&desc.digitalSetFirmwarePath, digitalSetVersion},
+                                      std::pair{&desc.radioFirmwarePath, radioVersion}}) {
+    if (name->empty()) continue;
+    if (std::optional<PackageProblem> problem = CheckDescribedFirmware(desc, *name, version)) {
+      load.problems.push_back(std::move(*problem));
+      return load;
+    }
   }
-  if (!desc.FunkFirmwarePath.empty() && !FirmwareMatches(ctx, desc.FunkFirmwarePath, funkVersion)) {
-    return;
+  for (std::string* name : {&desc.digitalSetFirmwarePath, &desc.radioFirmwarePath}) {
+    if (!name->empty()) *name = DescribedFilePath(desc, *name);
   }
-
-  if (!desc.ZentraleFirmwarePath.empty()) {
-    desc.ZentraleFirmwarePath = DescribedFilePath(ctx, desc.ZentraleFirmwarePath);
-  }
-  if (!desc.FunkFirmwarePath.empty()) {
-    desc.FunkFirmwarePath = DescribedFilePath(ctx, desc.FunkFirmwarePath);
-  }
-  ctx.host.SetVersionLabels(VersionCaption(funkVersion), VersionCaption(zentraleVersion));
+  load.radioVersionCaption = VersionCaption(radioVersion);
+  load.digitalSetVersionCaption = VersionCaption(digitalSetVersion);
+  load.versionsShown = true;
+  return load;
 }
 
 }  // namespace skyrelay

@@ -8,10 +8,6 @@ namespace skyrelay {
 
 namespace {
 
-constexpr const char* kNotThere = "Updatefile nicht vorhanden!";
-constexpr const char* kWrongFormat = "Falsches Fileformat!";
-constexpr const char* kAttention = "Achtung!";
-
 // The version record that follows the header: major, minor and the date.
 void VersionAndDate(const std::string& bytes, std::string& versionText, std::string& dateText) {
   const auto byte = [&](long i) { return static_cast<uint8_t>(bytes[UpdateFileHeaderLength + i]); };
@@ -29,34 +25,30 @@ std::string FirmwareDateText(int d1, int d2, int d3) {
   return std::to_string(d1) + "." + std::to_string(d2) + "." + std::to_string(d3);
 }
 
-void CheckUpdateFile(Context& ctx, const std::string& path, std::string& versionText,
-                     std::string& dateText, int& errorFlag) {
-  auto fail = [&](const char* text) {
-    ctx.host.Message(text, kAttention, Icon::Stop, Buttons::Ok);
-    errorFlag = 1;
-  };
-
+FirmwareHeader CheckUpdateFile(HeldFiles& held, const std::string& path) {
+  FirmwareHeader header;
   std::string bytes;
-  if (const FileProblem problem = ReadHeldFile(ctx, path, FirmwareFileSize, bytes)) {
-    if (problem.failure == FileFailure::Missing || problem.failure == FileFailure::Unreadable) {
-      return fail(kNotThere);
-    }
-    // A FIFO, a folder or a file over the size of an image: named with its problem.
-    ctx.host.Message(path + "\r" + problem.text + "!", kAttention, Icon::Stop, Buttons::Ok);
-    errorFlag = 1;
-    return;
+  if (const FileProblem problem = ReadHeldFile(held, path, FirmwareFileSize, bytes)) {
+    // A FIFO, a folder or a file over the size of an image is named with its problem.
+    const bool missing =
+        problem.failure == FileFailure::Missing || problem.failure == FileFailure::Unreadable;
+    header.problem = missing ? PackageProblem{ProblemKind::FirmwareMissing, path}
+                             : PackageProblem{ProblemKind::FirmwareRefused, path, 0, problem.text};
+    return header;
   }
   // A header without its version record is no firmware file either.
   if (bytes.size() < static_cast<size_t>(FirstRecordOffset) ||
       bytes.compare(0, UpdateFileHeader.size(), UpdateFileHeader) != 0) {
-    return fail(kWrongFormat);
+    header.problem = PackageProblem{ProblemKind::FirmwareWrongFormat, path};
+    return header;
   }
-  VersionAndDate(bytes, versionText, dateText);
+  VersionAndDate(bytes, header.versionText, header.dateText);
+  return header;
 }
 
-bool FirmwareReader::Open(Context& ctx, const std::string& path) {
+bool FirmwareReader::Open(HeldFiles& held, const std::string& path) {
   Close();
-  problem_ = ReadHeldFile(ctx, path, FirmwareFileSize, bytes_);
+  problem_ = ReadHeldFile(held, path, FirmwareFileSize, bytes_);
   if (problem_) return false;
   if (bytes_.size() < static_cast<size_t>(FirstRecordOffset)) {
     Close();

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "core/context.h"
 #include "package/package_file.h"
+#include "package/package_problem.h"
 
 namespace skyrelay {
 
@@ -27,14 +28,19 @@ inline constexpr long PageRewindBytes = 8 * BlockRecordSize;  // 528
 std::string FirmwareVersionText(int major, int minor);
 std::string FirmwareDateText(int d1, int d2, int d3);
 
-// Reads the firmware file at path whole (once per loaded package: see
-// ReadHeldFile), checks its header and returns its version text and date text. On failure shows
-// "Updatefile nicht vorhanden!" (cannot be opened or read), "Falsches Fileformat!" (header differs,
-// file too short) or the path and what keeps it from being read (a FIFO, a folder, a file larger
-// than an image), title "Achtung!", and sets errorFlag to 1; the texts are then left as they were.
-// errorFlag is not touched on success. Never creates a file.
-void CheckUpdateFile(Context& ctx, const std::string& path, std::string& versionText,
-                     std::string& dateText, int& errorFlag);
+// What the header check of a firmware file found.
+struct FirmwareHeader {
+  // FirmwareMissing (cannot be opened or read), FirmwareRefused (a FIFO, a
+  // folder, a file larger than an image: detail says which) or
+  // FirmwareWrongFormat (header differs, file too short); the texts are then empty.
+  std::optional<PackageProblem> problem;
+  std::string versionText;
+  std::string dateText;
+};
+
+// Reads the firmware file at path whole (its held copy: see ReadHeldFile), checks
+// its header and gives its version text and date text. Never creates a file.
+FirmwareHeader CheckUpdateFile(HeldFiles& held, const std::string& path);
 
 // Hands out a firmware file record by record during the firmware update, from
 // the copy read when the package was loaded: the image the user was asked about
@@ -46,9 +52,8 @@ class FirmwareReader {
   // the file could not be read (missing, not a regular file, larger than an
   // image) or ends within the first 46 bytes; the reader is then closed and
   // Problem() says why.
-  bool Open(Context& ctx, const std::string& path);
+  bool Open(HeldFiles& held, const std::string& path);
   const FileProblem& Problem() const { return problem_; }
-  bool IsOpen() const { return open_; }
   const std::string& VersionText() const { return versionText_; }
   const std::string& DateText() const { return dateText_; }
 
@@ -61,9 +66,6 @@ class FirmwareReader {
   // Moves the read position back by 8 records, so that after reading record k
   // the next record read is record k - 7; never before record 0.
   void Rewind528();
-
-  // The byte offset of the next record read, and its record number.
-  long Position() const { return position_; }
 
   void Close();
 

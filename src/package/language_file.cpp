@@ -66,10 +66,10 @@ LanguageFile ParseLanguageFile(const std::string& bytes) {
   return file;
 }
 
-std::string ReadLanguageFile(Context& ctx, const std::string& path, LanguageFile& file) {
+std::string ReadLanguageFile(HeldFiles& held, const std::string& path, LanguageFile& file) {
   file = LanguageFile{};
   std::string bytes;
-  if (const FileProblem problem = ReadHeldFile(ctx, path, LanguageFileLimit, bytes)) {
+  if (const FileProblem problem = ReadHeldFile(held, path, LanguageFileLimit, bytes)) {
     return problem.text;
   }
   file = ParseLanguageFile(bytes);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
+#include "package/package_file.h"
 
 namespace skyrelay {
 
@@ -33,6 +33,6 @@ LanguageFile ParseLanguageFile(const std::string& bytes);
 
 // Reads (its held copy: see ReadHeldFile) and parses the file at path. Empty when it could be read;
 // otherwise the German problem without the path ("Datei nicht gefunden", "Datei zu groß: ...").
-std::string ReadLanguageFile(Context& ctx, const std::string& path, LanguageFile& file);
+std::string ReadLanguageFile(HeldFiles& held, const std::string& path, LanguageFile& file);
 
 }  // namespace skyrelay

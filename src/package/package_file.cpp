@@ -111,13 +111,14 @@ FileProblem ReadPackageFile(const std::string& path, size_t limit, std::string& 
   return problem;
 }
 
-FileProblem ReadHeldFile(Context& ctx, const std::string& path, size_t limit, std::string& bytes) {
-  auto found = ctx.desc.heldFiles.find(path);
-  if (found == ctx.desc.heldFiles.end() || found->second.limit != limit) {
-    HeldFile held;
-    held.limit = limit;
-    held.problem = ReadPackageFile(path, limit, held.bytes);
-    found = ctx.desc.heldFiles.insert_or_assign(path, std::move(held)).first;
+FileProblem ReadHeldFile(HeldFiles& held, const std::string& path, size_t limit,
+                         std::string& bytes) {
+  auto found = held.find(path);
+  if (found == held.end() || found->second.limit != limit) {
+    HeldFile file;
+    file.limit = limit;
+    file.problem = ReadPackageFile(path, limit, file.bytes);
+    found = held.insert_or_assign(path, std::move(file)).first;
   }
   bytes = found->second.bytes;
   return found->second.problem;

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 
-#include "core/context.h"
 #include "core/file_problem.h"
 
 namespace skyrelay {
@@ -26,10 +26,23 @@ int OpenPackageFile(const std::string& path, size_t limit, FileProblem& problem,
 // Reads the whole file into bytes (cleared first) under the same rules.
 FileProblem ReadPackageFile(const std::string& path, size_t limit, std::string& bytes);
 
-// The same, read once per loaded package: the first call reads the file whole and
-// keeps it in ctx.desc; later calls for the same path (and limit) hand out that
+// A package file read whole, once: the firmware when the description is loaded,
+// the configuration files before the port opens for a run. The run stages these
+// bytes, so a file changed or removed meanwhile never reaches the handheld.
+struct HeldFile {
+  size_t limit = 0;     // the size limit it was read under
+  FileProblem problem;  // why it could not be read; bytes are then empty
+  std::string bytes;
+};
+
+// The held files of one loaded package, by the path they were read from.
+using HeldFiles = std::map<std::string, HeldFile>;
+
+// ReadPackageFile, once per loaded package: the first call reads the file whole
+// and keeps it in `held`; later calls for the same path (and limit) hand out that
 // copy, whatever has happened to the file since. A load of a new description
-// forgets every copy.
-FileProblem ReadHeldFile(Context& ctx, const std::string& path, size_t limit, std::string& bytes);
+// starts with no copies.
+FileProblem ReadHeldFile(HeldFiles& held, const std::string& path, size_t limit,
+                         std::string& bytes);
 
 }  // namespace skyrelay

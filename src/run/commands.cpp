@@ -1,6 +1,8 @@
 #include "run/commands.h"
 
 #include <exception>
+#include <optional>
+#include <utility>
 #include <string>
 
 #include "link/serial_setup.h"
@@ -17,6 +19,29 @@ void ShowSetupFailure(Context& ctx, const Notice& notice) {
   ctx.host.SetStatus(StatusLine{StatusKind::Error});
 }
 
+// The notice of a problem that ended a load; none for the package check's findings.
+std::optional<Notice> LoadProblemNotice(const PackageProblem& problem) {
+  switch (problem.kind) {
+    case ProblemKind::DescriptionUnreadable:
+      return Notice{NoticeKind::DescriptionUnreadable,
+                    {problem.file, "Die Update-Datei kann nicht geöffnet werden!"}};
+    case ProblemKind::DescriptionRefused:
+      return Notice{NoticeKind::DescriptionUnreadable, {problem.file, problem.detail + "!"}};
+    case ProblemKind::NotADescription:
+      return Notice{NoticeKind::NoUpdateFile, {problem.file}};
+    case ProblemKind::FirmwareMissing:
+      return Notice{NoticeKind::FirmwareFileMissing, {}};
+    case ProblemKind::FirmwareRefused:
+      return Notice{NoticeKind::FirmwareFileProblem, {problem.file, problem.detail}};
+    case ProblemKind::FirmwareWrongFormat:
+      return Notice{NoticeKind::FirmwareFileFormat, {}};
+    case ProblemKind::FirmwareWrongVersion:
+      return Notice{NoticeKind::WrongFirmwareVersion, {}};
+    default:
+      return std::nullopt;
+  }
+}
+
 void ShowLinkLost(Context& ctx) {
   const Notice notice = LinkLost(ctx.link, ctx.settings);
   ctx.host.SetStatus(StatusLine{StatusKind::Error});
@@ -30,6 +55,21 @@ std::string MissingPortSetting(const Settings& settings) {
   if (settings.InterfaceKind != 1 && settings.InterfaceKind != 3) return "Kein Interface gewählt.";
   if (settings.ComPortNumber.empty()) return "Kein ComPort gewählt.";
   return {};
+}
+
+bool LoadUpdateDescription(Context& ctx, const std::string& path) {
+  DescriptionLoad load = ParseUpdateDescription(path);
+  ctx.desc = std::move(load.description);
+  if (load.extraCharacterFilesIgnored) {
+    ctx.host.SetStatus(StatusLine{StatusKind::ExtraCharacterFiles});
+  }
+  for (const PackageProblem& problem : load.problems) {
+    if (const std::optional<Notice> notice = LoadProblemNotice(problem)) ctx.host.Message(*notice);
+  }
+  if (load.versionsShown) {
+    ctx.host.SetVersionLabels(load.radioVersionCaption, load.digitalSetVersionCaption);
+  }
+  return load.problems.empty();
 }
 
 bool UpdateCommand(Context& ctx, const std::string& settingsHint) {

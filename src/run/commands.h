@@ -15,6 +15,12 @@ inline constexpr const char* kSettingsHint =
 // no port), as one sentence; empty when both are set.
 std::string MissingPortSetting(const Settings& settings);
 
+// Loads the update description at path into ctx.desc and shows what kept it
+// from loading as both programs do: one message box for the problem, the
+// status text when character files were ignored, and the two version labels
+// when it loaded. True when it loaded without a problem.
+bool LoadUpdateDescription(Context& ctx, const std::string& path);
+
 // "Update": refuses a description that names nothing and a missing interface
 // or port (with settingsHint: where to set them), without opening the port;
 // otherwise shows "Start", opens the port afresh (a port test may have left it

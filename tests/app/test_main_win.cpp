@@ -96,7 +96,7 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
   EXPECT_EQ(w.fileDialogTitle, "TUP-File --> Update-Laden: TUP-File");
   EXPECT_TRUE(w.ctx().settings.UpdateFilePath.empty());
   EXPECT_EQ(w.SettingsFile(), before);
-  EXPECT_FALSE(w.ctx().desc.FunkFirmwarePath.empty());
+  EXPECT_FALSE(w.ctx().desc.radioFirmwarePath.empty());
   EXPECT_EQ(win.funkVersionLabel()->text(), "2,1");
   win.settingsAction()->trigger();
   w.Click(win.zentraleForm()->okButton());
