@@ -1,8 +1,15 @@
 #include "cli/options.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QHash>
+#include <QStringList>
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "core/brand.h"
+#include "qt/command_line.h"
 #include "sim/sim_options.h"
 
 namespace skyrelay::cli {
@@ -34,66 +41,114 @@ const char kUsage[] =
     "  --sim-OPTION WERT   Einstellungen der Simulation (siehe unten)\n"
     "  --help, --version\n";
 
+namespace {
+
+// The arguments are bytes: Latin-1 makes each byte one character and back, so
+// a file name that is not UTF-8 comes through unchanged.
+std::string Bytes(const QString& text) {
+  return text.toLatin1().toStdString();
+}
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The program's options (its help is kUsage) and the simulation's knobs as
+// "sim-NAME". Any other "--sim-NAME" of `arguments` is read as a switch too:
+// the simulation refuses it when it starts, and a run without it ignores it.
+QList<QCommandLineOption> KnownOptions(const QStringList& arguments) {
+  QList<QCommandLineOption> options = {
+      QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}),
+      QCommandLineOption(QStringLiteral("version")),
+      QCommandLineOption(QStringLiteral("port"), QString(), QStringLiteral("DEV")),
+      QCommandLineOption(QStringLiteral("interface"), QString(), QStringLiteral("1|2|3")),
+      QCommandLineOption(QStringLiteral("settings"), QString(), QStringLiteral("FILE")),
+      QCommandLineOption(QStringLiteral("save")),
+      QCommandLineOption(QStringLiteral("yes")),
+      QCommandLineOption(QStringLiteral("no")),
+      QCommandLineOption(QStringLiteral("trace"), QString(), QStringLiteral("FILE")),
+      QCommandLineOption(QStringLiteral("simulate")),
+      QCommandLineOption(QStringLiteral("no-wait")),
+  };
+  for (const sim::SimOption& knob : sim::SimOptions()) {
+    options.append(QCommandLineOption(QStringLiteral("sim-") + FromUtf8(knob.name),
+                                      FromUtf8(knob.help), FromUtf8(knob.value)));
+  }
+  for (const QString& argument : arguments) {
+    const QString name = argument.mid(2);
+    const bool listed = std::any_of(options.begin(), options.end(), [&](const auto& option) {
+      return option.names().contains(name);
+    });
+    if (argument.startsWith(QLatin1String("--sim-")) && !name.contains(QLatin1Char('=')) &&
+        !listed) {
+      options.append(QCommandLineOption(name));
+    }
+  }
+  return options;
+}
+
+}  // namespace
+
 std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; i++) {
-    const std::string a = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "skyrelay-update-cli: %s braucht einen Wert\n", a.c_str());
-        return false;
-      }
-      out = argv[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
+  QStringList arguments;
+  for (int i = 0; i < argc; i++) arguments.append(QString::fromLatin1(argv[i]));
+  const QList<QCommandLineOption> options = KnownOptions(arguments);
+  const CommandLineParts parts = SplitCommandLine(arguments, options, true);
+  QCommandLineParser parser;
+  parser.addOptions(options);
+  // The options before a wrong argument may end the program first (--help,
+  // --version, a wrong --interface).
+  parser.parse(parts.options);
+
+  QHash<QString, qsizetype> seen;
+  for (const QString& name : parser.optionNames()) {
+    const QString value = parser.values(name).value(seen[name]++);
+    if (name == QLatin1String("h") || name == QLatin1String("help")) {
       std::printf("%s\nSimulation:\n%s", kUsage, sim::SimOptionsHelp("--sim-").c_str());
       return 0;
-    } else if (a == "--version") {
+    }
+    if (name == QLatin1String("version")) {
       std::printf("skyrelay-update-cli %s (%s)\n", SKYRELAY_VERSION,
                   std::string(CurrentBrand().BrandCode).c_str());
       return 0;
-    } else if (a == "--port") {
-      if (!value(v)) return 2;
-      o.port = v;
-    } else if (a == "--interface") {
-      if (!value(v)) return 2;
-      if (v != "1" && v != "2" && v != "3") {
+    }
+    if (name == QLatin1String("interface")) {
+      if (value != QLatin1String("1") && value != QLatin1String("2") &&
+          value != QLatin1String("3")) {
         std::fprintf(stderr, "skyrelay-update-cli: --interface nimmt 1, 2 oder 3\n");
         return 2;
       }
-      o.interfaceKind = std::stoi(v);
-    } else if (a == "--settings") {
-      if (!value(o.settingsPath)) return 2;
-    } else if (a == "--trace") {
-      if (!value(o.tracePath)) return 2;
-    } else if (a == "--save") {
-      o.save = true;
-    } else if (a == "--yes") {
-      o.answer = true;
-    } else if (a == "--no") {
-      o.answer = false;
-    } else if (a == "--simulate") {
-      o.simulate = true;
-    } else if (a == "--no-wait") {
-      o.noWait = true;
-    } else if (a.rfind("--sim-", 0) == 0) {
-      const std::string name = a.substr(6);
-      if (sim::SimOptionTakesValue(name)) {
-        if (!value(v)) return 2;
-      } else {
-        v.clear();
-      }
-      o.simOptions.emplace_back(name, v);
-    } else if (a.rfind("--", 0) == 0) {
-      std::fprintf(stderr, "skyrelay-update-cli: unbekannte Option %s\n%s", a.c_str(), kUsage);
-      return 2;
-    } else if (o.command.empty()) {
-      o.command = a;
-    } else {
-      o.arguments.push_back(a);
+      o.interfaceKind = value.toInt();
+    } else if (name == QLatin1String("yes") || name == QLatin1String("no")) {
+      o.answer = name == QLatin1String("yes");
+    } else if (name.startsWith(QLatin1String("sim-"))) {
+      o.simOptions.emplace_back(Bytes(name.mid(4)), Bytes(value));
     }
   }
+  if (const std::optional<UnreadArgument>& unread = parts.unread) {
+    if (unread->missingValue) {
+      std::fprintf(stderr, "skyrelay-update-cli: %s braucht einen Wert\n",
+                   Bytes(unread->text).c_str());
+    } else {
+      std::fprintf(stderr, "skyrelay-update-cli: unbekannte Option %s\n%s",
+                   Bytes(unread->text).c_str(), kUsage);
+    }
+    return 2;
+  }
+  if (parser.isSet(QStringLiteral("port"))) o.port = Bytes(parser.value(QStringLiteral("port")));
+  o.settingsPath = Bytes(parser.value(QStringLiteral("settings")));
+  o.tracePath = Bytes(parser.value(QStringLiteral("trace")));
+  o.save = parser.isSet(QStringLiteral("save"));
+  o.simulate = parser.isSet(QStringLiteral("simulate"));
+  o.noWait = parser.isSet(QStringLiteral("no-wait"));
+  for (const QString& word : parts.words) {
+    if (o.command.empty()) {
+      o.command = Bytes(word);
+    } else {
+      o.arguments.push_back(Bytes(word));
+    }
+  }
+
   if (o.command != "update" && o.command != "check" && o.command != "ping" &&
       o.command != "ports") {
     std::fprintf(stderr, "%s", kUsage);
