@@ -10,10 +10,10 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/interface_dialog.h"
 #include "app/main_win.h"
 #include "app/program_end.h"
 #include "app/start_up.h"
-#include "app/zentrale_form.h"
 #include "core/process.h"
 #include "qt/command_line.h"
 
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
       if (saved && !settingsShot.isEmpty()) {
         window.ShowSettingsDialog();
         QCoreApplication::processEvents();
-        saved = window.zentraleForm()->grab().save(settingsShot, "PNG");
+        saved = window.interfaceDialog()->grab().save(settingsShot, "PNG");
       }
       if (!saved) std::fprintf(stderr, "skyrelay-update: Bild kann nicht geschrieben werden\n");
       QCoreApplication::exit(saved ? 0 : 1);

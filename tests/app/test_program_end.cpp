@@ -212,7 +212,7 @@ TEST(ProgramEnd, SignalOutsideARunClosesTheWindow) {
       std::raise(c.signal);
     }
     QCoreApplication::processEvents();
-    EXPECT_EQ(std::tuple(w.window->isVisible(), w.window->zentraleForm()->isVisible(),
+    EXPECT_EQ(std::tuple(w.window->isVisible(), w.window->interfaceDialog()->isVisible(),
                          QApplication::activeModalWidget() == nullptr, w.window->endedBySignal(),
                          closed, sent.messages.size(), w.host->Port().IsOpen()),
               std::tuple(false, false, true, true, 1, size_t{0}, false));
