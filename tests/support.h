@@ -12,15 +12,14 @@
 #include <vector>
 
 #include "config_test_files.h"
-#include "link/link.h"
 #include "device/flash.h"
+#include "link/link.h"
 #include "run/commands.h"
 #include "run/context.h"
 #include "run/update_run.h"
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
-#include "run/commands.h"
 
 namespace skyrelay::test {
 

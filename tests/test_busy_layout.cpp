@@ -2,9 +2,9 @@
 // damaged on the line, a ring that overflows, an interface that is unplugged.
 #include <gtest/gtest.h>
 
-#include "support.h"
 #include "run/commands.h"
 #include "run/update_run.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "config/transfer.h"
-#include "package/display_code.h"
 #include "core/text_codec.h"
+#include "package/display_code.h"
+#include "run/update_run.h"
 #include "support.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
-#include "run/update_run.h"
 
 namespace skyrelay {
 namespace {

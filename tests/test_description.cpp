@@ -11,13 +11,13 @@
 #include <string>
 
 #include "config_test_files.h"
+#include "core/text_codec.h"
 #include "package/description.h"
 #include "package/display_code.h"
 #include "package/firmware_file.h"
 #include "package/numbers.h"
-#include "core/text_codec.h"
-#include "support.h"
 #include "run/commands.h"
+#include "support.h"
 
 namespace skyrelay {
 namespace {

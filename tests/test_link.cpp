@@ -184,7 +184,8 @@ TEST(Processing, TransmitComesBeforeProcessingInATick) {
   busy.Send({0x81});
   busy.Receive({0x81, 0x7E});
   busy.RunFor(3.0);
-  EXPECT_EQ(test::Shown(busy.host), (std::vector<std::string>{"LocoNet Fehler|Message kann nicht gesendet werden!"}));
+  EXPECT_EQ(test::Shown(busy.host),
+            (std::vector<std::string>{"LocoNet Fehler|Message kann nicht gesendet werden!"}));
 }
 
 TEST(Processing, EchoFreesTheBufferAndEnablesTheAcknowledge) {
@@ -223,9 +224,9 @@ std::string AnswerVariables(const World& w) {
   for (int i = 0; i <= 512; i++)
     if (a.spiBuffer[i] != -1) out += std::to_string(i) + ":" + std::to_string(a.spiBuffer[i]) + " ";
   const std::pair<const char*, int64_t> values[] = {
-      {"reply", a.replyStatus},    {"block", a.blockReceived},
-      {"id", a.stationId},         {"station", a.stationReplyState},
-      {"loco", a.requestedLoco},   {"bad", w.ctx.link.stats.badChecksums}};
+      {"reply", a.replyStatus},  {"block", a.blockReceived},
+      {"id", a.stationId},       {"station", a.stationReplyState},
+      {"loco", a.requestedLoco}, {"bad", w.ctx.link.stats.badChecksums}};
   for (const auto& [what, v] : values) out += what + ("=" + std::to_string(v)) + " ";
   return out;
 }

@@ -19,9 +19,9 @@
 #include "package/firmware_file.h"
 #include "package/package_check.h"
 #include "package/package_file.h"
+#include "run/commands.h"
 #include "sim/package.h"
 #include "support.h"
-#include "run/commands.h"
 
 namespace skyrelay {
 namespace {
@@ -213,8 +213,10 @@ TEST(PackageReads, UnusableDataFilesAreRefusedAtOnce) {
     ConfigurationEnd end;
   } files[] = {
       {"DEUTSCH=", "texte/deutsch.txt", LanguageFileLimit, ConfigurationEnd::Done},
-      {"WEICHENSYMBOLE=", "weichen/symbole.bin", TurnoutSymbolFileSize, ConfigurationEnd::FileUnusable},
-      {"WEICHENZUORDNUNG=", "weichen/zuordnung.bin", TurnoutAssignmentFileSize, ConfigurationEnd::FileUnusable},
+      {"WEICHENSYMBOLE=", "weichen/symbole.bin", TurnoutSymbolFileSize,
+       ConfigurationEnd::FileUnusable},
+      {"WEICHENZUORDNUNG=", "weichen/zuordnung.bin", TurnoutAssignmentFileSize,
+       ConfigurationEnd::FileUnusable},
       {"WEICHENLISTE=", "weichen/liste.bin", TurnoutListFileSize, ConfigurationEnd::FileUnusable},
       {"ZEICHEN=", "zeichen/zeichen1.bin", CharacterFileSize, ConfigurationEnd::FileUnusable},
   };

@@ -195,7 +195,8 @@ TEST(StationCommands, SendExactlyTheirMessages) {
       id.Sent(),
       Messages{test::WithChecksum({0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0, 0})});
   World silent;
-  EXPECT_EQ(silent.ctx.station.finish_update_mode().error(), CommandError{Command::LeaveUpdateMode});
+  EXPECT_EQ(silent.ctx.station.finish_update_mode().error(),
+            CommandError{Command::LeaveUpdateMode});
   EXPECT_FALSE(silent.ctx.station.read_station_id());
   EXPECT_EQ(test::Shown(silent.host), Strings{"Timeout|enter_boot_loader"})
       << "read_station_id is silent";

@@ -8,11 +8,11 @@
 #include <memory>
 #include <stdexcept>
 
-#include "support.h"
 #include "config/transfer.h"
 #include "run/commands.h"
-#include "update/firmware_update.h"
 #include "run/update_run.h"
+#include "support.h"
+#include "update/firmware_update.h"
 
 namespace skyrelay {
 namespace {
@@ -93,9 +93,10 @@ TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
   EXPECT_EQ(w.ConfigurationResult(), 0);
   EXPECT_EQ(RunVerdict(w.ctx.report),
             "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben");
-  EXPECT_EQ(std::vector<int>({w.ctx.report.firmware.pagesWritten, w.ctx.report.firmware.pagesVerified,
-                              w.ctx.report.firmware.pagesRepeated, w.ReleaseResult()}),
-            std::vector<int>({63, 63, 0, 0}));
+  EXPECT_EQ(
+      std::vector<int>({w.ctx.report.firmware.pagesWritten, w.ctx.report.firmware.pagesVerified,
+                        w.ctx.report.firmware.pagesRepeated, w.ReleaseResult()}),
+      std::vector<int>({63, 63, 0, 0}));
   const sim::StationLog& log = w.sim.stationLog;
   EXPECT_EQ(std::vector<int>(
                 {log.enterRequests, log.finishRequests, log.inUpdateMode, log.finishedWithVersion}),
@@ -235,7 +236,8 @@ TEST(UpdateRun, PageRepetition) {
     EXPECT_EQ(w.host.status, "Update beendet");
     EXPECT_EQ(w.Showed("Fehler"), !good);
     EXPECT_EQ(w.ctx.report.firmware.pagesWritten, c.programs);
-    EXPECT_EQ(w.ctx.report.firmware.pagesRepeated, c.page == 0x307C00 ? 0 : c.failures + c.laterFailures);
+    EXPECT_EQ(w.ctx.report.firmware.pagesRepeated,
+              c.page == 0x307C00 ? 0 : c.failures + c.laterFailures);
     if (c.failures == 2 && c.laterFailures == 0) {  // the progress fell back to block 8
       EXPECT_EQ(std::count(w.host.statuses.begin(), w.host.statuses.end(), "1%"), 3 + 3 * 2);
     }

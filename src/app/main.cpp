@@ -1,5 +1,7 @@
 // skyrelay-update: the desktop program.
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -7,13 +9,13 @@
 #include <QTranslator>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 
+#include "app/interface_dialog.h"
 #include "app/main_win.h"
 #include "app/program_end.h"
 #include "app/start_up.h"
-#include "app/zentrale_form.h"
 #include "core/process.h"
+#include "qt/command_line.h"
 
 namespace {
 
@@ -32,6 +34,17 @@ constexpr const char* kUsage =
     "\n"
     "Dazu die Optionen von Qt, z. B. -platform offscreen.\n";
 
+// The program's options; its help is kUsage.
+QList<QCommandLineOption> KnownOptions() {
+  return {
+      QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}),
+      QCommandLineOption(QStringLiteral("version")),
+      QCommandLineOption(QStringLiteral("settings"), QString(), QStringLiteral("FILE")),
+      QCommandLineOption(QStringLiteral("screenshot"), QString(), QStringLiteral("FILE")),
+      QCommandLineOption(QStringLiteral("screenshot-settings"), QString(), QStringLiteral("FILE")),
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,13 +55,21 @@ int main(int argc, char** argv) {
   // station.
   std::signal(SIGPIPE, SIG_IGN);
 
-  // Answered before Qt starts, so that they work without a display.
-  for (int i = 1; i < argc; i++) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+  // Answered before Qt starts, so that they work without a display; Qt's own
+  // options are unknown to the parser here and change nothing.
+  const QList<QCommandLineOption> options = KnownOptions();
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  parser.addOptions(options);
+  QStringList rawArguments;
+  for (int i = 0; i < argc; i++) rawArguments.append(QString::fromLocal8Bit(argv[i]));
+  parser.parse(rawArguments);
+  for (const QString& name : parser.optionNames()) {
+    if (name == QLatin1String("h") || name == QLatin1String("help")) {
       std::printf("%s", kUsage);
       return 0;
     }
-    if (std::strcmp(argv[i], "--version") == 0) {
+    if (name == QLatin1String("version")) {
       std::printf("skyrelay-update %s (%s)\n", SKYRELAY_VERSION, SKYRELAY_BRAND_CODE);
       return 0;
     }
@@ -67,24 +88,20 @@ int main(int argc, char** argv) {
     QApplication::installTranslator(&qtTranslations);
   }
 
-  skyrelay::app::StartUpOptions options;
-  QString screenshot;
-  QString settingsShot;
-  const QStringList arguments = QApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); i++) {
-    const QString& a = arguments[i];
-    if (a == QLatin1String("--settings") && i + 1 < arguments.size()) {
-      options.settingsPath = arguments[++i].toStdString();
-    } else if (a == QLatin1String("--screenshot") && i + 1 < arguments.size()) {
-      // Renders the main window into a PNG file after start-up and ends.
-      screenshot = arguments[++i];
-    } else if (a == QLatin1String("--screenshot-settings") && i + 1 < arguments.size()) {
-      settingsShot = arguments[++i];
-    } else {
-      std::fprintf(stderr, "skyrelay-update: unbekanntes Argument %s\n%s", qPrintable(a), kUsage);
-      return 2;
-    }
+  // QApplication has taken its own options out of the arguments.
+  const skyrelay::CommandLineParts parts =
+      skyrelay::SplitCommandLine(QApplication::arguments(), options, false);
+  if (parts.unread) {
+    std::fprintf(stderr, "skyrelay-update: unbekanntes Argument %s\n%s",
+                 qPrintable(parts.unread->text), kUsage);
+    return 2;
   }
+  parser.parse(parts.options);
+  skyrelay::app::StartUpOptions startUp;
+  startUp.settingsPath = parser.value(QStringLiteral("settings")).toStdString();
+  // Renders the main window into a PNG file after start-up and ends.
+  const QString screenshot = parser.value(QStringLiteral("screenshot"));
+  const QString settingsShot = parser.value(QStringLiteral("screenshot-settings"));
 
   skyrelay::app::MainWin window;
   // SIGINT, SIGTERM and SIGHUP end the program as closing the window does,
@@ -100,7 +117,7 @@ int main(int argc, char** argv) {
   struct NoReleaseAfterMain {
     ~NoReleaseAfterMain() { skyrelay::app::ReleaseStationAtExit(nullptr); }
   } noReleaseAfterMain;
-  skyrelay::app::StartUp(window, options);
+  skyrelay::app::StartUp(window, startUp);
 
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(300, &window, [&window, screenshot, settingsShot] {
@@ -108,7 +125,7 @@ int main(int argc, char** argv) {
       if (saved && !settingsShot.isEmpty()) {
         window.ShowSettingsDialog();
         QCoreApplication::processEvents();
-        saved = window.zentraleForm()->grab().save(settingsShot, "PNG");
+        saved = window.interfaceDialog()->grab().save(settingsShot, "PNG");
       }
       if (!saved) std::fprintf(stderr, "skyrelay-update: Bild kann nicht geschrieben werden\n");
       QCoreApplication::exit(saved ? 0 : 1);

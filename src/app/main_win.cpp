@@ -14,11 +14,10 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <filesystem>
 
 #include "app/app_text.h"
+#include "app/interface_dialog.h"
 #include "app/window_host.h"
-#include "app/zentrale_form.h"
 #include "core/settings_file.h"
 #include "run/commands.h"
 #include "run/update_run.h"
@@ -43,7 +42,7 @@ constexpr int kTitleBarExtra = 160;
 HostBinding WindowHostBinding(MainWin& window) {
   auto host = std::make_unique<WindowHost>(window);
   WindowHost* raw = host.get();
-  return {std::move(host), [raw](Context* ctx) { raw->Attach(ctx); },
+  return {std::move(host), [raw](Context* ctx) { raw->Attach(&ctx->link); },
           [raw] { raw->LeaveEventLoop(kReleaseWithoutEventLoopLimit); }};
 }
 
@@ -84,37 +83,39 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   client_->setFont(labelFont);
 
   // Created in tab order: "Update" first.
-  updateBut_ = new QPushButton(QStringLiteral("Update"), content_);
-  updateBut_->setObjectName(QStringLiteral("UpdateBut"));
+  updateButton_ = new QPushButton(QStringLiteral("Update"), content_);
+  updateButton_->setObjectName(QStringLiteral("UpdateButton"));
   // Enter starts the update only while the button has the focus.
-  updateBut_->setAutoDefault(true);
-  command1_ = new QPushButton(QStringLiteral("in"), portTests_);
-  command1_->setObjectName(QStringLiteral("Command1"));
-  command2_ = new QPushButton(QStringLiteral("out"), portTests_);
-  command2_->setObjectName(QStringLiteral("Command2"));
-  setTabOrder(updateBut_, command1_);
-  setTabOrder(command1_, command2_);
+  updateButton_->setAutoDefault(true);
+  inButton_ = new QPushButton(QStringLiteral("in"), portTests_);
+  inButton_->setObjectName(QStringLiteral("InButton"));
+  outButton_ = new QPushButton(QStringLiteral("out"), portTests_);
+  outButton_->setObjectName(QStringLiteral("OutButton"));
+  setTabOrder(updateButton_, inButton_);
+  setTabOrder(inButton_, outButton_);
 
-  heading_ = AddLabel("UeberschriftLbl", QStringLiteral("TALONII - Update"), Qt::AlignCenter);
+  heading_ = AddLabel("HeadingLabel", QStringLiteral("TALONII - Update"), Qt::AlignCenter);
   heading_->setFont(headingFont);
-  comPortCaption_ = AddLabel("label1_2", QStringLiteral("ComPort:"), Qt::AlignRight);
-  comPortNrLbl_ = new ElidedLabel(QString::fromLatin1(kUsualPortName), content_);
-  comPortNrLbl_->setObjectName(QStringLiteral("ComPortNrLbl"));
-  comPortNrLbl_->setAlignment(Qt::AlignCenter);
-  comPortNrLbl_->SetFullText(QStringLiteral("---"));
-  paketCaption_ = AddLabel("PaketCaptionLbl", QStringLiteral("Update-Datei:"), Qt::AlignRight);
-  paketLbl_ = new ElidedLabel(QStringLiteral("beispiel.tup"), content_);
-  paketLbl_->setObjectName(QStringLiteral("PaketLbl"));
-  paketLbl_->setAlignment(Qt::AlignCenter);
-  paketLbl_->SetFullText(QStringLiteral("---"));
-  funkCaption_ = AddLabel("label1_0", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
-  versionFunkLbl_ = AddLabel("VersionFunkLbl", QStringLiteral("---"), Qt::AlignCenter);
-  dsVersLbl_ = AddLabel("DS_Vers_Lbl", QStringLiteral("Digital Set - Version:"), Qt::AlignRight);
-  versionZentraleLbl_ = AddLabel("VersionZentraleLbl", QStringLiteral("---"), Qt::AlignCenter);
-  updLbl_ = AddLabel("UpDLbl", QString(), Qt::AlignCenter);
-  updLbl_->setMinimumWidth(
-      updLbl_->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongestStatus)) +
-      updLbl_->fontMetrics().averageCharWidth() * 2);
+  portCaption_ = AddLabel("PortCaption", QStringLiteral("ComPort:"), Qt::AlignRight);
+  portLabel_ = new ElidedLabel(QString::fromLatin1(kUsualPortName), content_);
+  portLabel_->setObjectName(QStringLiteral("PortLabel"));
+  portLabel_->setAlignment(Qt::AlignCenter);
+  portLabel_->SetFullText(QStringLiteral("---"));
+  packageCaption_ = AddLabel("PackageCaption", QStringLiteral("Update-Datei:"), Qt::AlignRight);
+  packageLabel_ = new ElidedLabel(QStringLiteral("beispiel.tup"), content_);
+  packageLabel_->setObjectName(QStringLiteral("PackageLabel"));
+  packageLabel_->setAlignment(Qt::AlignCenter);
+  packageLabel_->SetFullText(QStringLiteral("---"));
+  handheldCaption_ =
+      AddLabel("HandheldCaption", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
+  handheldVersionLabel_ = AddLabel("HandheldVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
+  digitalSetCaption_ =
+      AddLabel("DigitalSetCaption", QStringLiteral("Digital Set - Version:"), Qt::AlignRight);
+  stationVersionLabel_ = AddLabel("StationVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
+  statusLabel_ = AddLabel("StatusLabel", QString(), Qt::AlignCenter);
+  statusLabel_->setMinimumWidth(
+      statusLabel_->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongestStatus)) +
+      statusLabel_->fontMetrics().averageCharWidth() * 2);
   progressBar_ = new QProgressBar(content_);
   progressBar_->setObjectName(QStringLiteral("UpdateProgressBar"));
   progressBar_->setTextVisible(true);
@@ -131,10 +132,10 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   // Empty columns either side keep the pairs centred in a wider window.
   grid->setColumnStretch(0, 1);
   grid->setColumnStretch(3, 1);
-  const std::pair<QLabel*, QLabel*> rows[] = {{comPortCaption_, comPortNrLbl_},
-                                              {paketCaption_, paketLbl_},
-                                              {funkCaption_, versionFunkLbl_},
-                                              {dsVersLbl_, versionZentraleLbl_}};
+  const std::pair<QLabel*, QLabel*> rows[] = {{portCaption_, portLabel_},
+                                              {packageCaption_, packageLabel_},
+                                              {handheldCaption_, handheldVersionLabel_},
+                                              {digitalSetCaption_, stationVersionLabel_}};
   int row = 0;
   for (const auto& [caption, value] : rows) {
     grid->addWidget(caption, row, 1);
@@ -146,17 +147,17 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   column->addSpacing(heading_->fontMetrics().height() / 2);
   column->addLayout(grid);
   column->addSpacing(heading_->fontMetrics().height() / 2);
-  column->addWidget(updateBut_, 0, Qt::AlignHCenter);
+  column->addWidget(updateButton_, 0, Qt::AlignHCenter);
   column->addWidget(progressBar_);
-  column->addWidget(updLbl_);
+  column->addWidget(statusLabel_);
   column->addStretch(1);
-  updateBut_->setMinimumWidth(updateBut_->fontMetrics().averageCharWidth() * 16);
-  progressBar_->setMinimumWidth(updateBut_->minimumWidth() * 2);
+  updateButton_->setMinimumWidth(updateButton_->fontMetrics().averageCharWidth() * 16);
+  progressBar_->setMinimumWidth(updateButton_->minimumWidth() * 2);
 
   auto* tests = new QHBoxLayout(portTests_);
   tests->addStretch(1);
-  tests->addWidget(command1_);
-  tests->addWidget(command2_);
+  tests->addWidget(inButton_);
+  tests->addWidget(outButton_);
   tests->addStretch(1);
   portTests_->hide();
   auto* outer = new QVBoxLayout(client_);
@@ -166,33 +167,33 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   outer->addWidget(portTests_);
   client_->installEventFilter(this);
 
-  dateiMenu_ = menuBar()->addMenu(QStringLiteral("&Datei"));
-  dateiMenu_->setObjectName(QStringLiteral("Datei_menu"));
-  upDataMenu_ = dateiMenu_->addAction(QStringLiteral("&Update-Datei"));
-  upDataMenu_->setObjectName(QStringLiteral("UpDataMenu"));
-  upDataMenu_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  einstellMenu_ = dateiMenu_->addAction(QStringLiteral("&Einstellungen"));
-  einstellMenu_->setObjectName(QStringLiteral("Einstellmenu"));
-  endeMenu_ = dateiMenu_->addAction(QStringLiteral("&Beenden"));
-  endeMenu_->setObjectName(QString::fromUtf8("EndeMenü"));
-  endeMenu_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  fileMenu_ = menuBar()->addMenu(QStringLiteral("&Datei"));
+  fileMenu_->setObjectName(QStringLiteral("FileMenu"));
+  updateFileAction_ = fileMenu_->addAction(QStringLiteral("&Update-Datei"));
+  updateFileAction_->setObjectName(QStringLiteral("UpdateFileAction"));
+  updateFileAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  settingsAction_ = fileMenu_->addAction(QStringLiteral("&Einstellungen"));
+  settingsAction_->setObjectName(QStringLiteral("SettingsAction"));
+  endAction_ = fileMenu_->addAction(QStringLiteral("&Beenden"));
+  endAction_->setObjectName(QStringLiteral("EndAction"));
+  endAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   // F10 opens the menu, as on other desktops.
   auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
   connect(menuKey, &QShortcut::activated, this,
-          [this] { menuBar()->setActiveAction(dateiMenu_->menuAction()); });
+          [this] { menuBar()->setActiveAction(fileMenu_->menuAction()); });
 
-  connect(upDataMenu_, &QAction::triggered, this, &MainWin::ChooseUpdateFile);
-  connect(einstellMenu_, &QAction::triggered, this, &MainWin::ShowSettingsDialog);
-  connect(endeMenu_, &QAction::triggered, this, &QWidget::close);
-  connect(updateBut_, &QPushButton::clicked, this, &MainWin::RunUpdateCommand);
-  connect(command1_, &QPushButton::clicked, this, [this] { RunPortTest(false); });
-  connect(command2_, &QPushButton::clicked, this, [this] { RunPortTest(true); });
+  connect(updateFileAction_, &QAction::triggered, this, &MainWin::ChooseUpdateFile);
+  connect(settingsAction_, &QAction::triggered, this, &MainWin::ShowSettingsDialog);
+  connect(endAction_, &QAction::triggered, this, &QWidget::close);
+  connect(updateButton_, &QPushButton::clicked, this, &MainWin::RunUpdateCommand);
+  connect(inButton_, &QPushButton::clicked, this, [this] { RunPortTest(false); });
+  connect(outButton_, &QPushButton::clicked, this, [this] { RunPortTest(true); });
 
   binding_ = hostFactory ? hostFactory(*this) : WindowHostBinding(*this);
   ctx_ = std::make_unique<Context>(*binding_.host);
   if (binding_.attach) binding_.attach(ctx_.get());
 
-  zentraleForm_ = new ZentraleForm(
+  interfaceDialog_ = new InterfaceDialog(
       ctx_->settings,
       [this] {
         WriteSettings();
@@ -253,16 +254,16 @@ bool MainWin::eventFilter(QObject* watched, QEvent* event) {
 void MainWin::ApplyBrand(const Brand& brand) {
   setWindowTitle(QString::fromUtf8(brand.MainCaption.data(), brand.MainCaption.size()));
   heading_->setText(QString::fromUtf8(brand.Heading.data(), brand.Heading.size()));
-  dsVersLbl_->setVisible(brand.digitalSetLabelsVisible);
-  versionZentraleLbl_->setVisible(brand.digitalSetLabelsVisible);
-  zentraleForm_->SetOption2Caption(QString::fromUtf8(brand.InterfaceOption2Caption.data(),
-                                                     brand.InterfaceOption2Caption.size()));
+  digitalSetCaption_->setVisible(brand.digitalSetLabelsVisible);
+  stationVersionLabel_->setVisible(brand.digitalSetLabelsVisible);
+  interfaceDialog_->SetOption2Caption(QString::fromUtf8(brand.InterfaceOption2Caption.data(),
+                                                        brand.InterfaceOption2Caption.size()));
   ctx_->ProductName = std::string(brand.ProductName);
   FitToContent();
 }
 
 void MainWin::ShowStatus(const std::string& text) {
-  updLbl_->setText(QString::fromStdString(text));
+  statusLabel_->setText(QString::fromStdString(text));
 }
 
 Answer MainWin::ShowMessage(const std::string& text, const std::string& title, Icon icon,
@@ -272,7 +273,6 @@ Answer MainWin::ShowMessage(const std::string& text, const std::string& title, I
   // A signal that comes while the box is open closes it: a question is then
   // answered No.
   const Answer answer = AskUser(text, title, icon, buttons);
-  if (running_) NoteRunError(runFirstError_, text, title, icon, buttons, answer);
   return answer;
 }
 
@@ -290,18 +290,20 @@ Answer MainWin::AskUser(const std::string& text, const std::string& title, Icon 
   return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-void MainWin::ShowVersionLabels(const std::string& funk, const std::string& zentrale) {
-  versionFunkLbl_->setText(funk.empty() ? QStringLiteral("---") : QString::fromStdString(funk));
-  versionZentraleLbl_->setText(zentrale.empty() ? QStringLiteral("---")
-                                                : QString::fromStdString(zentrale));
+void MainWin::ShowVersionLabels(const std::string& handheld, const std::string& station) {
+  handheldVersionLabel_->setText(handheld.empty() ? QStringLiteral("---")
+                                                  : QString::fromStdString(handheld));
+  stationVersionLabel_->setText(station.empty() ? QStringLiteral("---")
+                                                : QString::fromStdString(station));
   // The versions come from a description that loaded: the one just chosen.
   const QString path = QString::fromStdString(ctx_->settings.UpdateFilePath);
-  paketLbl_->SetFullText(path.isEmpty() ? QStringLiteral("---") : QFileInfo(path).fileName(), path);
+  packageLabel_->SetFullText(path.isEmpty() ? QStringLiteral("---") : QFileInfo(path).fileName(),
+                             path);
   FitToContent();
 }
 
 void MainWin::ShowComPortNumber() {
-  comPortNrLbl_->SetFullText(QString::fromStdString(ctx_->settings.ComPortNumber));
+  portLabel_->SetFullText(QString::fromStdString(ctx_->settings.ComPortNumber));
   FitToContent();
 }
 
@@ -314,7 +316,7 @@ void MainWin::ShowProgress(ProgressStage stage, int done, int total) {
 }
 
 void MainWin::AfterYield() {
-  if (quitRequested_ && ctx_->MayAbandonRun()) throw QuitRequested{};
+  if (quitRequested_ && ctx_->link.MayAbandonRun()) throw QuitRequested{};
 }
 
 void MainWin::EndBySignal() {
@@ -340,9 +342,8 @@ void MainWin::CloseModalWindows() {
 
 bool MainWin::ReleasePending() const {
   // A run records its end only after its release.
-  const UpdateState& u = ctx_->upd;
-  return u.runEnded == UpdateState::RunEnd::NotRun &&
-         (u.StationEntryRequested == 1 || u.UpdateModeActive == 1 || u.StationReleasing);
+  return ctx_->report.end == RunEnd::NotRun &&
+         (ctx_->stationEntryRequested || ctx_->updateModeActive || ctx_->link.MustFinish());
 }
 
 bool MainWin::ReleaseWithoutEventLoop() {
@@ -351,14 +352,13 @@ bool MainWin::ReleaseWithoutEventLoop() {
   quitRequested_ = true;
   if (binding_.leaveEventLoop) binding_.leaveEventLoop();
   // The program may be ending from inside a tick that will never return.
-  ctx_->EndAbandonedTick();
-  UpdateState& u = ctx_->upd;
+  ctx_->link.EndAbandonedTick();
   // A release that was under way starts again from its beginning.
-  u.StationEntryRequested = 1;
-  u.StationReleasing = false;
+  ctx_->stationEntryRequested = true;
+  ctx_->link.SetMustFinish(false);
   LeaveStationUpdateMode(*ctx_);
-  u.runEnded = UpdateState::RunEnd::Cancelled;
-  u.runEndedAt = ctx_->host.Now();
+  ctx_->report.end = RunEnd::Cancelled;
+  ctx_->report.endedAt = ctx_->host.Now();
   return true;
 }
 
@@ -386,26 +386,26 @@ void MainWin::ChooseUpdateFile() {
       ShowFileDialog(QStringLiteral("TUP-File --> Update-Laden: TUP-File"), QStringLiteral("TUP"));
   if (settings.UpdateFilePath.empty()) return;
   WriteSettings();
-  paketLbl_->SetFullText(QStringLiteral("---"));
+  packageLabel_->SetFullText(QStringLiteral("---"));
   LoadUpdateDescription(*ctx_, settings.UpdateFilePath);
 }
 
 void MainWin::ShowSettingsDialog() {
-  zentraleForm_->FillFromSettings();
-  zentraleForm_->show();
-  zentraleForm_->raise();
-  zentraleForm_->activateWindow();
+  interfaceDialog_->FillFromSettings();
+  interfaceDialog_->show();
+  interfaceDialog_->raise();
+  interfaceDialog_->activateWindow();
 }
 
 void MainWin::SetCommandsEnabled(bool enabled) {
   // A package or port chosen in the middle of a run would mix two updates.
-  for (QWidget* button : {static_cast<QWidget*>(updateBut_), static_cast<QWidget*>(command1_),
-                          static_cast<QWidget*>(command2_)}) {
+  for (QWidget* button : {static_cast<QWidget*>(updateButton_), static_cast<QWidget*>(inButton_),
+                          static_cast<QWidget*>(outButton_)}) {
     button->setEnabled(enabled);
   }
-  upDataMenu_->setEnabled(enabled);
-  einstellMenu_->setEnabled(enabled);
-  zentraleForm_->setEnabled(enabled);
+  updateFileAction_->setEnabled(enabled);
+  settingsAction_->setEnabled(enabled);
+  interfaceDialog_->setEnabled(enabled);
 }
 
 void MainWin::RunWithPort(const std::function<void()>& command) {
@@ -413,7 +413,6 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
   SetCommandsEnabled(false);
   progressBar_->hide();
   progressBar_->reset();
-  runFirstError_.clear();
   try {
     command();
   } catch (const QuitRequested&) {
@@ -431,7 +430,7 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
 
 void MainWin::RunUpdateCommand() {
   RunWithPort([this] {
-    if (UpdateCommand(*ctx_)) ShowStatus(RunVerdict(*ctx_, runFirstError_));
+    if (UpdateCommand(*ctx_)) ShowStatus(RunVerdict(ctx_->report));
   });
 }
 
@@ -456,7 +455,7 @@ void MainWin::closeEvent(QCloseEvent* event) {
     return;
   }
   ctx_->host.Port().Close();
-  zentraleForm_->hide();
+  interfaceDialog_->hide();
   event->accept();
   if (endedBySignal_) emit closedBySignal();
 }

@@ -17,13 +17,13 @@
 
 #include "app/elided_label.h"
 #include "core/brand.h"
-#include "run/context.h"
 #include "core/host.h"
+#include "run/context.h"
 
 namespace skyrelay::app {
 
 class MainWin;
-class ZentraleForm;
+class InterfaceDialog;
 
 // Thrown out of a yield when the window was closed during a run; the run
 // releases the command station and returns to the command that started it.
@@ -67,7 +67,7 @@ class MainWin : public QMainWindow {
   // What the host shows in the window.
   void ShowStatus(const std::string& text);
   Answer ShowMessage(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
-  void ShowVersionLabels(const std::string& funk, const std::string& zentrale);
+  void ShowVersionLabels(const std::string& handheld, const std::string& station);
   void ShowComPortNumber();
   // The progress bar: `done` of `total` steps of a stage.
   void ShowProgress(ProgressStage stage, int done, int total);
@@ -104,22 +104,22 @@ class MainWin : public QMainWindow {
 
   bool running() const { return running_; }
   bool quitRequested() const { return quitRequested_; }
-  ZentraleForm* zentraleForm() const { return zentraleForm_; }
+  InterfaceDialog* interfaceDialog() const { return interfaceDialog_; }
 
   QLabel* heading() const { return heading_; }
-  QLabel* statusLabel() const { return updLbl_; }
-  ElidedLabel* comPortLabel() const { return comPortNrLbl_; }
-  ElidedLabel* packageLabel() const { return paketLbl_; }
+  QLabel* statusLabel() const { return statusLabel_; }
+  ElidedLabel* portLabel() const { return portLabel_; }
+  ElidedLabel* packageLabel() const { return packageLabel_; }
   QProgressBar* progressBar() const { return progressBar_; }
-  QLabel* funkVersionLabel() const { return versionFunkLbl_; }
-  QLabel* zentraleVersionLabel() const { return versionZentraleLbl_; }
-  QLabel* digitalSetLabel() const { return dsVersLbl_; }
-  QPushButton* updateButton() const { return updateBut_; }
-  QPushButton* inButton() const { return command1_; }
-  QPushButton* outButton() const { return command2_; }
-  QAction* updateFileAction() const { return upDataMenu_; }
-  QAction* settingsAction() const { return einstellMenu_; }
-  QAction* endAction() const { return endeMenu_; }
+  QLabel* handheldVersionLabel() const { return handheldVersionLabel_; }
+  QLabel* stationVersionLabel() const { return stationVersionLabel_; }
+  QLabel* digitalSetCaption() const { return digitalSetCaption_; }
+  QPushButton* updateButton() const { return updateButton_; }
+  QPushButton* inButton() const { return inButton_; }
+  QPushButton* outButton() const { return outButton_; }
+  QAction* updateFileAction() const { return updateFileAction_; }
+  QAction* settingsAction() const { return settingsAction_; }
+  QAction* endAction() const { return endAction_; }
 
  signals:
   // The window closed after a signal; the program ends with status 1.
@@ -148,8 +148,6 @@ class MainWin : public QMainWindow {
   // A message box as such, without the run's bookkeeping.
   Answer AskUser(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
 
-  std::string runFirstError_;
-
   HostBinding binding_;
   std::unique_ptr<Context> ctx_;
   std::string settingsPath_;
@@ -164,24 +162,24 @@ class MainWin : public QMainWindow {
   QWidget* content_;
   QWidget* portTests_;
   QLabel* heading_;
-  QLabel* comPortCaption_;
-  ElidedLabel* comPortNrLbl_;
-  QLabel* paketCaption_;
-  ElidedLabel* paketLbl_;
-  QLabel* funkCaption_;
-  QLabel* versionFunkLbl_;
-  QLabel* dsVersLbl_;
-  QLabel* versionZentraleLbl_;
-  QLabel* updLbl_;
+  QLabel* portCaption_;
+  ElidedLabel* portLabel_;
+  QLabel* packageCaption_;
+  ElidedLabel* packageLabel_;
+  QLabel* handheldCaption_;
+  QLabel* handheldVersionLabel_;
+  QLabel* digitalSetCaption_;
+  QLabel* stationVersionLabel_;
+  QLabel* statusLabel_;
   QProgressBar* progressBar_;
-  QPushButton* updateBut_;
-  QPushButton* command1_;
-  QPushButton* command2_;
-  QMenu* dateiMenu_;
-  QAction* upDataMenu_;
-  QAction* einstellMenu_;
-  QAction* endeMenu_;
-  ZentraleForm* zentraleForm_;
+  QPushButton* updateButton_;
+  QPushButton* inButton_;
+  QPushButton* outButton_;
+  QMenu* fileMenu_;
+  QAction* updateFileAction_;
+  QAction* settingsAction_;
+  QAction* endAction_;
+  InterfaceDialog* interfaceDialog_;
 };
 
 }  // namespace skyrelay::app

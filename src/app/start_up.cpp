@@ -16,8 +16,6 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
   window.show();
   window.updateButton()->setFocus();
 
-  ctx.tx.TxLastIndex = -1;
-
   window.SetSettingsPath(options.settingsPath.empty() ? DefaultSettingsPath(ProgramFolder())
                                                       : options.settingsPath);
   // Without a settings file the program starts with no description and no

@@ -18,8 +18,8 @@ Answer WindowHost::Message(const std::string& text, const std::string& title, Ic
   return window_.ShowMessage(text, title, icon, buttons);
 }
 
-void WindowHost::SetVersionLabels(const std::string& funk, const std::string& zentrale) {
-  if (!outsideEventLoop()) window_.ShowVersionLabels(funk, zentrale);
+void WindowHost::SetVersionLabels(const std::string& handheld, const std::string& station) {
+  if (!outsideEventLoop()) window_.ShowVersionLabels(handheld, station);
 }
 
 void WindowHost::Progress(ProgressStage stage, int done, int total) {

@@ -1,7 +1,5 @@
 #include "cli/console.h"
 
-#include "run/update_run.h"
-
 #include <poll.h>
 #include <unistd.h>
 
@@ -14,21 +12,21 @@ namespace skyrelay::cli {
 
 namespace {
 
-// A percentage such as "45%".
-bool IsPercentage(const std::string& s, int& value) {
-  if (s.size() < 2 || s.size() > 4 || s.back() != '%') return false;
-  value = 0;
-  for (size_t i = 0; i + 1 < s.size(); i++) {
-    if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-    value = value * 10 + (s[i] - '0');
+// Statuses that count up ("Mag.Sym.:17"): of a run of them the first and the
+// last are shown; the key tells runs apart. Empty for other statuses.
+std::string CounterKey(const StatusLine& status) {
+  switch (status.kind) {
+    case StatusKind::Language:
+      return "language " + std::to_string(status.number / 1000);
+    case StatusKind::TurnoutSymbol:
+      return "symbol";
+    case StatusKind::TurnoutAssignment:
+      return "assignment";
+    case StatusKind::WakeUpAttempt:
+      return "wake-up";
+    default:
+      return "";
   }
-  return true;
-}
-
-// A frame of the waiting animation: marks and blanks only.
-bool IsAnimationFrame(const std::string& s) {
-  return !s.empty() && s.find('#') != std::string::npos &&
-         s.find_first_not_of("# ") == std::string::npos;
 }
 
 const char* IconWord(Icon icon) {
@@ -88,14 +86,20 @@ void Console::Finish() {
 }
 
 void Console::Status(const std::string& text) {
-  const bool frame = IsAnimationFrame(text);
+  Status(StatusLine{StatusKind::Text, 0, text});
+}
+
+void Console::Status(const StatusLine& status) {
+  const std::string text = GermanStatus(status);
+  const bool frame = status.kind == StatusKind::RestartWait;
+  const bool percentage = status.kind == StatusKind::FirmwarePercent;
+  const int percent = percentage ? static_cast<int>(status.number) : 0;
   if (errIsTerminal_) {
     // On a terminal the status line is one line that changes in place.
-    int percent = 0;
     std::string shown = text;
-    if (IsPercentage(text, percent)) {
+    if (percentage) {
       constexpr int kWidth = 40;
-      const int filled = std::min(percent, 100) * kWidth / 100;
+      const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
       shown = "[" + std::string(filled, '#') + std::string(kWidth - filled, '.') + "] " + text;
     } else if (frame) {
       shown = "Warte auf den Neustart [" + text + "]";
@@ -106,16 +110,14 @@ void Console::Status(const std::string& text) {
     return;
   }
   // Otherwise one line per change: percentages every 10 %, of a run of counters
-  // such as "Mag.Sym.:17" the first and the last, the waiting animation once.
-  if (int percent = 0; IsPercentage(text, percent)) {
+  // the first and the last, the waiting animation once.
+  if (percentage) {
     if (percent / 10 == lastDecile_) return;
     lastDecile_ = percent / 10;
   } else {
     lastDecile_ = -1;
   }
-  const size_t counterStart = text.find_last_not_of("0123456789") + 1;
-  const std::string counterKind =
-      counterStart > 0 && counterStart < text.size() ? text.substr(0, counterStart) : std::string();
+  const std::string counterKind = CounterKey(status);
   if (!counterKind.empty() && counterKind == lastCounterKind_) {
     skippedCounter_ = text;
     return;
@@ -132,21 +134,30 @@ void Console::Status(const std::string& text) {
   std::fflush(err_);
 }
 
+Answer Console::Message(const Notice& notice) {
+  const ShownMessage shown = GermanMessage(notice);
+  return Show(shown, notice.kind);
+}
+
 Answer Console::Message(const std::string& text, const std::string& title, Icon icon,
                         Buttons buttons) {
+  return Show(ShownMessage{text, title, icon, buttons}, std::nullopt);
+}
+
+Answer Console::Show(const ShownMessage& shown, std::optional<NoticeKind> kind) {
+  const std::string& text = shown.text;
   EndLine();
   FlushCounter();
   lastCounterKind_.clear();
   messagesShown_++;
-  const std::string heading = title.empty() ? IconWord(icon) : title;
+  const std::string heading = shown.title.empty() ? IconWord(shown.icon) : shown.title;
   std::fprintf(err_, "\n== %s ==\n%s\n", heading.c_str(), PlainLines(text).c_str());
-  if (buttons == Buttons::Ok) {
-    NoteRunError(firstError_, text, title, icon, buttons, Answer::Ok);
+  if (shown.buttons == Buttons::Ok) {
     std::fflush(err_);
     return Answer::Ok;
   }
   if (cancel_ && cancel_->load()) throw RunCancelled{};
-  const bool restartWait = text.find("weiter warten?") != std::string::npos;
+  const bool restartWait = kind == NoticeKind::RestartWait;
   Answer answer = Answer::No;
   if (answer_ && *answer_ && restartWait && ++restartWaitAnswers_ > kRestartWaitAnswers) {
     std::fprintf(err_, "(j/n) n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n");
@@ -158,7 +169,6 @@ Answer Console::Message(const std::string& text, const std::string& title, Icon 
   } else {
     answer = Ask();
   }
-  NoteRunError(firstError_, text, title, icon, buttons, answer);
   return answer;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/host.h"
+#include "core/texts.h"
 
 namespace skyrelay::cli {
 
@@ -20,13 +21,16 @@ class Console {
   Console(std::FILE* err, std::FILE* in, bool errIsTerminal, bool inIsTerminal,
           std::optional<bool> answer, const std::atomic<bool>* cancel = nullptr);
 
+  // The core's typed events, decided on by their kind.
+  void Status(const StatusLine& status);
+  Answer Message(const Notice& notice);
+  // Boxes (shown with their kind, when they show one) and lines of the program's own.
+  Answer Show(const ShownMessage& shown, std::optional<NoticeKind> kind);
   void Status(const std::string& text);
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
   // Ends a progress line that is still open.
   void Finish();
   int messagesShown() const { return messagesShown_; }
-  // The first error message shown, as one line (empty: none yet).
-  const std::string& firstError() const { return firstError_; }
 
   // --yes answers "weiter warten?" Yes this many times (70 s each), then No:
   // the restart is waited for about five minutes at most.
@@ -46,7 +50,6 @@ class Console {
   bool inAnimation_ = false;
   int messagesShown_ = 0;
   const std::atomic<bool>* cancel_;
-  std::string firstError_;
   int restartWaitAnswers_ = 0;
   int lastDecile_ = -1;
   std::string lastCounterKind_;

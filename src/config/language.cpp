@@ -47,7 +47,8 @@ bool WriteLanguageText(ConfigurationTarget& t, int languageNumber, int textNumbe
   slot[0] = length;
   for (uint32_t i = 1; i < TextSlotSize; i++) slot[i] = BlankDisplayCode;
   TextToDisplayCodes(text, slot, 1, length);
-  if (Done d = WriteBuffer1(t.handheld, offset, std::span<const int>(slot.data(), TextSlotSize), 20);
+  if (Done d =
+          WriteBuffer1(t.handheld, offset, std::span<const int>(slot.data(), TextSlotSize), 20);
       !d) {
     return t.Failed(d.error());
   }

@@ -17,25 +17,25 @@ enum class Answer { Ok, Yes, No };
 // in the order named here.
 enum class NoticeKind {
   // The link and the serial set-up.
-  MessageNotSent,      // the echo of a sent message never came
-  CommandTimeout,      // args: the command's name
-  PortError,           // args: the system's error text (fast interfaces)
-  StationPortError,    // args: the system's error text (the station's serial interface)
-  InterfaceDialogue,   // the interface did not take a text command
-  LinkLost,            // args: device, reason (may be empty)
+  MessageNotSent,     // the echo of a sent message never came
+  CommandTimeout,     // args: the command's name
+  PortError,          // args: the system's error text (fast interfaces)
+  StationPortError,   // args: the system's error text (the station's serial interface)
+  InterfaceDialogue,  // the interface did not take a text command
+  LinkLost,           // args: device, reason (may be empty)
   // The update command.
-  NoUpdateFile,        // args: path
-  SettingMissing,      // args: which setting, where to set it
-  PortOpenFailed,      // args: what went wrong
-  UnexpectedError,     // args: what went wrong
+  NoUpdateFile,     // args: path
+  SettingMissing,   // args: which setting, where to set it
+  PortOpenFailed,   // args: what went wrong
+  UnexpectedError,  // args: what went wrong
   // Identification.
-  HandheldUnknown,     // question: try anyway?
+  HandheldUnknown,  // question: try anyway?
   // The firmware stage.
-  NotApplicable,       // an article the firmware is not for
+  NotApplicable,  // an article the firmware is not for
   BadFirmwareFile,
   FirmwareFileMissing,
-  SoftwareCurrent,     // question: update anyway?
-  LoadVersion,         // question; args: handheld kind, installed version, file version, file date
+  SoftwareCurrent,  // question: update anyway?
+  LoadVersion,      // question; args: handheld kind, installed version, file version, file date
   FlashBlockFailed,
   LocoNetOutputError,  // args: the phase (1..6)
   Installing,          // the notice before the installation: not an error
@@ -68,7 +68,7 @@ bool IsQuestion(NoticeKind kind);
 // Every status the core reports. `number` and `text` fill it in where its kind
 // says so.
 enum class StatusKind {
-  Clear,               // an empty status line
+  Clear,  // an empty status line
   Start,
   Error,
   ReadingVersion,
@@ -77,20 +77,20 @@ enum class StatusKind {
   UpdateFinished,
   UpdateFailed,
   UpdateCancelled,
-  NoFirmwareForKind,   // the description has no firmware for the handheld's kind
+  NoFirmwareForKind,  // the description has no firmware for the handheld's kind
   SoftwareCurrent,
-  FirmwarePercent,     // number: percent
-  RestartWait,         // number: quarter seconds on the clock (the animation frame)
+  FirmwarePercent,  // number: percent
+  RestartWait,      // number: quarter seconds on the clock (the animation frame)
   FirmwareOk,
-  WakeUpAttempt,       // number: the attempt
-  PortTestResult,      // number: 0 or 1
-  Language,            // number: language * 1000 + text
-  TurnoutSymbol,       // number: the symbol
-  TurnoutAssignment,   // number: the section
+  WakeUpAttempt,      // number: the attempt
+  PortTestResult,     // number: 0 or 1
+  Language,           // number: language * 1000 + text
+  TurnoutSymbol,      // number: the symbol
+  TurnoutAssignment,  // number: the section
   TurnoutList,
   NewConfiguration,
   ExtraCharacterFiles,
-  Text,                // text: a finished line (the verdict)
+  Text,  // text: a finished line (the verdict)
 };
 
 struct StatusLine {

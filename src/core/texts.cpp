@@ -71,9 +71,10 @@ ShownMessage GermanMessage(const Notice& n) {
     case NoticeKind::FirmwareFileMissing:
       return Stop("Updatefile nicht vorhanden!", "Achtung!");
     case NoticeKind::SoftwareCurrent:
-      return {"Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    "
-              "Update trotzdem durchführen? ",
-              "Update", Icon::Information, Buttons::YesNo};
+      return {
+          "Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    "
+          "Update trotzdem durchführen? ",
+          "Update", Icon::Information, Buttons::YesNo};
     case NoticeKind::LoadVersion:
       return {Arg(n, 0) + " :\r\rVersion im Handregler: " + Arg(n, 1) + "\r\rSoll die Version " +
                   Arg(n, 2) + " vom " + Arg(n, 3) + " geladen werden?",
@@ -95,9 +96,10 @@ ShownMessage GermanMessage(const Notice& n) {
     case NoticeKind::WrongVersion:
       return Stop("Es wurde die falsche Version nach dem Update gelesen!", "Update 58400");
     case NoticeKind::FirmwareOk:
-      return {"     Firmware-Update ok!      \r\r Jetzt erhält der Handregler u.U. \r  noch neue "
-              "Daten, bitte nicht \r          ausschalten!",
-              "Update 58400", Icon::Information, Buttons::Ok};
+      return {
+          "     Firmware-Update ok!      \r\r Jetzt erhält der Handregler u.U. \r  noch neue "
+          "Daten, bitte nicht \r          ausschalten!",
+          "Update 58400", Icon::Information, Buttons::Ok};
     case NoticeKind::ConfigurationFileUnusable:
       return Stop(Arg(n, 0) + "\r" + Arg(n, 1) + "!", "Fehler!");
     case NoticeKind::LanguageFileFormat:
@@ -159,7 +161,8 @@ std::string GermanStatus(const StatusLine& s) {
     case StatusKind::PortTestResult:
       return number;
     case StatusKind::Language:
-      return "Sprache:" + std::to_string(s.number / 1000) + " Txt:" + std::to_string(s.number % 1000);
+      return "Sprache:" + std::to_string(s.number / 1000) +
+             " Txt:" + std::to_string(s.number % 1000);
     case StatusKind::TurnoutSymbol:
       return "Mag.Sym.:" + number;
     case StatusKind::TurnoutAssignment:

@@ -14,17 +14,17 @@ namespace skyrelay {
 
 // Every boot-loader and station command.
 enum class Command {
-  WakeUp,               // send_pm01
-  InfoBlock,            // read_info_block
-  ReadFlash,            // read_flash_to_spibuf
-  ReadSpiBuffer,        // read_spibuf
-  WriteSpiBuffer,       // write_to_spibuf
-  MoveToBuffer1,        // move_spibuf_to_buf1
-  WriteBuffer1,         // write_buf1_to_flash
-  EnterBootLoader,      // enter_boot_loader, its first step
-  BootLoaderVersion,    // enter_boot_loader, its second step
-  LeaveUpdateMode,      // finish_update_mode
-  StationId,            // read_station_id
+  WakeUp,             // send_pm01
+  InfoBlock,          // read_info_block
+  ReadFlash,          // read_flash_to_spibuf
+  ReadSpiBuffer,      // read_spibuf
+  WriteSpiBuffer,     // write_to_spibuf
+  MoveToBuffer1,      // move_spibuf_to_buf1
+  WriteBuffer1,       // write_buf1_to_flash
+  EnterBootLoader,    // enter_boot_loader, its first step
+  BootLoaderVersion,  // enter_boot_loader, its second step
+  LeaveUpdateMode,    // finish_update_mode
+  StationId,          // read_station_id
 };
 
 // Why a command failed: no answer came in time, or (a page read back) the

@@ -30,7 +30,8 @@ Done WriteBuffer1(Handheld& handheld, uint32_t offset, std::span<const int> data
   command.insert(command.end(), data.begin(), data.end());
   const int length = static_cast<int>(command.size());
   for (int window = 0; window <= lastWindow; window += 20) {
-    const std::span<const int> bytes = window == 0 ? std::span<const int>(command) : std::span<const int>();
+    const std::span<const int> bytes =
+        window == 0 ? std::span<const int>(command) : std::span<const int>();
     if (Done d = handheld.write_to_spibuf(window, bytes, window == lastWindow ? length : 0); !d) {
       return d;
     }

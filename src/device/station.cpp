@@ -1,7 +1,7 @@
 #include "device/station.h"
 
-#include "device/long_message.h"
 #include "core/text_codec.h"
+#include "device/long_message.h"
 
 namespace skyrelay {
 
@@ -84,10 +84,12 @@ void Station::station_send_text(const std::string& text) {
 
 Result<int64_t> Station::read_station_id() {
   DeviceLink& a = devices_;
-  static constexpr uint8_t kRequest[14] = {0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0, 0, 0, 0, 0, 0, 0, 0};
+  static constexpr uint8_t kRequest[14] = {0xED, 0x0F, 0x01, 0x4E, 0x51, 0x07, 0,
+                                           0,    0,    0,    0,    0,    0,    0};
   a.stationId = -1;
-  if (!a.Exchange(kRequest, Command::StationId, kStationTimeout, [&] { return a.stationId != -1; },
-                  TimeTest::AfterYield)) {
+  if (!a.Exchange(
+          kRequest, Command::StationId, kStationTimeout, [&] { return a.stationId != -1; },
+          TimeTest::AfterYield)) {
     return CommandError{Command::StationId};
   }
   return a.stationId;

@@ -106,6 +106,7 @@ class Link {
   // exchange that must finish (the station's release) is under way.
   bool MayAbandonRun() const { return !inTick_ && !mustFinish_; }
   void SetMustFinish(bool on) { mustFinish_ = on; }
+  bool MustFinish() const { return mustFinish_; }
   // Clears the in-tick flag of a tick that will never return (the program is
   // ending from inside it), so that a last exchange can still tick.
   void EndAbandonedTick() { inTick_ = false; }

@@ -2,8 +2,8 @@
 
 #include <exception>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "link/serial_setup.h"
 #include "package/description.h"

@@ -1,49 +1,35 @@
 #include "sim/sim_options.h"
 
 #include <cstdlib>
-#include <vector>
 
 namespace skyrelay::sim {
 
 namespace {
 
-struct OptionInfo {
-  const char* name;
-  const char* value;  // nullptr: a switch
-  const char* help;
-};
-
-const OptionInfo kOptions[] = {
+constexpr SimOption kOptions[] = {
     {"article", "N", "Artikelnummer des Handreglers (58400, 58401, 58402)"},
     {"version", "MAJOR.MINOR", "installierte Firmware-Version (Vorgabe 1.0)"},
     {"texts", "FREI|ROT|NONE", "Texte 51/52: FREI/BELEGT, ROT/GRÜN oder keine"},
     {"loco", "N", "Lokadresse im Einstellungsblock (Vorgabe 3)"},
     {"restart", "SEKUNDEN", "Zeit bis zum Neustart nach dem Laden (Vorgabe 5)"},
-    {"never-restart", nullptr, "der Handregler startet nach dem Laden nicht neu"},
-    {"wrong-loco", nullptr, "meldet nach dem Neustart eine falsche Lok an"},
-    {"wrong-version", nullptr, "meldet nach dem Neustart eine falsche Version"},
-    {"silent-handheld", nullptr, "kein Handregler am LocoNet"},
+    {"never-restart", "", "der Handregler startet nach dem Laden nicht neu"},
+    {"wrong-loco", "", "meldet nach dem Neustart eine falsche Lok an"},
+    {"wrong-version", "", "meldet nach dem Neustart eine falsche Version"},
+    {"silent-handheld", "", "kein Handregler am LocoNet"},
     {"station-id", "N|NONE", "Kennnummer der Zentrale (zehn Ziffern) oder keine Antwort"},
     {"boot-loader-version", "N", "Boot-Loader-Version der Zentrale"},
-    {"silent-station", nullptr, "keine Zentrale am LocoNet"},
+    {"silent-station", "", "keine Zentrale am LocoNet"},
     {"drop-echoes", "N", "die nächsten N Nachrichten des PCs ohne Echo"},
     {"drop-answers", "N", "die nächsten N Antworten gehen verloren"},
     {"corrupt-readbacks", "N", "die nächsten N gelesenen Blöcke mit einem falschen Byte"},
     {"corrupt-page", "ADRESSE:N", "die Seite wird N-mal falsch programmiert (z.B. 0x300200:2)"},
-    {"noise", nullptr, "Störbytes zwischen den Nachrichten"},
+    {"noise", "", "Störbytes zwischen den Nachrichten"},
     {"flood", "N", "N fremde Nachrichten auf einmal vor der nächsten Antwort"},
     {"damage-answers", "N", "die nächsten N Antworten mit einem gekippten Bit (Prüfsumme falsch)"},
     {"damage-every", "K", "jede K-te Antwort mit einem gekippten Bit (Prüfsumme falsch)"},
     {"traffic", "MS", "andere Geräte senden alle MS Millisekunden (Peer, Melder, Fahrstufe)"},
     {"vanish-after", "N", "das Interface verschwindet mit der N-ten Nachricht des PCs"},
 };
-
-const OptionInfo* Find(const std::string& name) {
-  for (const OptionInfo& o : kOptions) {
-    if (name == o.name) return &o;
-  }
-  return nullptr;
-}
 
 bool ToLong(const std::string& text, long long& out) {
   if (text.empty()) return false;
@@ -54,25 +40,31 @@ bool ToLong(const std::string& text, long long& out) {
 
 }  // namespace
 
-bool SimOptionTakesValue(const std::string& name) {
-  const OptionInfo* o = Find(name);
-  return o && o->value;
+std::span<const SimOption> SimOptions() {
+  return kOptions;
+}
+
+const SimOption* FindSimOption(std::string_view name) {
+  for (const SimOption& o : kOptions) {
+    if (name == o.name) return &o;
+  }
+  return nullptr;
 }
 
 std::string SimOptionsHelp(const std::string& prefix) {
   std::string out;
-  for (const OptionInfo& o : kOptions) {
-    std::string left = "  " + prefix + o.name + (o.value ? std::string(" ") + o.value : "");
+  for (const SimOption& o : kOptions) {
+    std::string left = "  " + prefix + std::string(o.name);
+    if (o.TakesValue()) left += " " + std::string(o.value);
     if (left.size() < 34) left.resize(34, ' ');
-    out += left + " " + o.help + "\n";
+    out += left + " " + std::string(o.help) + "\n";
   }
   return out;
 }
 
 bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& value,
                     std::string& error) {
-  const OptionInfo* info = Find(name);
-  if (!info) {
+  if (!FindSimOption(name)) {
     error = "unbekannte Option";
     return false;
   }

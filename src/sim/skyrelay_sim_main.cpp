@@ -8,13 +8,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     }
     const std::string name = a.substr(2);
     std::string value;
-    if (SimOptionTakesValue(name)) {
+    if (const SimOption* knob = FindSimOption(name); knob && knob->TakesValue()) {
       if (i + 1 >= argc) {
         std::fprintf(stderr, "skyrelay-sim: %s braucht einen Wert\n", a.c_str());
         return 2;

@@ -100,15 +100,28 @@ void VirtualHost::SetStatus(const std::string& text) {
   if (onStatus) onStatus(text);
 }
 
+void VirtualHost::ShowStatus(const StatusLine& status) {
+  if (onStatusLine) onStatusLine(status);
+  SetStatus(GermanStatus(status));
+}
+
 Answer VirtualHost::Show(const Notice& notice) {
+  // Shown through Message, which a front end's host may take over; the kind
+  // goes with it into the record.
   const ShownMessage shown = GermanMessage(notice);
-  return Record(RecordedMessage{shown.text, shown.title, shown.icon, shown.buttons, Answer::Ok,
-                                notice.kind});
+  showing_ = notice.kind;
+  struct Reset {
+    std::optional<NoticeKind>& kind;
+    ~Reset() { kind.reset(); }
+  } reset{showing_};
+  return Message(shown.text, shown.title, shown.icon, shown.buttons);
 }
 
 Answer VirtualHost::Message(const std::string& text, const std::string& title, Icon icon,
                             Buttons buttons) {
-  return Record(RecordedMessage{text, title, icon, buttons, Answer::Ok, std::nullopt});
+  const std::optional<NoticeKind> kind = showing_;
+  showing_.reset();
+  return Record(RecordedMessage{text, title, icon, buttons, Answer::Ok, kind});
 }
 
 Answer VirtualHost::Record(RecordedMessage m) {

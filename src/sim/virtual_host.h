@@ -5,14 +5,14 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "link/link.h"
 #include "core/host.h"
+#include "link/link.h"
 
 namespace skyrelay {
 
@@ -103,6 +103,7 @@ class VirtualHost : public Host {
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override;
   Answer Show(const Notice& notice) override;
+  void ShowStatus(const StatusLine& status) override;
   using Host::Message;
   using Host::SetStatus;
   SerialPort& Port() override { return port_; }
@@ -133,6 +134,8 @@ class VirtualHost : public Host {
 
   // How questions are answered; the default answers Yes.
   std::function<Answer(const RecordedMessage&)> answerQuestion;
+  // Called for every status of the core as it is set, before onStatus.
+  std::function<void(const StatusLine&)> onStatusLine;
   // Called for every status text as it is set (for example to print progress).
   std::function<void(const std::string&)> onStatus;
   // Called for every message box after it was answered.
@@ -153,6 +156,7 @@ class VirtualHost : public Host {
 
  private:
   Answer Record(RecordedMessage m);
+  std::optional<NoticeKind> showing_;
   VirtualBus* bus_;
   Link* ctx_ = nullptr;
   VirtualPort port_;

@@ -74,9 +74,9 @@ bool FirmwareUpdate::AskVersion(const HandheldIdentity& identity, const Firmware
       return false;
     }
   }
-  const Answer go = host_.Message(Notice{
-      NoticeKind::LoadVersion,
-      {identity.kindText, installed, reader.VersionText(), reader.DateText()}});
+  const Answer go = host_.Message(
+      Notice{NoticeKind::LoadVersion,
+             {identity.kindText, installed, reader.VersionText(), reader.DateText()}});
   if (go != Answer::Yes) {
     host_.SetStatus(StatusLine{StatusKind::Clear});
     return false;
@@ -103,9 +103,8 @@ bool FirmwareUpdate::StageImage(FirmwareReader& reader) {
     }
     section = n & 7;
     std::copy_n(data.begin(), 64, page[section].begin());
-    Done written =
-        WriteBuffer1(handheld_, static_cast<uint32_t>(section) * 64,
-                     std::span<const int>(data.data(), 64), 60, 0x30);
+    Done written = WriteBuffer1(handheld_, static_cast<uint32_t>(section) * 64,
+                                std::span<const int>(data.data(), 64), 60, 0x30);
     if (written && section == 7) {
       const uint32_t address = FlashImageBase + static_cast<uint32_t>(n & 0x1F8) * 64;
       // A time-out here has been reported; the read-back decides.

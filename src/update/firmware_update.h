@@ -28,12 +28,12 @@ enum class FirmwareOutcome {
 // Where a failed firmware update ended.
 enum class FirmwareFailure {
   None,
-  BadFile,          // the file is gone, damaged or not in record order
-  PageNotWritten,   // a page read back wrong too often
-  Command,          // a command got no answer (see `error`)
-  RestartAbandoned, // the user stopped waiting for the restart
-  WrongLoco,        // the restarted handheld asked for another loco
-  WrongVersion,     // the restarted handheld reports another version
+  BadFile,           // the file is gone, damaged or not in record order
+  PageNotWritten,    // a page read back wrong too often
+  Command,           // a command got no answer (see `error`)
+  RestartAbandoned,  // the user stopped waiting for the restart
+  WrongLoco,         // the restarted handheld asked for another loco
+  WrongVersion,      // the restarted handheld reports another version
 };
 
 struct FirmwareResult {

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "app/interface_dialog.h"
 #include "app/main_win.h"
 #include "app/start_up.h"
-#include "app/zentrale_form.h"
 #include "config_test_files.h"
 #include "sim/package.h"
 #include "sim/sim.h"
@@ -65,9 +65,9 @@ class SimWindowHost : public VirtualHost {
     if (outsideEventLoop) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     return window_.ShowMessage(text, title, icon, buttons);
   }
-  void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
-    VirtualHost::SetVersionLabels(funk, zentrale);
-    if (!outsideEventLoop) window_.ShowVersionLabels(funk, zentrale);
+  void SetVersionLabels(const std::string& handheld, const std::string& station) override {
+    VirtualHost::SetVersionLabels(handheld, station);
+    if (!outsideEventLoop) window_.ShowVersionLabels(handheld, station);
   }
   void Progress(ProgressStage stage, int done, int total) override {
     if (!outsideEventLoop) window_.ShowProgress(stage, done, total);
@@ -84,7 +84,7 @@ struct AppWorld {
     window = std::make_unique<MainWin>([this](MainWin& w) {
       auto owned = std::make_unique<SimWindowHost>(&sim, w);
       SimWindowHost* raw = host = owned.get();
-      return HostBinding{std::move(owned), [raw](Context* ctx) { raw->Attach(ctx); },
+      return HostBinding{std::move(owned), [raw](Context* ctx) { raw->Attach(&ctx->link); },
                          [raw] { raw->outsideEventLoop = true; }};
     });
     window->SetMessageHandler(

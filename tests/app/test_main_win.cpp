@@ -53,7 +53,7 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
   const auto controls = [&] {
     return std::vector<bool>{win.updateButton()->isEnabled(),   win.inButton()->isEnabled(),
                              win.outButton()->isEnabled(),      win.updateFileAction()->isEnabled(),
-                             win.settingsAction()->isEnabled(), win.zentraleForm()->isEnabled()};
+                             win.settingsAction()->isEnabled(), win.interfaceDialog()->isEnabled()};
   };
   std::set<std::vector<bool>> duringRun;
   int percentages = 0;
@@ -87,7 +87,7 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
                        false, false));
   EXPECT_EQ(duringRun, (std::set<std::vector<bool>>{std::vector<bool>(6, false)}));
   EXPECT_EQ(controls(), std::vector<bool>(6, true));
-  EXPECT_TRUE(w.fileDialogTitle.isEmpty() && !win.zentraleForm()->isVisible())
+  EXPECT_TRUE(w.fileDialogTitle.isEmpty() && !win.interfaceDialog()->isVisible())
       << "no dialog during the run";
   EXPECT_EQ(w.ctx().settings.UpdateFilePath, package);
 
@@ -97,9 +97,9 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
   EXPECT_TRUE(w.ctx().settings.UpdateFilePath.empty());
   EXPECT_EQ(w.SettingsFile(), before);
   EXPECT_FALSE(w.ctx().desc.radioFirmwarePath.empty());
-  EXPECT_EQ(win.funkVersionLabel()->text(), "2,1");
+  EXPECT_EQ(win.handheldVersionLabel()->text(), "2,1");
   win.settingsAction()->trigger();
-  w.Click(win.zentraleForm()->okButton());
+  w.Click(win.interfaceDialog()->okButton());
   EXPECT_EQ(w.SettingsFile(), "\r\n3\r\n4\r\n");
   w.fileDialogAnswer = w.Path("fehlt.tup");
   win.updateFileAction()->trigger();

@@ -36,7 +36,7 @@ std::string Hex(std::span<const uint8_t> bytes) {
 struct Sent {
   std::vector<std::string> messages;
   void Attach(AppWorld& w) {
-    w.ctx().stats.observer = [this](double, bool sent, std::span<const uint8_t> bytes) {
+    w.ctx().link.stats.observer = [this](double, bool sent, std::span<const uint8_t> bytes) {
       if (sent) messages.push_back(Hex(bytes));
     };
   }
@@ -155,14 +155,14 @@ TEST(ProgramEnd, SignalDuringARunReleasesTheStationThenClosesTheWindow) {
     w.Click(w.window->updateButton());
     ASSERT_GE(signalledAt, 0);
     EXPECT_EQ(std::tuple(w.window->isVisible(), w.window->endedBySignal(), closed, w.host->status,
-                         w.ctx().upd.runEnded, sent.Releases(), sent.EndsWithRelease(),
+                         w.ctx().report.end, sent.Releases(), sent.EndsWithRelease(),
                          w.sim.stationLog.finishRequests, w.sim.stationLog.inUpdateMode,
                          w.sim.installs, w.window->running(), w.host->Port().IsOpen()),
-              std::tuple(false, true, 1, "Update abgebrochen", UpdateState::RunEnd::Cancelled,
-                         c.releases, c.releases == 1, c.releases, false, 0, false, false));
+              std::tuple(false, true, 1, "Update abgebrochen", RunEnd::Cancelled, c.releases,
+                         c.releases == 1, c.releases, false, 0, false, false));
     EXPECT_EQ(boxes.shown, c.shown);
     EXPECT_LT(closedAt - signalledAt, 3.0) << "closed soon after the signal";
-    EXPECT_EQ(w.ctx().upd.releaseResult, c.releases == 1 ? 0 : -1);
+    EXPECT_EQ(w.ctx().report.release, c.releases == 1 ? Release::Confirmed : Release::NotNeeded);
   }
 }
 
@@ -212,7 +212,7 @@ TEST(ProgramEnd, SignalOutsideARunClosesTheWindow) {
       std::raise(c.signal);
     }
     QCoreApplication::processEvents();
-    EXPECT_EQ(std::tuple(w.window->isVisible(), w.window->zentraleForm()->isVisible(),
+    EXPECT_EQ(std::tuple(w.window->isVisible(), w.window->interfaceDialog()->isVisible(),
                          QApplication::activeModalWidget() == nullptr, w.window->endedBySignal(),
                          closed, sent.messages.size(), w.host->Port().IsOpen()),
               std::tuple(false, false, true, true, 1, size_t{0}, false));
@@ -242,7 +242,7 @@ void ReportBus() {
 
 // Exits as Qt does when the display is gone.
 [[noreturn]] void ExitNow(AppWorld& w) {
-  gExitInTick = w.ctx().InTick();
+  gExitInTick = w.ctx().link.InTick();
   std::exit(1);
 }
 
@@ -286,7 +286,7 @@ TEST(ProgramEnd, ExitFromInsideTheEventLoopReleasesAPendingStation) {
         }
       };
       bool secondRun = false;
-      w.ctx().stats.observer = [&](double, bool isSent, std::span<const uint8_t> bytes) {
+      w.ctx().link.stats.observer = [&](double, bool isSent, std::span<const uint8_t> bytes) {
         if (!isSent) return;
         sent.messages.push_back(Hex(bytes));
         if (moment == "release sent" && sent.messages.back().starts_with(kRelease)) ExitNow(w);

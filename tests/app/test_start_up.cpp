@@ -25,10 +25,10 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
     w.Start(package, "3", name.toStdString());
     Settle();
     MainWin& win = *w.window;
-    const QMenu* menu = win.findChild<QMenu*>("Datei_menu");
+    const QMenu* menu = win.findChild<QMenu*>("FileMenu");
     ASSERT_NE(menu, nullptr);
     QStringList shown{win.windowTitle(), win.heading()->text(),
-                      win.zentraleForm()->option(2)->text(),
+                      win.interfaceDialog()->option(2)->text(),
                       QString::fromStdString(w.ctx().ProductName),
                       QString::fromStdString(std::string(CurrentBrand().ConfigFileName))};
     for (const QAction* action : menu->actions()) shown << action->text();
@@ -39,7 +39,7 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
                           "TalonUpd.cfg"};
     EXPECT_EQ(shown, (BrandCode == "FEN" ? fen : zb4) +
                          QStringList({"&Update-Datei", "&Einstellungen", "&Beenden"}));
-    EXPECT_EQ(win.zentraleVersionLabel()->isHidden(), BrandCode != "FEN");
+    EXPECT_EQ(win.stationVersionLabel()->isHidden(), BrandCode != "FEN");
     EXPECT_TRUE(win.isVisible());
     EXPECT_FALSE(win.windowIcon().pixmap(32, 32).isNull()) << "the icon and its SVG engine";
     for (const QLabel* label : win.centralWidget()->findChildren<QLabel*>()) {
@@ -48,10 +48,10 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
           << label->objectName().toStdString();
     }
     for (int i = 0; i < 3; i++) {
-      const QWidget* option = win.zentraleForm()->option(i);
+      const QWidget* option = win.interfaceDialog()->option(i);
       EXPECT_TRUE(option->isHidden() || option->sizeHint().width() <= option->width()) << i;
     }
-    const ElidedLabel* port = win.comPortLabel();
+    const ElidedLabel* port = win.portLabel();
     EXPECT_EQ(QStringList({port->fullText(), port->toolTip()}),
               QStringList({name, elided ? name : ""}));
     // Elided in the middle: the start and the end stay readable.
@@ -74,22 +74,22 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
 
     win.settingsAction()->trigger();
     Settle();
-    const QLineEdit* text = win.zentraleForm()->portText();
+    const QLineEdit* text = win.interfaceDialog()->portText();
     EXPECT_EQ(QStringList({text->text(), text->toolTip()}), QStringList({name, name}));
     EXPECT_TRUE(elided || text->fontMetrics().horizontalAdvance(name) + 8 <= text->width());
   }
 }
 
-void Send(QWidget& form, QEvent::Type type) {
+void Send(QWidget& dialog, QEvent::Type type) {
   QEvent event(type);
-  QApplication::sendEvent(&form, &event);
+  QApplication::sendEvent(&dialog, &event);
 }
 
 // Opens the dialog through the menu and lets it become the active window.
-ZentraleForm& Open(AppWorld& w) {
+InterfaceDialog& Open(AppWorld& w) {
   w.window->settingsAction()->trigger();
-  Send(*w.window->zentraleForm(), QEvent::WindowActivate);
-  return *w.window->zentraleForm();
+  Send(*w.window->interfaceDialog(), QEvent::WindowActivate);
+  return *w.window->interfaceDialog();
 }
 
 // What start-up makes of the settings file; "Update" refused before anything
@@ -124,7 +124,7 @@ TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
     const std::string stored = c.kind ? package : "";
     MainWin& win = *w.window;
     EXPECT_EQ(std::tuple(w.ctx().settings.UpdateFilePath, w.ctx().settings.InterfaceKind,
-                         win.comPortLabel()->text(), win.funkVersionLabel()->text(),
+                         win.portLabel()->text(), win.handheldVersionLabel()->text(),
                          std::filesystem::exists(w.SettingsPath()), w.messages.size()),
               std::tuple(stored, c.wantKind, QString(c.kind ? c.shownPort : "---"),
                          QString(c.packageThere ? "2,1" : "---"), c.kind != nullptr, size_t{0}));
@@ -137,34 +137,34 @@ TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
                          w.host->Port().IsOpen()),
               std::tuple(0, 0L, false));
 
-    ZentraleForm& form = Open(w);
-    EXPECT_TRUE(form.isVisible() && !form.isModal());
-    EXPECT_EQ(form.windowTitle(), "Auswahl der Zentrale");
-    EXPECT_EQ(form.option(1)->isHidden(), c.wantKind != 2);
+    InterfaceDialog& dialog = Open(w);
+    EXPECT_TRUE(dialog.isVisible() && !dialog.isModal());
+    EXPECT_EQ(dialog.windowTitle(), "Auswahl der Zentrale");
+    EXPECT_EQ(dialog.option(1)->isHidden(), c.wantKind != 2);
     const auto shows = [&](int checked, const QString& port) {
-      for (int i = 0; i < 3; i++) EXPECT_EQ(form.option(i)->isChecked(), i == checked) << i;
-      EXPECT_EQ(form.portText()->text(), port);
+      for (int i = 0; i < 3; i++) EXPECT_EQ(dialog.option(i)->isChecked(), i == checked) << i;
+      EXPECT_EQ(dialog.portText()->text(), port);
     };
     shows(c.checked, c.shownPort);
-    if (c.click >= 0) w.Click(form.option(c.click));
-    form.portText()->setText(c.newPort);
+    if (c.click >= 0) w.Click(dialog.option(c.click));
+    dialog.portText()->setText(c.newPort);
     const std::string confirmed =
         stored + "\r\n" + std::to_string(c.newKind) + "\r\n" + c.newPort + "\r\n";
     for (const bool ok : {true, false}) {
-      w.Click(ok ? form.okButton() : form.cancelButton());
+      w.Click(ok ? dialog.okButton() : dialog.cancelButton());
       EXPECT_EQ(
-          std::tuple(form.isVisible(), w.ctx().settings.InterfaceKind,
-                     w.ctx().settings.ComPortNumber, w.SettingsFile(), win.comPortLabel()->text()),
+          std::tuple(dialog.isVisible(), w.ctx().settings.InterfaceKind,
+                     w.ctx().settings.ComPortNumber, w.SettingsFile(), win.portLabel()->text()),
           std::tuple(false, c.newKind, c.newPort, confirmed, QString(c.newPort)));
       if (!ok) break;
-      EXPECT_EQ(&Open(w), &form) << "hidden, not destroyed";
-      w.Click(form.option(2));
-      form.portText()->setText("8");
-      Send(form, QEvent::WindowDeactivate);
-      Send(form, QEvent::WindowActivate);
+      EXPECT_EQ(&Open(w), &dialog) << "hidden, not destroyed";
+      w.Click(dialog.option(2));
+      dialog.portText()->setText("8");
+      Send(dialog, QEvent::WindowDeactivate);
+      Send(dialog, QEvent::WindowActivate);
       shows(c.newKind - 1, c.newPort);
-      w.Click(form.option(2));
-      form.portText()->setText("9");
+      w.Click(dialog.option(2));
+      dialog.portText()->setText("9");
     }
   }
 }

@@ -1,4 +1,4 @@
-// ZentraleForm: the choice of the interface kind and the serial port. Shown
+// InterfaceDialog: the choice of the interface kind and the serial port. Shown
 // without blocking the main window, hidden (never destroyed) by "OK" and
 // "Abbrechen", and refilled from the current settings whenever it becomes the
 // active window.
@@ -19,13 +19,13 @@
 
 namespace skyrelay::app {
 
-class ZentraleForm : public QDialog {
+class InterfaceDialog : public QDialog {
   Q_OBJECT
  public:
-  // settings: the values the form shows and changes. onAccepted runs after
+  // settings: the values the dialog shows and changes. onAccepted runs after
   // "OK" has taken over the choice (the main window writes the settings file
   // and shows the port number).
-  ZentraleForm(Settings& settings, std::function<void()> onAccepted, QWidget* parent = nullptr);
+  InterfaceDialog(Settings& settings, std::function<void()> onAccepted, QWidget* parent = nullptr);
 
   // The brand's caption of the third option.
   void SetOption2Caption(const QString& caption);
@@ -45,7 +45,7 @@ class ZentraleForm : public QDialog {
   bool event(QEvent* event) override;
 
  private:
-  void TakeOver();
+  void ApplyChoice();
   void FillPortList();
   void FitLayout();
 
@@ -54,7 +54,7 @@ class ZentraleForm : public QDialog {
   QGroupBox* frame_;
   QButtonGroup* group_;
   std::array<QRadioButton*, 3> options_;
-  QLabel* portLabel_;
+  QLabel* portCaption_;
   QLineEdit* portText_;
   QComboBox* portList_;
   QPushButton* okButton_;

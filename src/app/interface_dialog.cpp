@@ -1,11 +1,9 @@
-#include "app/zentrale_form.h"
+#include "app/interface_dialog.h"
 
 #include <QButtonGroup>
 #include <QEvent>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "app/app_text.h"
 #include "qt/serial_ports.h"
@@ -17,32 +15,33 @@ namespace {
 constexpr const char* kLongPortName = "/dev/ttyUSB10";
 }  // namespace
 
-ZentraleForm::ZentraleForm(Settings& settings, std::function<void()> onAccepted, QWidget* parent)
+InterfaceDialog::InterfaceDialog(Settings& settings, std::function<void()> onAccepted,
+                                 QWidget* parent)
     : QDialog(parent), settings_(settings), onAccepted_(std::move(onAccepted)) {
-  setObjectName(QStringLiteral("ZentraleForm"));
+  setObjectName(QStringLiteral("InterfaceDialog"));
   setWindowTitle(QStringLiteral("Auswahl der Zentrale"));
   setModal(false);
 
   frame_ = new QGroupBox(QStringLiteral("Interface:"), this);
-  frame_->setObjectName(QStringLiteral("Frame1"));
+  frame_->setObjectName(QStringLiteral("InterfaceFrame"));
   const char* captions[3] = {"Kontrada 1 oder Duoplex", "Interface 71530",
                              "Kontrada Basic oder Kontrada 2 oder Interface 71540"};
   group_ = new QButtonGroup(this);
   for (int i = 0; i < 3; i++) {
     options_[i] = new QRadioButton(QString::fromUtf8(captions[i]), frame_);
-    options_[i]->setObjectName(QStringLiteral("Iopt%1").arg(i));
+    options_[i]->setObjectName(QStringLiteral("InterfaceOption%1").arg(i));
     group_->addButton(options_[i], i);
   }
   // "Interface 71530" opens no port; it is offered only when it is the stored
   // choice, so that such a setting is shown and kept.
   options_[1]->setVisible(false);
 
-  portLabel_ = new QLabel(QStringLiteral("ComPort Nr. :"), this);
-  portLabel_->setObjectName(QStringLiteral("Label1"));
+  portCaption_ = new QLabel(QStringLiteral("ComPort Nr. :"), this);
+  portCaption_->setObjectName(QStringLiteral("PortCaption"));
   portText_ = new QLineEdit(this);
-  portText_->setObjectName(QStringLiteral("ComPortNrTxt"));
+  portText_->setObjectName(QStringLiteral("PortText"));
   portList_ = new QComboBox(this);
-  portList_->setObjectName(QStringLiteral("PortListBox"));
+  portList_->setObjectName(QStringLiteral("PortList"));
   portList_->setToolTip(QStringLiteral("Serielle Ports dieses Rechners"));
   connect(portList_, &QComboBox::activated, this, [this](int index) {
     const QString name = portList_->itemData(index).toString();
@@ -50,14 +49,14 @@ ZentraleForm::ZentraleForm(Settings& settings, std::function<void()> onAccepted,
   });
 
   okButton_ = new QPushButton(QStringLiteral("OK"), this);
-  okButton_->setObjectName(QStringLiteral("OKButton"));
+  okButton_->setObjectName(QStringLiteral("OkButton"));
   okButton_->setDefault(true);
   cancelButton_ = new QPushButton(QStringLiteral("Abbrechen"), this);
   cancelButton_->setObjectName(QStringLiteral("CancelButton"));
   versionLabel_ = new QLabel(QStringLiteral("Version:"), this);
-  versionLabel_->setObjectName(QStringLiteral("VersionLbl"));
+  versionLabel_->setObjectName(QStringLiteral("VersionLabel"));
   versionLabel_->setAlignment(Qt::AlignCenter);
-  connect(okButton_, &QPushButton::clicked, this, &ZentraleForm::TakeOver);
+  connect(okButton_, &QPushButton::clicked, this, &InterfaceDialog::ApplyChoice);
   connect(cancelButton_, &QPushButton::clicked, this, &QWidget::hide);
 
   // The design's arrangement: the interface frame with the port below it on
@@ -67,11 +66,11 @@ ZentraleForm::ZentraleForm(Settings& settings, std::function<void()> onAccepted,
   portText_->setMinimumWidth(
       portText_->fontMetrics().horizontalAdvance(QString::fromLatin1(kLongPortName)) +
       portText_->fontMetrics().averageCharWidth() * 3);
-  portLabel_->setBuddy(portText_);
+  portCaption_->setBuddy(portText_);
   // A name longer than the box can be read whole in its tooltip.
   connect(portText_, &QLineEdit::textChanged, portText_, &QWidget::setToolTip);
   auto* portRow = new QHBoxLayout;
-  portRow->addWidget(portLabel_);
+  portRow->addWidget(portCaption_);
   portRow->addWidget(portText_, 1);
   portRow->addWidget(portList_, 1);
   auto* left = new QVBoxLayout;
@@ -94,19 +93,19 @@ ZentraleForm::ZentraleForm(Settings& settings, std::function<void()> onAccepted,
   FitLayout();
 }
 
-void ZentraleForm::SetOption2Caption(const QString& caption) {
+void InterfaceDialog::SetOption2Caption(const QString& caption) {
   options_[2]->setText(caption);
   FitLayout();
 }
 
-void ZentraleForm::FitLayout() {
-  // Also before the form is first shown: the frame lays out its options only
+void InterfaceDialog::FitLayout() {
+  // Also before the dialog is first shown: the frame lays out its options only
   // when told while hidden.
   adjustSize();
   frame_->layout()->activate();
 }
 
-void ZentraleForm::FillFromSettings() {
+void InterfaceDialog::FillFromSettings() {
   // An exclusive group keeps one option checked; clearing all needs a moment
   // without exclusivity (an interface kind outside 1 to 3 shows none).
   group_->setExclusive(false);
@@ -121,7 +120,7 @@ void ZentraleForm::FillFromSettings() {
   FillPortList();
 }
 
-void ZentraleForm::FillPortList() {
+void InterfaceDialog::FillPortList() {
   portList_->clear();
   const std::vector<SerialPortEntry> ports = ListSerialPorts();
   portList_->addItem(ports.empty() ? QStringLiteral("(keine Ports gefunden)")
@@ -135,7 +134,7 @@ void ZentraleForm::FillPortList() {
   }
 }
 
-void ZentraleForm::TakeOver() {
+void InterfaceDialog::ApplyChoice() {
   for (int i = 0; i < 3; i++) {
     if (options_[i]->isChecked()) settings_.InterfaceKind = i + 1;
   }
@@ -144,7 +143,7 @@ void ZentraleForm::TakeOver() {
   if (onAccepted_) onAccepted_();
 }
 
-bool ZentraleForm::event(QEvent* event) {
+bool InterfaceDialog::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) FillFromSettings();
   return QDialog::event(event);
 }

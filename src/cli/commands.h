@@ -1,0 +1,17 @@
+// The commands of skyrelay-update-cli; each returns the program's exit status.
+#pragma once
+
+#include "cli/setup.h"
+
+namespace skyrelay::cli {
+
+// The update with the package given or remembered, as the "Update" button runs it.
+int RunUpdateCommand(Session& s);
+// The port test "in", or "out" with --no-wait.
+int RunPingCommand(Session& s);
+// Checks the package named on the command line, without a world or port.
+int RunCheckCommand(Session& s);
+// The serial ports found, one a line: the device, then what is known about it.
+int RunPortsCommand();
+
+}  // namespace skyrelay::cli
