@@ -25,9 +25,10 @@ struct CommandLineParts {
   QStringList options;
   // The words, in order.
   QStringList words;
-  // The first argument that is no option of `options` or is written otherwise,
-  // or the last option when its value is missing; where words are not
-  // allowed, also the first word. Both lists end before it.
+  // The first argument that starts with a dash but is neither "-h" nor one of
+  // the parser's options written "--name", or the last option when its value
+  // is missing; where words are not allowed, also the first word. Both lists
+  // end before it.
   std::optional<UnreadArgument> unread;
 };
 
