@@ -1,0 +1,18 @@
+cmake_minimum_required(VERSION 3.22)
+# Fails when a source of a layer includes a header of a layer it may not use.
+# Called with -DLISTING=<file> that sets LAYER, ALLOWED (folders) and SOURCES.
+include(${LISTING})
+set(bad "")
+foreach(file IN LISTS SOURCES)
+  file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([a-z_]+)/.*" "\\1" folder "${line}")
+    if(NOT folder STREQUAL LAYER AND NOT folder IN_LIST ALLOWED)
+      string(APPEND bad "\n  ${file}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  string(REPLACE ";" ", " allowed "${ALLOWED}")
+  message(FATAL_ERROR "src/${LAYER} may use only: ${allowed}. It includes:${bad}")
+endif()
