@@ -70,8 +70,8 @@ void RunStages(Context& ctx) {
     r.endedBeforeHandheld = true;
     return;
   }
-  r.firmware = UpdateHandheldFirmware(ctx.host, ctx.handheld, ctx.desc, r.identification.identity,
-                                      ctx.ProductName);
+  UpdateHandheldFirmware(ctx.host, ctx.handheld, ctx.desc, r.identification.identity,
+                         ctx.ProductName, r.firmware);
   if (r.firmware.configurationMayFollow) {
     r.configuration = TransferConfiguration(ctx.host, ctx.handheld, ctx.desc);
   }

@@ -225,10 +225,10 @@ void FirmwareUpdate::CheckNewVersion(const std::string& fileVersion) {
 
 }  // namespace
 
-FirmwareResult UpdateHandheldFirmware(Host& host, Handheld& handheld, Description& description,
-                                      const HandheldIdentity& identity,
-                                      const std::string& productName) {
-  FirmwareResult result;
+void UpdateHandheldFirmware(Host& host, Handheld& handheld, Description& description,
+                            const HandheldIdentity& identity, const std::string& productName,
+                            FirmwareResult& result) {
+  result = FirmwareResult{};
   FirmwareUpdate update(host, handheld, result);
 
   const std::string& path = identity.kind == HandheldKind::Radio ? description.radioFirmwarePath
@@ -238,33 +238,32 @@ FirmwareResult UpdateHandheldFirmware(Host& host, Handheld& handheld, Descriptio
   if (path.empty()) {
     host.SetStatus(StatusLine{StatusKind::NoFirmwareForKind});
     result.outcome = FirmwareOutcome::NoFirmwareFile;
-    return result;
+    return;
   }
   FirmwareReader reader;
   const bool opened = reader.Open(description.heldFiles, path);
   if (identity.articleNumber != "58400") {
     host.Message(Notice{NoticeKind::NotApplicable, {}});
     result.outcome = FirmwareOutcome::NotApplicable;
-    return result;
+    return;
   }
   if (!opened) {
     // The file was sound when the description was loaded; now it is gone or cut short.
     update.Fail(FirmwareFailure::BadFile, reader.Problem().failure != FileFailure::Missing
                                               ? NoticeKind::BadFirmwareFile
                                               : NoticeKind::FirmwareFileMissing);
-    return result;
+    return;
   }
 
   if (!update.AskVersion(identity, reader)) {
     update.Decline();
-    return result;
+    return;
   }
-  if (!update.StageImage(reader)) return result;
+  if (!update.StageImage(reader)) return;
   const std::optional<int> expectedLoco = update.ExpectedLoco();
-  if (!expectedLoco) return result;
-  if (!update.AwaitRestart(*expectedLoco, productName)) return result;
+  if (!expectedLoco) return;
+  if (!update.AwaitRestart(*expectedLoco, productName)) return;
   update.CheckNewVersion(reader.VersionText());
-  return result;
 }
 
 }  // namespace skyrelay

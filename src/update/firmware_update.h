@@ -54,8 +54,10 @@ struct FirmwareResult {
   bool configurationMayFollow = true;
 };
 
-FirmwareResult UpdateHandheldFirmware(Host& host, Handheld& handheld, Description& description,
-                                      const HandheldIdentity& identity,
-                                      const std::string& productName);
+// Fills `result` as it goes: a run stopped in the middle (Ctrl-C, the
+// interface gone) still knows how many pages were written.
+void UpdateHandheldFirmware(Host& host, Handheld& handheld, Description& description,
+                            const HandheldIdentity& identity, const std::string& productName,
+                            FirmwareResult& result);
 
 }  // namespace skyrelay
