@@ -181,12 +181,12 @@ TEST_F(Describing, ProgramsShowTheProblemAsABoxAndTheVersionsOnTheLabels) {
   for (const auto& [path, expected] : cases) {
     SCOPED_TRACE(path);
     shown.clear();
-    w.host.funkLabel = w.host.zentraleLabel = "alt";
+    w.host.radioLabel = w.host.digitalSetLabel = "alt";
     const bool loaded = LoadUpdateDescription(w.ctx, path);
-    if (loaded) shown += w.host.funkLabel + "/" + w.host.zentraleLabel;
+    if (loaded) shown += w.host.radioLabel + "/" + w.host.digitalSetLabel;
     EXPECT_EQ(shown, InFolder(expected));
     if (!loaded) {
-      EXPECT_EQ(w.host.funkLabel + w.host.zentraleLabel, "altalt");
+      EXPECT_EQ(w.host.radioLabel + w.host.digitalSetLabel, "altalt");
     }
     EXPECT_EQ(w.ctx.desc.updateFolder, FolderOfPath(path));
   }

@@ -106,12 +106,12 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   packageLabel_->setObjectName(QStringLiteral("PackageLabel"));
   packageLabel_->setAlignment(Qt::AlignCenter);
   packageLabel_->SetFullText(QStringLiteral("---"));
-  handheldCaption_ =
-      AddLabel("HandheldCaption", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
-  handheldVersionLabel_ = AddLabel("HandheldVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
+  radioCaption_ =
+      AddLabel("RadioCaption", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
+  radioVersionLabel_ = AddLabel("RadioVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
   digitalSetCaption_ =
       AddLabel("DigitalSetCaption", QStringLiteral("Digital Set - Version:"), Qt::AlignRight);
-  stationVersionLabel_ = AddLabel("StationVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
+  digitalSetVersionLabel_ = AddLabel("DigitalSetVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
   statusLabel_ = AddLabel("StatusLabel", QString(), Qt::AlignCenter);
   statusLabel_->setMinimumWidth(
       statusLabel_->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongestStatus)) +
@@ -134,8 +134,8 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   grid->setColumnStretch(3, 1);
   const std::pair<QLabel*, QLabel*> rows[] = {{portCaption_, portLabel_},
                                               {packageCaption_, packageLabel_},
-                                              {handheldCaption_, handheldVersionLabel_},
-                                              {digitalSetCaption_, stationVersionLabel_}};
+                                              {radioCaption_, radioVersionLabel_},
+                                              {digitalSetCaption_, digitalSetVersionLabel_}};
   int row = 0;
   for (const auto& [caption, value] : rows) {
     grid->addWidget(caption, row, 1);
@@ -255,7 +255,7 @@ void MainWin::ApplyBrand(const Brand& brand) {
   setWindowTitle(QString::fromUtf8(brand.MainCaption.data(), brand.MainCaption.size()));
   heading_->setText(QString::fromUtf8(brand.Heading.data(), brand.Heading.size()));
   digitalSetCaption_->setVisible(brand.digitalSetLabelsVisible);
-  stationVersionLabel_->setVisible(brand.digitalSetLabelsVisible);
+  digitalSetVersionLabel_->setVisible(brand.digitalSetLabelsVisible);
   interfaceDialog_->SetOption2Caption(QString::fromUtf8(brand.InterfaceOption2Caption.data(),
                                                         brand.InterfaceOption2Caption.size()));
   ctx_->ProductName = std::string(brand.ProductName);
@@ -290,11 +290,11 @@ Answer MainWin::AskUser(const std::string& text, const std::string& title, Icon 
   return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-void MainWin::ShowVersionLabels(const std::string& handheld, const std::string& station) {
-  handheldVersionLabel_->setText(handheld.empty() ? QStringLiteral("---")
-                                                  : QString::fromStdString(handheld));
-  stationVersionLabel_->setText(station.empty() ? QStringLiteral("---")
-                                                : QString::fromStdString(station));
+void MainWin::ShowVersionLabels(const std::string& radio, const std::string& digitalSet) {
+  radioVersionLabel_->setText(radio.empty() ? QStringLiteral("---")
+                                             : QString::fromStdString(radio));
+  digitalSetVersionLabel_->setText(digitalSet.empty() ? QStringLiteral("---")
+                                                      : QString::fromStdString(digitalSet));
   // The versions come from a description that loaded: the one just chosen.
   const QString path = QString::fromStdString(ctx_->settings.UpdateFilePath);
   packageLabel_->SetFullText(path.isEmpty() ? QStringLiteral("---") : QFileInfo(path).fileName(),

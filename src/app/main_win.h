@@ -67,7 +67,7 @@ class MainWin : public QMainWindow {
   // What the host shows in the window.
   void ShowStatus(const std::string& text);
   Answer ShowMessage(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
-  void ShowVersionLabels(const std::string& handheld, const std::string& station);
+  void ShowVersionLabels(const std::string& radio, const std::string& digitalSet);
   void ShowComPortNumber();
   // The progress bar: `done` of `total` steps of a stage.
   void ShowProgress(ProgressStage stage, int done, int total);
@@ -103,7 +103,6 @@ class MainWin : public QMainWindow {
   void SetFileDialog(FileDialogHandler handler) { fileDialog_ = std::move(handler); }
 
   bool running() const { return running_; }
-  bool quitRequested() const { return quitRequested_; }
   InterfaceDialog* interfaceDialog() const { return interfaceDialog_; }
 
   QLabel* heading() const { return heading_; }
@@ -111,15 +110,13 @@ class MainWin : public QMainWindow {
   ElidedLabel* portLabel() const { return portLabel_; }
   ElidedLabel* packageLabel() const { return packageLabel_; }
   QProgressBar* progressBar() const { return progressBar_; }
-  QLabel* handheldVersionLabel() const { return handheldVersionLabel_; }
-  QLabel* stationVersionLabel() const { return stationVersionLabel_; }
-  QLabel* digitalSetCaption() const { return digitalSetCaption_; }
+  QLabel* radioVersionLabel() const { return radioVersionLabel_; }
+  QLabel* digitalSetVersionLabel() const { return digitalSetVersionLabel_; }
   QPushButton* updateButton() const { return updateButton_; }
   QPushButton* inButton() const { return inButton_; }
   QPushButton* outButton() const { return outButton_; }
   QAction* updateFileAction() const { return updateFileAction_; }
   QAction* settingsAction() const { return settingsAction_; }
-  QAction* endAction() const { return endAction_; }
 
  signals:
   // The window closed after a signal; the program ends with status 1.
@@ -166,10 +163,10 @@ class MainWin : public QMainWindow {
   ElidedLabel* portLabel_;
   QLabel* packageCaption_;
   ElidedLabel* packageLabel_;
-  QLabel* handheldCaption_;
-  QLabel* handheldVersionLabel_;
+  QLabel* radioCaption_;
+  QLabel* radioVersionLabel_;
   QLabel* digitalSetCaption_;
-  QLabel* stationVersionLabel_;
+  QLabel* digitalSetVersionLabel_;
   QLabel* statusLabel_;
   QProgressBar* progressBar_;
   QPushButton* updateButton_;

@@ -18,8 +18,8 @@ Answer WindowHost::Message(const std::string& text, const std::string& title, Ic
   return window_.ShowMessage(text, title, icon, buttons);
 }
 
-void WindowHost::SetVersionLabels(const std::string& handheld, const std::string& station) {
-  if (!outsideEventLoop()) window_.ShowVersionLabels(handheld, station);
+void WindowHost::SetVersionLabels(const std::string& radio, const std::string& digitalSet) {
+  if (!outsideEventLoop()) window_.ShowVersionLabels(radio, digitalSet);
 }
 
 void WindowHost::Progress(ProgressStage stage, int done, int total) {

@@ -18,7 +18,7 @@ class WindowHost : public QtHostBase {
   void SetStatus(const std::string& text) override;
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override;
-  void SetVersionLabels(const std::string& handheld, const std::string& station) override;
+  void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override;
   void Progress(ProgressStage stage, int done, int total) override;
 
  private:

@@ -91,10 +91,10 @@ class ConsoleQtHost : public QtHostBase {
     return console_.Message(text, title, icon, buttons);
   }
   Answer Show(const Notice& notice) override { return console_.Message(notice); }
-  void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
-    if (!funk.empty()) console_.Status("Handregler - Version: " + funk);
-    if (!zentrale.empty() && CurrentBrand().digitalSetLabelsVisible) {
-      console_.Status("Digital Set - Version: " + zentrale);
+  void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override {
+    if (!radio.empty()) console_.Status("Handregler - Version: " + radio);
+    if (!digitalSet.empty() && CurrentBrand().digitalSetLabelsVisible) {
+      console_.Status("Digital Set - Version: " + digitalSet);
     }
   }
 

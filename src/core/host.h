@@ -95,9 +95,9 @@ class Host {
                          Buttons buttons) = 0;
   virtual SerialPort& Port() = 0;
   // Captions of the two version labels of the main window (empty: no version).
-  virtual void SetVersionLabels(const std::string& funk, const std::string& zentrale) {
-    (void)funk;
-    (void)zentrale;
+  virtual void SetVersionLabels(const std::string& radio, const std::string& digitalSet) {
+    (void)radio;
+    (void)digitalSet;
   }
   // How far a stage is: `done` of `total` steps. A host without a progress
   // display ignores it; the status line carries the stage's own texts.

@@ -107,9 +107,9 @@ class VirtualHost : public Host {
   using Host::Message;
   using Host::SetStatus;
   SerialPort& Port() override { return port_; }
-  void SetVersionLabels(const std::string& funk, const std::string& zentrale) override {
-    funkLabel = funk;
-    zentraleLabel = zentrale;
+  void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override {
+    radioLabel = radio;
+    digitalSetLabel = digitalSet;
   }
 
   // The configuration transfer's progress as "done/total", in order.
@@ -151,8 +151,8 @@ class VirtualHost : public Host {
   std::vector<std::string> configurationProgress;
   std::vector<RecordedMessage> messages;
   std::string status;
-  std::string funkLabel;
-  std::string zentraleLabel;
+  std::string radioLabel;
+  std::string digitalSetLabel;
 
  private:
   Answer Record(RecordedMessage m);

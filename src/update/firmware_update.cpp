@@ -64,11 +64,7 @@ class FirmwareUpdate {
 };
 
 bool FirmwareUpdate::AskVersion(const HandheldIdentity& identity, const FirmwareReader& reader) {
-  const std::string& installed = identity.versionText;
-  const size_t vom = installed.find("vom");
-  const std::string installedPart =
-      vom == std::string::npos ? std::string() : installed.substr(0, vom + 1);
-  if (ReadLeadingNumber(installedPart) == ReadLeadingNumber(reader.VersionText())) {
+  if (ReadLeadingNumber(identity.version) == ReadLeadingNumber(reader.VersionText())) {
     if (host_.Message(Notice{NoticeKind::SoftwareCurrent, {}}) != Answer::Yes) {
       host_.SetStatus(StatusLine{StatusKind::SoftwareCurrent});
       return false;
@@ -76,7 +72,7 @@ bool FirmwareUpdate::AskVersion(const HandheldIdentity& identity, const Firmware
   }
   const Answer go = host_.Message(
       Notice{NoticeKind::LoadVersion,
-             {identity.kindText, installed, reader.VersionText(), reader.DateText()}});
+             {identity.kindText, identity.versionText, reader.VersionText(), reader.DateText()}});
   if (go != Answer::Yes) {
     host_.SetStatus(StatusLine{StatusKind::Clear});
     return false;

@@ -70,6 +70,7 @@ Identification IdentifyHandheld(Host& host, Handheld& handheld) {
     }
     return result;
   }
+  id.version = version;
   id.versionText = version + " vom: " + date;
   return result;
 }

@@ -15,6 +15,7 @@ enum class HandheldKind { Unknown = 0, Radio = 1, DigitalSet = 2 };
 struct HandheldIdentity {
   HandheldKind kind = HandheldKind::Unknown;
   std::string kindText;       // as the version question names it
+  std::string version;        // "1.2"; empty for an unknown handheld
   std::string versionText;    // "1.2 vom: 3.4.5"; " ? " for an unknown handheld
   std::string articleNumber;  // "58400"
 };

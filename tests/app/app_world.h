@@ -65,9 +65,9 @@ class SimWindowHost : public VirtualHost {
     if (outsideEventLoop) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     return window_.ShowMessage(text, title, icon, buttons);
   }
-  void SetVersionLabels(const std::string& handheld, const std::string& station) override {
-    VirtualHost::SetVersionLabels(handheld, station);
-    if (!outsideEventLoop) window_.ShowVersionLabels(handheld, station);
+  void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override {
+    VirtualHost::SetVersionLabels(radio, digitalSet);
+    if (!outsideEventLoop) window_.ShowVersionLabels(radio, digitalSet);
   }
   void Progress(ProgressStage stage, int done, int total) override {
     if (!outsideEventLoop) window_.ShowProgress(stage, done, total);

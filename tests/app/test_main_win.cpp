@@ -97,7 +97,7 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
   EXPECT_TRUE(w.ctx().settings.UpdateFilePath.empty());
   EXPECT_EQ(w.SettingsFile(), before);
   EXPECT_FALSE(w.ctx().desc.radioFirmwarePath.empty());
-  EXPECT_EQ(win.handheldVersionLabel()->text(), "2,1");
+  EXPECT_EQ(win.radioVersionLabel()->text(), "2,1");
   win.settingsAction()->trigger();
   w.Click(win.interfaceDialog()->okButton());
   EXPECT_EQ(w.SettingsFile(), "\r\n3\r\n4\r\n");

@@ -39,7 +39,7 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
                           "TalonUpd.cfg"};
     EXPECT_EQ(shown, (BrandCode == "FEN" ? fen : zb4) +
                          QStringList({"&Update-Datei", "&Einstellungen", "&Beenden"}));
-    EXPECT_EQ(win.stationVersionLabel()->isHidden(), BrandCode != "FEN");
+    EXPECT_EQ(win.digitalSetVersionLabel()->isHidden(), BrandCode != "FEN");
     EXPECT_TRUE(win.isVisible());
     EXPECT_FALSE(win.windowIcon().pixmap(32, 32).isNull()) << "the icon and its SVG engine";
     for (const QLabel* label : win.centralWidget()->findChildren<QLabel*>()) {
@@ -124,7 +124,7 @@ TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
     const std::string stored = c.kind ? package : "";
     MainWin& win = *w.window;
     EXPECT_EQ(std::tuple(w.ctx().settings.UpdateFilePath, w.ctx().settings.InterfaceKind,
-                         win.portLabel()->text(), win.handheldVersionLabel()->text(),
+                         win.portLabel()->text(), win.radioVersionLabel()->text(),
                          std::filesystem::exists(w.SettingsPath()), w.messages.size()),
               std::tuple(stored, c.wantKind, QString(c.kind ? c.shownPort : "---"),
                          QString(c.packageThere ? "2,1" : "---"), c.kind != nullptr, size_t{0}));
