@@ -79,7 +79,7 @@ void RunStages(Context& ctx) {
 
 }  // namespace
 
-void RunUpdate(Context& ctx) {
+const RunReport& RunUpdate(Context& ctx) {
   RunReport& r = ctx.report;
   // The first error is kept by UpdateCommand, which watches the whole command.
   const std::optional<Notice> firstError = r.firstError;
@@ -130,6 +130,7 @@ void RunUpdate(Context& ctx) {
     r.end = RunEnd::Finished;
   }
   r.endedAt = ctx.host.Now();
+  return r;
 }
 
 }  // namespace skyrelay

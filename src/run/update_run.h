@@ -16,8 +16,8 @@ std::optional<CommandError> EnterStationUpdateMode(Context& ctx);
 // Releases the station when this run asked for its update mode; the release
 // cannot be abandoned.
 void LeaveStationUpdateMode(Context& ctx);
-// Runs the stages and fills ctx.report. Throws LinkLostError (after recording
-// the failed end) when the interface went away.
-void RunUpdate(Context& ctx);
+// Runs the stages and returns their report (kept in ctx.report). Throws
+// LinkLostError (after recording the failed end) when the interface went away.
+const RunReport& RunUpdate(Context& ctx);
 
 }  // namespace skyrelay
