@@ -42,7 +42,7 @@ constexpr int kTitleBarExtra = 160;
 HostBinding WindowHostBinding(MainWin& window) {
   auto host = std::make_unique<WindowHost>(window);
   WindowHost* raw = host.get();
-  return {std::move(host), [raw](Context* ctx) { raw->Attach(&ctx->link); },
+  return {std::move(host), [raw](Context* ctx) { raw->Attach(ctx ? &ctx->link : nullptr); },
           [raw] { raw->LeaveEventLoop(kReleaseWithoutEventLoopLimit); }};
 }
 
@@ -106,12 +106,12 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   packageLabel_->setObjectName(QStringLiteral("PackageLabel"));
   packageLabel_->setAlignment(Qt::AlignCenter);
   packageLabel_->SetFullText(QStringLiteral("---"));
-  radioCaption_ =
-      AddLabel("RadioCaption", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
+  radioCaption_ = AddLabel("RadioCaption", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
   radioVersionLabel_ = AddLabel("RadioVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
   digitalSetCaption_ =
       AddLabel("DigitalSetCaption", QStringLiteral("Digital Set - Version:"), Qt::AlignRight);
-  digitalSetVersionLabel_ = AddLabel("DigitalSetVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
+  digitalSetVersionLabel_ =
+      AddLabel("DigitalSetVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
   statusLabel_ = AddLabel("StatusLabel", QString(), Qt::AlignCenter);
   statusLabel_->setMinimumWidth(
       statusLabel_->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongestStatus)) +
@@ -292,7 +292,7 @@ Answer MainWin::AskUser(const std::string& text, const std::string& title, Icon 
 
 void MainWin::ShowVersionLabels(const std::string& radio, const std::string& digitalSet) {
   radioVersionLabel_->setText(radio.empty() ? QStringLiteral("---")
-                                             : QString::fromStdString(radio));
+                                            : QString::fromStdString(radio));
   digitalSetVersionLabel_->setText(digitalSet.empty() ? QStringLiteral("---")
                                                       : QString::fromStdString(digitalSet));
   // The versions come from a description that loaded: the one just chosen.

@@ -68,7 +68,6 @@ class DeviceLink {
   DeviceLink& operator=(const DeviceLink&) = delete;
 
   Link& link() { return link_; }
-  Host& host() { return link_.host(); }
 
   // Told of every command that got no answer in time, as it happens (a page
   // verification may repeat its reads and be told more than once).

@@ -27,8 +27,6 @@ class Station {
   // The station's identification number (decimal digits as the station sends them).
   Result<int64_t> read_station_id();
 
-  int bootLoaderVersion() const { return bootLoaderVersion_; }
-
  private:
   // D1..D20 at index 1..20.
   using Data = std::array<int, 21>;
@@ -36,6 +34,7 @@ class Station {
   static Data BootLoaderData(int d1);
 
   DeviceLink& devices_;
+  // What the station's boot loader reported last; the release names it.
   int bootLoaderVersion_ = 0;
 };
 

@@ -84,7 +84,8 @@ struct AppWorld {
     window = std::make_unique<MainWin>([this](MainWin& w) {
       auto owned = std::make_unique<SimWindowHost>(&sim, w);
       SimWindowHost* raw = host = owned.get();
-      return HostBinding{std::move(owned), [raw](Context* ctx) { raw->Attach(&ctx->link); },
+      return HostBinding{std::move(owned),
+                         [raw](Context* ctx) { raw->Attach(ctx ? &ctx->link : nullptr); },
                          [raw] { raw->outsideEventLoop = true; }};
     });
     window->SetMessageHandler(
