@@ -204,7 +204,6 @@ void FirmwareUpdate::CheckNewVersion(const std::string& fileVersion) {
   const Result<Block> info = handheld_.read_info_block();
   if (!info) return CommandFailed(info.error());
   const std::string newVersion = FirmwareVersionText(info.value()[0], info.value()[1]);
-  phase_ = 6;
   handheld_.send_pm01(true);
   handheld_.devices().link().WaitSeconds(1);
   if (newVersion != fileVersion) {
