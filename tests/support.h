@@ -189,25 +189,6 @@ struct RunWorld : SimWorld {
     RunUpdate(ctx);
     host.onNotice = nullptr;
   }
-  // The configuration's end as a number: -1 not run, 0 done, 1 a command got no
-  // answer, 99 a file or the settings block.
-  int ConfigurationResult() const {
-    switch (ctx.report.configuration.end) {
-      case ConfigurationEnd::NotRun:
-        return -1;
-      case ConfigurationEnd::Done:
-        return 0;
-      case ConfigurationEnd::CommandFailed:
-        return 1;
-      default:
-        return 99;
-    }
-  }
-  // The release: -1 none needed, 0 confirmed, 1 not confirmed.
-  int ReleaseResult() const {
-    return ctx.report.release == Release::NotNeeded ? -1
-                                                    : ctx.report.release == Release::Unconfirmed;
-  }
 };
 
 }  // namespace skyrelay::test

@@ -166,28 +166,6 @@ TEST(Transmit, TickIsNotReentered) {
   EXPECT_EQ(maxDepth, 1);
 }
 
-// Within a tick the pending message goes out before the ring is read, so a copy of
-// it already in the ring counts as its echo; 0x81 messages are skipped, even as echo.
-TEST(Processing, TransmitComesBeforeProcessingInATick) {
-  World w;
-  w.sim.faults.dropEchoes = 1000;
-  w.Receive({0x83, 0x7C});
-  w.Send({0x83});
-  w.ctx.link.Tick();
-  w.RunFor(3.0);
-  EXPECT_EQ(w.Sent().size(), 1u);
-  EXPECT_TRUE(w.host.messages.empty()) << "its echo came";
-  EXPECT_EQ(w.ctx.link.LastEchoedRequest(), 0) << "no request";
-
-  World busy;
-  busy.sim.faults.dropEchoes = 1000;
-  busy.Send({0x81});
-  busy.Receive({0x81, 0x7E});
-  busy.RunFor(3.0);
-  EXPECT_EQ(test::Shown(busy.host),
-            (std::vector<std::string>{"LocoNet Fehler|Message kann nicht gesendet werden!"}));
-}
-
 TEST(Processing, EchoFreesTheBufferAndEnablesTheAcknowledge) {
   World w;
   w.sim.faults.dropEchoes = 1000;
