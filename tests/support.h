@@ -62,19 +62,6 @@ inline std::vector<std::string> Shown(const VirtualHost& host) {
   return out;
 }
 
-// The same, run together into one text.
-inline std::string ShownText(const VirtualHost& host) {
-  std::string out;
-  for (const std::string& m : Shown(host)) out += m;
-  return out;
-}
-
-// Yields until `done` or `seconds` of virtual time have passed.
-inline void RunFor(VirtualHost& host, double seconds, const std::function<bool()>& done = {}) {
-  const double end = host.Now() + seconds;
-  while (host.Now() < end && !(done && done())) host.Yield();
-}
-
 enum class FarSide { Script, Devices };
 
 // One fresh world on the simulated LocoNet: port open, fast interface, every
@@ -111,8 +98,11 @@ struct World {
   void Receive(const Bytes& bytes) { ctx.link.OnSerialData(bytes); }
   // Hands a message (without its checksum) to the transmitter.
   void Send(const Bytes& m) { ctx.link.Send(m); }
+  // Yields until `done` or `seconds` of virtual time have passed.
   void RunFor(double seconds, const std::function<bool()>& done = {}) {
-    test::RunFor(host, seconds, done);
+    for (const double end = host.Now() + seconds; host.Now() < end && !(done && done());) {
+      host.Yield();
+    }
   }
   static bool IsPm01(const Bytes& m) {
     return m.size() == 31 && m[3] == 0x66 && m[5] == 0x70 && m[10] == 0x30;

@@ -106,7 +106,6 @@ TEST(BusyLayout, DamagedAnswersNeverReachTheDataFlash) {
     };
     ASSERT_TRUE(UpdateCommand(w.ctx));
     EXPECT_EQ(w.sim.damagedAnswers, 1);
-    EXPECT_EQ(w.ctx.link.stats.badChecksums, 1);
     EXPECT_EQ(RunSucceeded(w.ctx.report), c.succeeds);
     int timeouts = 0;
     for (const RecordedMessage& m : w.host.messages) timeouts += m.title == "Timeout";

@@ -260,7 +260,6 @@ INSTANTIATE_TEST_SUITE_P(, RealProgram,
                          ::testing::Values(Ending{"DisplayGoneDuringRun", 0, true, false},
                                            Ending{"DisplayGoneOutputClosed", 0, true, true},
                                            Ending{"SigtermDuringRun", SIGTERM, true, false},
-                                           Ending{"SighupOutsideRun", SIGHUP, false, false},
                                            Ending{"DisplayGoneOutsideRun", 0, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
