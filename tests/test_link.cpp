@@ -168,22 +168,13 @@ TEST(Transmit, TickIsNotReentered) {
 TEST(Processing, EchoFreesTheBufferAndEnablesTheAcknowledge) {
   World w;
   w.sim.faults.dropEchoes = 1000;
-  w.Receive(Ack(0x7F));  // before any 0xED echo: ignored
-  w.ctx.link.Tick();
-  EXPECT_EQ(w.ctx.devices.replyStatus, 0);
-
   Bytes request(30, 0);
   std::copy_n(Bytes{0xED, 0x1F, 0x08, 0x66, 0x33}.begin(), 5, request.begin());
   w.Send(request);
   w.ctx.link.Tick();
-  Bytes wrongChecksum = WithChecksum(request);
-  wrongChecksum.back() ^= 1;
-  for (const Bytes& m : {Bytes{0x81, 0x7E}, wrongChecksum, Ack(0x7F)}) {
-    w.Receive(m);  // none of them is the echo; 0x81 is not even compared
-    w.ctx.link.Tick();
-    EXPECT_NE(w.ctx.link.LastEchoedRequest(), 0xED);
-    EXPECT_EQ(w.ctx.devices.replyStatus, 0);
-  }
+  w.Receive(Ack(0x7F));  // before the echo: ignored
+  w.ctx.link.Tick();
+  EXPECT_EQ(w.ctx.devices.replyStatus, 0);
   w.Receive(WithChecksum(request));
   w.ctx.link.Tick();
   EXPECT_EQ(w.ctx.link.LastEchoedRequest(), 0xED);
