@@ -85,6 +85,11 @@ TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
                                   [&](const auto& m) { return m.first > w.locoRequestedAt; });
   ASSERT_NE(after, w.sent.end());
   EXPECT_NEAR(after->first - w.locoRequestedAt, 1.0, 0.05) << "a second after the restart";
+  const auto clear = std::find_if(w.sent.begin(), w.sent.end(), [](const auto& m) {
+    return m.second[3] == 0x4E && m.second[15] == 0x30 && m.second[20] == 0x10;  // station_clear
+  });
+  ASSERT_NE(clear, w.sent.begin());
+  EXPECT_NEAR(clear->first - (clear - 1)->first, 1.0, 0.1) << "a second after the boot loader";
   // Phase 4 waits for its answer; phase 6 and the end of the transfer pause a second.
   EXPECT_EQ(w.Pm01Pauses(), (std::vector<long>{0, 10, 10}));
   EXPECT_EQ(w.sim.installs, 1);
@@ -513,6 +518,8 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
       {StopAt("##        "), stopped, cancelled, {kQuestion, kInstall}, 0},  // restart wait
       {StopAt("Sprache:0 Txt:1"), stopped, cancelled, upToSuccess, 0},
       {AtStatus("Zentrale Update-Mode", lose), failed, timeout, {"Timeout|enter_boot_loader"}, 0},
+      {AtStatus("20%", [](RunWorld& w) { w.sim.handheld.present = false; }), ended,
+       "Timeout bei write_to_spibuf", {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0},
       {ThrowAtQuestion<std::runtime_error>, failed, "Unerwarteter Fehler: Speicher voll",
        {"Fehler!|Unerwarteter Fehler beim Update:\rSpeicher voll"}, 0},
       {AtStatus("neue Konfiguration", silence), ended, timeout,

@@ -133,12 +133,11 @@ class XClient {
 
 #endif
 
-// How the program is ended: its X server killed, or a signal to the program;
-// during the configuration transfer or while the window waits for the user.
+// How the program is ended during the configuration transfer: its X server
+// killed, or a signal to the program.
 struct Ending {
   const char* name;
-  int signal;  // 0: the X server is killed
-  bool duringRun;
+  int signal;         // 0: the X server is killed
   bool outputClosed;  // stdout and stderr go to a pipe nobody reads
 };
 
@@ -169,10 +168,9 @@ class RealProgram : public ::testing::TestWithParam<Ending> {
   pid_t xvfb_ = -1, sim_ = -1, program_ = -1;
 };
 
-// The program exits with status 1. During a run the station is released once,
-// after the end began, and the program is gone within a few seconds, also when
-// its output goes to a pipe that nobody reads (its warnings then cannot be
-// written); outside a run nothing is sent and it is gone at once.
+// The program exits with status 1. The station is released once, after the end
+// began, and the program is gone within a few seconds, also when its output goes
+// to a pipe that nobody reads (its warnings then cannot be written).
 TEST_P(RealProgram, EndsAfterReleasingTheStation) {
 #ifdef SKYRELAY_HAVE_XCB
   const Ending& e = GetParam();
@@ -211,14 +209,11 @@ TEST_P(RealProgram, EndsAfterReleasingTheStation) {
   xcb_window_t window = 0;
   ASSERT_TRUE(Within(10, [&] { return (window = x.Find(title)) != 0; })) << ReadAll(File("out"));
 
-  size_t endedAt = 0;  // how much of the trace there was when the end began
-  if (e.duringRun) {
-    x.PressKey(window, 0xFF0D);  // Return, on the focused "Update" button
-    ASSERT_TRUE(Within(20, [&] {
-      return Count(ToPc(ReadAll(File("trace"))), "\n") >= kTransferLines;
-    })) << ReadAll(File("trace"));
-    endedAt = ToPc(ReadAll(File("trace"))).size();
-  }
+  x.PressKey(window, 0xFF0D);  // Return, on the focused "Update" button
+  ASSERT_TRUE(Within(20, [&] {
+    return Count(ToPc(ReadAll(File("trace"))), "\n") >= kTransferLines;
+  })) << ReadAll(File("trace"));
+  const size_t endedAt = ToPc(ReadAll(File("trace"))).size();  // the trace when the end began
   const auto start = Clock::now();
   if (e.signal == 0) {
     kill(xvfb_, SIGTERM);
@@ -237,30 +232,25 @@ TEST_P(RealProgram, EndsAfterReleasingTheStation) {
     const size_t release = trace.find(kRelease);
     return release != std::string::npos && trace.find(kStationAnswer, release) != std::string::npos;
   };
-  if (e.duringRun) Within(2, [&] { return answered(ToPc(ReadAll(File("trace")))); });
+  Within(2, [&] { return answered(ToPc(ReadAll(File("trace")))); });
   const std::string trace = ToPc(ReadAll(File("trace")));
   const std::string out = ReadAll(File("out"));
   EXPECT_EQ(status, 1) << out;
-  EXPECT_LT(seconds, e.duringRun ? 3.0 : 1.0) << "to the exit";
-  if (e.duringRun) {
-    EXPECT_EQ(Count(trace, kRelease), 1u) << trace;
-    EXPECT_GT(trace.find(kRelease), endedAt) << "released after the end began";
-    EXPECT_TRUE(answered(trace)) << trace.substr(endedAt);
-  } else {
-    EXPECT_EQ(ReadAll(File("trace")), "") << "nothing sent outside a run";
-  }
+  EXPECT_LT(seconds, 3.0) << "to the exit";
+  EXPECT_EQ(Count(trace, kRelease), 1u) << trace;
+  EXPECT_GT(trace.find(kRelease), endedAt) << "released after the end began";
+  EXPECT_TRUE(answered(trace)) << trace.substr(endedAt);
   // Without its display the program says that it releases the station.
   EXPECT_EQ(Count(out, "Zentrale wird aus dem Update-Mode genommen"),
-            e.signal == 0 && e.duringRun && !e.outputClosed ? 1u : 0u)
+            e.signal == 0 && !e.outputClosed ? 1u : 0u)
       << out;
 #endif
 }
 
 INSTANTIATE_TEST_SUITE_P(, RealProgram,
-                         ::testing::Values(Ending{"DisplayGoneDuringRun", 0, true, false},
-                                           Ending{"DisplayGoneOutputClosed", 0, true, true},
-                                           Ending{"SigtermDuringRun", SIGTERM, true, false},
-                                           Ending{"DisplayGoneOutsideRun", 0, false, false}),
+                         ::testing::Values(Ending{"DisplayGoneDuringRun", 0, false},
+                                           Ending{"DisplayGoneOutputClosed", 0, true},
+                                           Ending{"SigtermDuringRun", SIGTERM, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
