@@ -62,19 +62,6 @@ inline std::vector<std::string> Shown(const VirtualHost& host) {
   return out;
 }
 
-// The same, run together into one text.
-inline std::string ShownText(const VirtualHost& host) {
-  std::string out;
-  for (const std::string& m : Shown(host)) out += m;
-  return out;
-}
-
-// Yields until `done` or `seconds` of virtual time have passed.
-inline void RunFor(VirtualHost& host, double seconds, const std::function<bool()>& done = {}) {
-  const double end = host.Now() + seconds;
-  while (host.Now() < end && !(done && done())) host.Yield();
-}
-
 enum class FarSide { Script, Devices };
 
 // One fresh world on the simulated LocoNet: port open, fast interface, every
@@ -111,8 +98,11 @@ struct World {
   void Receive(const Bytes& bytes) { ctx.link.OnSerialData(bytes); }
   // Hands a message (without its checksum) to the transmitter.
   void Send(const Bytes& m) { ctx.link.Send(m); }
+  // Yields until `done` or `seconds` of virtual time have passed.
   void RunFor(double seconds, const std::function<bool()>& done = {}) {
-    test::RunFor(host, seconds, done);
+    for (const double end = host.Now() + seconds; host.Now() < end && !(done && done());) {
+      host.Yield();
+    }
   }
   static bool IsPm01(const Bytes& m) {
     return m.size() == 31 && m[3] == 0x66 && m[5] == 0x70 && m[10] == 0x30;
@@ -188,25 +178,6 @@ struct RunWorld : SimWorld {
     host.onNotice = [this](const Notice& n, Answer a) { NoteFirstError(ctx.report, n, a); };
     RunUpdate(ctx);
     host.onNotice = nullptr;
-  }
-  // The configuration's end as a number: -1 not run, 0 done, 1 a command got no
-  // answer, 99 a file or the settings block.
-  int ConfigurationResult() const {
-    switch (ctx.report.configuration.end) {
-      case ConfigurationEnd::NotRun:
-        return -1;
-      case ConfigurationEnd::Done:
-        return 0;
-      case ConfigurationEnd::CommandFailed:
-        return 1;
-      default:
-        return 99;
-    }
-  }
-  // The release: -1 none needed, 0 confirmed, 1 not confirmed.
-  int ReleaseResult() const {
-    return ctx.report.release == Release::NotNeeded ? -1
-                                                    : ctx.report.release == Release::Unconfirmed;
   }
 };
 

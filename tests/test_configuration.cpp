@@ -53,9 +53,8 @@ Texts StoredChars(const std::string& text) {
 }
 
 struct ConfWorld : test::RunWorld {
-  int Transfer() {
-    ctx.report.configuration = TransferConfiguration(host, ctx.handheld, ctx.desc);
-    return ConfigurationResult();
+  ConfigurationEnd Transfer() {
+    return (ctx.report.configuration = TransferConfiguration(host, ctx.handheld, ctx.desc)).end;
   }
   Bytes Flash(uint32_t address, size_t count) const { return sim.flash.Read(address, count); }
   // A text slot decoded back through the display code; "" for an erased slot.
@@ -107,7 +106,7 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
   w.sim.flash.Write(SettingsBlockAddress + 128, Pattern(384, 5));
   Bytes settings = w.Flash(SettingsBlockAddress, 512);
   std::copy_n(Bytes{0, 1, 0}.begin(), 3, settings.begin() + 8);
-  EXPECT_EQ(w.Transfer(), 0);
+  EXPECT_EQ(w.Transfer(), ConfigurationEnd::Done);
   const Texts& st = w.host.statuses;
   EXPECT_EQ(Texts(st.begin(), st.begin() + 2), (Texts{"Sprache:0 Txt:0", "Sprache:0 Txt:1"}));
   EXPECT_EQ(Texts(st.end() - 2, st.end()), (Texts{"Sprache:10 Txt:255", "neue Konfiguration"}));
@@ -151,7 +150,7 @@ TEST(Configuration, HandheldThatStopsAnsweringEndsWithItsTimeout) {
   w.host.onStatus = [&](const std::string& s) {
     if (s == "Mag.Sym.:100") w.sim.handheld.present = false;
   };
-  EXPECT_EQ(w.Transfer(), 1);
+  EXPECT_EQ(w.Transfer(), ConfigurationEnd::CommandFailed);
   EXPECT_EQ(test::Shown(w.host), Texts{"Timeout|write_to_spibuf"});
   EXPECT_EQ(w.host.status, "Mag.Sym.:100");
   EXPECT_EQ(w.sim.flash.pagePrograms, 12) << "the pages of symbols 0 to 95";
@@ -184,10 +183,6 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
     if (!statuses.empty() || s == "Firmware ok!") statuses.push_back(s);
   };
   w.Run();
-  std::printf(
-      "[ figures ] configuration transfer (11 x 256 texts, all turnout data, 3 characters): "
-      "%.1f s virtual in all\n",
-      w.host.Now());
   Texts expected{"Firmware ok!"};
   for (int n = 0; n < 11; n++) {
     for (int t = 0; t < 256; t++) {
@@ -198,7 +193,7 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
   for (int i = 0; i < 40; i++) expected.push_back("SymZuord:" + std::to_string(i));
   expected.insert(expected.end(), {"Weichenliste", "neue Konfiguration", "Update beendet"});
   EXPECT_EQ(statuses, expected);
-  EXPECT_EQ(w.ConfigurationResult(), 0);
+  EXPECT_EQ(w.ctx.report.configuration.end, ConfigurationEnd::Done);
   EXPECT_TRUE(RunSucceeded(w.ctx.report));
   EXPECT_EQ(w.host.configurationProgress.back(), "18/18") << "11 + 3 + 3 files and the settings";
   EXPECT_EQ(w.host.messages.size(), 3u);
@@ -227,20 +222,19 @@ TEST(Configuration, MakesSureTheHandheldAnswersFirst) {
   const struct {
     int dropped;  // answers lost at the start
     bool silent;
-    int result;
     std::vector<bool> startPm01;  // whether the first three messages are send_pm01
     std::vector<long> pauses;     // after each send_pm01 but the last
   } cases[] = {
-      {0, false, 0, {false, false, false}, {}},
-      {1, false, 0, {false, true, false}, {0}},
-      {0, true, 1, {false, true, true}, std::vector<long>(20, 10)},
+      {0, false, {false, false, false}, {}},
+      {1, false, {false, true, false}, {0}},
+      {0, true, {false, true, true}, std::vector<long>(20, 10)},
   };
   for (const auto& c : cases) {
     ConfWorld w;
     w.sim.faults.dropAnswers = c.dropped;
     w.sim.handheld.present = !c.silent;
     const Bytes settings = w.Flash(SettingsBlockAddress, 512);
-    EXPECT_EQ(w.Transfer(), c.result);
+    EXPECT_EQ(w.Transfer(), c.silent ? ConfigurationEnd::CommandFailed : ConfigurationEnd::Done);
     std::vector<bool> startPm01;
     for (int i = 0; i < 3; i++) startPm01.push_back(test::SimWorld::IsPm01(w.sent[i].second));
     EXPECT_EQ(startPm01, c.startPm01);

@@ -237,7 +237,8 @@ TEST(PackageReads, UnusableDataFilesAreRefusedAtOnce) {
       const ConfigurationResult result = TransferConfiguration(w.host, w.ctx.handheld, w.ctx.desc);
       EXPECT_EQ(result.end, f.end);
       EXPECT_EQ(result.shortfall, f.end == ConfigurationEnd::Done) << "a language is skipped";
-      EXPECT_EQ(test::ShownText(w.host), "Fehler!|" + path + "\r" + refusal + "!");
+      EXPECT_EQ(test::Shown(w.host),
+                std::vector<std::string>{"Fehler!|" + path + "\r" + refusal + "!"});
       if (f.end != ConfigurationEnd::Done) {
         EXPECT_TRUE(w.sim.flash.memory == flashBefore) << "nothing written before the refusal";
       }

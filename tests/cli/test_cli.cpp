@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,8 +30,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using skyrelay::test::Count;
+using skyrelay::test::DefaultSignals;
 using skyrelay::test::ReadAll;
 using skyrelay::test::Since;
+using skyrelay::test::Spawn;
+using skyrelay::test::Wait;
 using skyrelay::test::Within;
 using namespace std::chrono_literals;
 
@@ -40,31 +42,6 @@ using namespace std::chrono_literals;
 // the simulated station; as the program's trace shows it.
 const std::string kReleaseBytes = "ED 1F 08 4E 57 70 05 7F 7F 7F 70 00 00 00 00 30";
 const std::string kRelease = "-> " + kReleaseBytes;
-
-// In a child about to run a program: the signals as a login shell leaves them,
-// whatever the test runner ignored or blocked.
-void DefaultSignals() {
-  for (int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) ::signal(signal, SIG_DFL);
-  sigset_t none;
-  sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
-}
-
-// Runs `command` in the shell, on a new pseudo-terminal when `terminal` is given;
-// with the hang-up ignored when asked (as "trap '' HUP" in a script does).
-pid_t Spawn(const std::string& command, int* terminal = nullptr, bool hangUpIgnored = false) {
-  const pid_t pid = terminal ? forkpty(terminal, nullptr, nullptr, nullptr) : fork();
-  if (pid == 0) {
-    DefaultSignals();
-    if (hangUpIgnored) ::signal(SIGHUP, SIG_IGN);
-    execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  // Other programs started later must not hold the terminal open: closing it
-  // here is its hang-up.
-  if (terminal && *terminal >= 0) fcntl(*terminal, F_SETFD, FD_CLOEXEC);
-  return pid;
-}
 
 // The bytes of a trace's lines that went `direction` ("->" from the PC, "<-" to
 // it), all lines joined: "ED 1F 08 ...". Reads the program's trace (a name
@@ -108,31 +85,9 @@ bool OnlyLocoNetMessages(const std::string& bytes) {
   return !b.empty();
 }
 
-// CPU seconds (user and system) a running process has used so far.
-double CpuSeconds(pid_t pid) {
-  const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
-  unsigned long user = 0, system = 0;
-  std::sscanf(stat.c_str() + stat.rfind(')') + 2,
-              "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system);
-  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// The exit status when the process ends within `seconds`, else -1 (and it is
-// killed); `cpu`: the CPU seconds it used in all.
-int Wait(pid_t pid, double seconds, double* cpu = nullptr) {
-  int status = 0;
-  rusage u{};
-  const bool ended = Within(seconds, [&] { return wait4(pid, &status, WNOHANG, &u) == pid; });
-  if (!ended && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
-  const timeval t{u.ru_utime.tv_sec + u.ru_stime.tv_sec, u.ru_utime.tv_usec + u.ru_stime.tv_usec};
-  if (cpu) *cpu = static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 struct Ended {
   int status = -1;
-  double seconds = 0;  // from the call of Finish to the exit
-  double cpu = 0;
+  double seconds = 0;       // from the call of Finish to the exit
   std::string text, trace;  // what it printed (stdout and stderr), what it sent and received
 };
 
@@ -174,7 +129,7 @@ class Cli : public ::testing::Test {
   Ended Finish(pid_t pid, const std::string& tag = "", double seconds = 30) {
     const auto start = Clock::now();
     Ended e;
-    e.status = Wait(pid, seconds, &e.cpu);
+    e.status = Wait(pid, seconds);
     e.seconds = Since(start);
     e.text = ReadAll(File(tag, "out"));
     e.trace = ReadAll(File(tag, "trace"));
@@ -264,7 +219,9 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
       // A damaged answer is marked in the trace and becomes a time-out, not data;
       // the identification it answered is asked again.
       {yes + "--sim-damage-answers 1 update '" + small + "'", 0, 1,
-          {"Prüfsumme falsch", "Update erfolgreich: "}},
+          {"Prüfsumme falsch", "Fehler im Updatefile!\n",
+           "Weichenliste\nneue Konfiguration\nUpdate beendet\n",
+           "Update erfolgreich: keine Firmware für diesen Handregler, Konfiguration geschrieben\n"}},
       // Refusals before the port opens.
       {"--yes" + tup, 1, nothingSent, {"Kein Interface gewählt.\nBitte --interface 1 oder 3"}},
       {"--yes --interface 2 --port 1" + tup, 1, nothingSent,
@@ -459,10 +416,7 @@ TEST_F(Cli, EverySignalEndsTheRunAndReleasesTheStation) {
     }
     const std::string line =
         TracedBytes(c.simulate ? c.e.trace : c.sim.Trace(), c.simulate ? "->" : "<-");
-    const bool released = Count(line, kReleaseBytes) == 1;
-    EXPECT_TRUE(released);
-    std::printf("[ figures  ] %-40s release %s, exit %.3f s after the signal\n", c.name.c_str(),
-                released ? "yes" : "no", c.seconds);
+    EXPECT_EQ(Count(line, kReleaseBytes), 1u);
   }
 }
 
@@ -528,18 +482,11 @@ TEST_F(Cli, OutputThatGoesAwayDoesNotStopTheRelease) {
     close(pipeEnds[1]);
     EXPECT_TRUE(Within(15, [&] { return ReadAll(log).find("0%\n") != std::string::npos; }));
     kill(-pid, SIGINT);
-    const auto start = Clock::now();
-    EXPECT_EQ(Wait(tee, 5), -1);  // killed by the signal
+    EXPECT_EQ(Wait(tee, 5), 128 + SIGINT);
     EXPECT_EQ(Wait(pid, 10), 1);
-    const std::string text = ReadAll(log);
-    EXPECT_EQ(Count(text, "Update fehlgeschlagen"), 0u) << "tee outlived the program";
+    EXPECT_EQ(Count(ReadAll(log), "Update fehlgeschlagen"), 0u) << "tee outlived the program";
     EXPECT_EQ(Count(ReadAll(File("", "trace")), kRelease), 1u);
-    const bool released = Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes) == 1;
-    EXPECT_TRUE(released);
-    std::printf(
-        "[ figures  ] | tee, Ctrl-C to the process group: release %s, exit %.3f s after "
-        "the signal\n",
-        released ? "yes" : "no", Since(start));
+    EXPECT_EQ(Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes), 1u);
   }
 }
 
@@ -611,7 +558,7 @@ TEST_F(Cli, TraceNeverEmptiesWhatTheRunReads) {
       Start("--interface 3 --port " + sim.device + " update '" + other + "'", "k", &terminal);
   EXPECT_TRUE(Within(15, [&] { return Shows("k", "(j/n)"); }));
   kill(pid, SIGKILL);
-  EXPECT_EQ(Finish(pid, "k").status, -1);
+  EXPECT_EQ(Finish(pid, "k").status, 128 + SIGKILL);
   close(terminal);
   const std::string trace = ReadAll(File("k", "trace"));
   ASSERT_FALSE(trace.empty());
@@ -629,21 +576,6 @@ TEST_F(Cli, TraceNeverEmptiesWhatTheRunReads) {
     EXPECT_EQ(name, first == "ED" ? "LONG_MESSAGE" : first == "B4" ? "LONG_ACK" : name) << l;
     EXPECT_GT(name.size(), 2u) << l;
   }
-}
-
-// Started under nohup, the program keeps the hang-up ignored: the terminal
-// closes during the run, and the run goes on to its end.
-TEST_F(Cli, UnderNohupAHangUpDoesNotEndTheRun) {
-  const Sim sim = StartSim("");
-  int terminal = -1;
-  const pid_t pid = Spawn("nohup " + std::string(SKYRELAY_CLI_PATH) + " --settings '" +
-                              dir.Folder() + "s.cfg' --trace '" + File("", "trace").string() +
-                              "' --interface 3 --port " + sim.device + " --yes update '" +
-                              SmallPackage() + "' > '" + File("", "out").string() + "' 2>&1",
-                          &terminal);
-  EXPECT_TRUE(Within(15, [&] { return Shows("", "Lese Version"); }));
-  close(terminal);
-  Expect(Finish(pid), 0, {"Update erfolgreich: ", kRelease}, {"Abgebrochen"});
 }
 
 // One device, one program: while a program has the simulator's port open (it
@@ -702,16 +634,12 @@ TEST_F(Cli, OneDeviceOneProgram) {
   }
 }
 
-// Real pseudo-terminals: an update, the port tests "in" and "out", a port that
-// does not exist; then an interface that vanishes mid-firmware: one message
-// naming the port, exit 1 within seconds, and no busy waiting meanwhile.
+// Real pseudo-terminals: the port tests "in" and "out", a port that does not
+// exist; then an interface that vanishes mid-firmware: one message naming the
+// port, exit 1 within seconds.
 TEST_F(Cli, RealPortsAgainstTheSimulator) {
   std::string port = StartSim("").device;
   const std::string on = "--interface 3 --port '" + port + "' ";
-  Expect(Run(on + "--yes update '" + SmallPackage() + "'"), 0,
-         {"Fehler im Updatefile!\n", "Weichenliste\nneue Konfiguration\nUpdate beendet\n",
-          "Update erfolgreich: keine Firmware für diesen Handregler, Konfiguration geschrieben\n",
-          kRelease});
   EXPECT_EQ(Run(on + "ping").status, 0);
   EXPECT_EQ(Run(on + "ping --no-wait").status, 0);
   Expect(Run("--interface 3 --port /dev/does-not-exist ping --no-wait"), 1,
@@ -721,19 +649,13 @@ TEST_F(Cli, RealPortsAgainstTheSimulator) {
   const pid_t pid = Start("--interface 3 --port '" + port + "' --yes update '" + sample + "'");
   ASSERT_EQ(Wait(sims.back(), 60), 0);
   sims.pop_back();
-  const double cpuBefore = CpuSeconds(pid);
   const Ended e = Finish(pid, "", 30);
   EXPECT_LT(e.seconds, 3.0);
-  EXPECT_LT(e.cpu - cpuBefore, 0.05 * e.seconds + 0.1) << "busy after the interface vanished";
   // One message box; the verdict line repeats its text once.
   Expect(e, 1,
          {"\nDie Verbindung zum Interface an " + port + " ist unterbrochen.",
           "Update fehlgeschlagen: Die Verbindung zum Interface"},
          {"Timeout"});
-  std::printf(
-      "[ figures  ] exit %.2f s after the interface vanished, %.3f s CPU meanwhile "
-      "(%.3f s CPU in all)\n",
-      e.seconds, e.cpu - cpuBefore, e.cpu);
 }
 
 }  // namespace
