@@ -52,6 +52,7 @@ TEST(Framer, CutsStreamsIntoMessagesWholeOrByteByByte) {
         for (uint8_t b : byteByByte ? chunk : Bytes{}) w.Receive({b});
       }
       EXPECT_EQ(framed, c.framed) << c.input[0].size() << (byteByByte ? " byte by byte" : "");
+      EXPECT_EQ(w.ctx.link.stats.messagesReceived, static_cast<long>(framed.size()));
       w.ctx.link.TakeInReceived();
       Messages expected;
       for (const Bytes& m : c.framed)

@@ -238,17 +238,12 @@ TEST(StationSerialInterface, NoClosingBracketOrClearToSendFailsAfterFiveSeconds)
 }
 
 TEST(PortDeviceForNumber, MapsNumbersNamesAndPaths) {
-  const char* const cases[] = {"1",        "/dev/ttyS0",
-                               " 12\r",    "/dev/ttyS11",
-                               "com10",    "/dev/ttyS9",
-                               "ttyACM0",  "/dev/ttyACM0",
-                               "/dev/x/1", "/dev/x/1",
-                               "0",        "",
-                               "COMx",     "",
-                               "COM",      "",
-                               "abc!",     "",
-                               "tty USB0", "",
-                               "",         ""};
+  const char* const cases[] = {"1",        "/dev/ttyS0", " 12\r",   "/dev/ttyS11",
+                               "com10",    "/dev/ttyS9", "ttyACM0", "/dev/ttyACM0",
+                               "/dev/x/1", "/dev/x/1",   "0",       "",
+                               "COMx",     "",           "xOM3",    "/dev/xOM3",
+                               "COM",      "",           "abc!",    "",
+                               "tty USB0", "",           "",        ""};
   for (size_t i = 0; i < std::size(cases); i += 2) {
     EXPECT_EQ(PortDeviceForNumber(cases[i]), cases[i + 1]) << "'" << cases[i] << "'";
   }

@@ -279,25 +279,36 @@ TEST(UpdateRun, FailedFirmwareSteps) {
     w.sim.handheld.neverRestart = true;
     w.answers = {"Y", "Y", "Y", "N"};
   };
+  const auto slowWrongLoco = [](RunWorld& w) {  // waited for once, then the wrong loco
+    w.sim.handheld.restartTime = 75;
+    w.sim.handheld.requestWrongLoco = true;
+  };
   const std::string loco = "Update 58400|PRODUCT hat die falsche Lok beim Starten angemeldet!",
                     read = "Update 58400|Es wurde die falsche Version nach dem Update gelesen!";
   // clang-format off
+  const std::string badLine = "Das Update-File ist nicht in Ordnung oder passt nicht zum Gerät!",
+                    lost = "Fehler bei einer Ausgabe auf LocoNet: ";
   const struct {
     std::function<void(RunWorld&)> arm;
     Strings shown;
     int installs;
-    long programs;  // -1: not checked
+    long programs;        // -1: not checked
+    std::string verdict;  // after "Update fehlgeschlagen: ": the first error
   } cases[] = {
-      {at20, {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0, -1},
-      {settingsRead, {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)}, 0, -1},
-      {restarted, {kQuestion, kInstall, LocoNetError(4)}, 1, -1},
-      {version, {kQuestion, kInstall, LocoNetError(5)}, 1, -1},
-      {wrongLoco, {kQuestion, kInstall, loco}, 1, -1},
-      {textCompare, {"Update|Funk", kInstall, read}, 1, -1},
-      {neverBack, {kQuestion, kInstall, wait, wait, wait}, 0, -1},
-      {damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 7; }), {kQuestion, bad}, 0, 12},
-      {damage([](sim::ByteVector& b) { b[46] = 0x80; }), {kQuestion, bad}, 0, 0},  // 0x8000
-      {damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }), {kQuestion, bad}, 0, 62},
+      {at20, {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0, -1, "Timeout bei write_to_spibuf"},
+      {settingsRead, {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)}, 0, -1,
+       "Timeout bei read_flash_to_spibuf"},
+      {restarted, {kQuestion, kInstall, LocoNetError(4)}, 1, -1, lost + "4"},
+      {version, {kQuestion, kInstall, LocoNetError(5)}, 1, -1, lost + "5"},
+      {wrongLoco, {kQuestion, kInstall, loco}, 1, -1, "PRODUCT hat die falsche Lok beim Starten angemeldet!"},
+      {slowWrongLoco, {kQuestion, kInstall, wait, loco}, 1, -1,
+       "PRODUCT hat die falsche Lok beim Starten angemeldet!"},
+      {textCompare, {"Update|Funk", kInstall, read}, 1, -1,
+       "Es wurde die falsche Version nach dem Update gelesen!"},
+      {neverBack, {kQuestion, kInstall, wait, wait, wait}, 0, -1, "PRODUCT meldet sich nicht zurück!"},
+      {damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 7; }), {kQuestion, bad}, 0, 12, badLine},
+      {damage([](sim::ByteVector& b) { b[46] = 0x80; }), {kQuestion, bad}, 0, 0, badLine},  // 0x8000
+      {damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }), {kQuestion, bad}, 0, 62, badLine},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -315,6 +326,7 @@ TEST(UpdateRun, FailedFirmwareSteps) {
     EXPECT_EQ(w.sim.installs, c.installs);
     EXPECT_FALSE(w.Showed("Firmware ok!"));
     EXPECT_FALSE(RunSucceeded(w.ctx.report));
+    EXPECT_EQ(RunVerdict(w.ctx.report), "Update fehlgeschlagen: " + Fill(w, c.verdict));
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
     EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2] == "Fehler",
               c.shown.back().starts_with("Fehler|"));
