@@ -642,6 +642,16 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   EXPECT_EQ(stopped.ctx.report.end, RunEnd::Cancelled);
   EXPECT_FALSE(stopped.host.Port().IsOpen());
   EXPECT_EQ(stopped.sim.stationLog.enterRequests, 0);
+
+  RunWorld broken;  // an error while the station interface is being set up
+  broken.Load();
+  broken.host.Port().Close();
+  broken.ctx.settings = {"p.tup", 1, "1"};
+  broken.host.afterYield = [] { throw std::runtime_error("Speicher voll"); };
+  EXPECT_FALSE(UpdateCommand(broken.ctx));
+  EXPECT_EQ(test::Shown(broken.host),
+            Strings{"Fehler!|Unerwarteter Fehler beim Öffnen des Ports:\rSpeicher voll"});
+  EXPECT_FALSE(broken.host.Port().IsOpen());
 }
 
 // A handheld that never answers ends the run after 21 attempts of send_pm01; one that
