@@ -86,7 +86,8 @@ TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
   ASSERT_NE(after, w.sent.end());
   EXPECT_NEAR(after->first - w.locoRequestedAt, 1.0, 0.05) << "a second after the restart";
   const auto clear = std::find_if(w.sent.begin(), w.sent.end(), [](const auto& m) {
-    return m.second[3] == 0x4E && m.second[15] == 0x30 && m.second[20] == 0x10;  // station_clear
+    return m.second.size() == 31 && m.second[3] == 0x4E && m.second[15] == 0x30 &&
+           m.second[20] == 0x10;  // station_clear
   });
   ASSERT_NE(clear, w.sent.begin());
   EXPECT_NEAR(clear->first - (clear - 1)->first, 1.0, 0.1) << "a second after the boot loader";

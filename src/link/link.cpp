@@ -61,7 +61,6 @@ void Link::FrameByte(uint8_t b) {
       // are. (Writing it over the newest waiting one could hand that slot out a
       // second time, and the processing would then replay the whole ring.)
       inMessage_ = false;
-      stats.ringOverflows++;
       return;
     }
     inMessage_ = true;
@@ -97,7 +96,6 @@ void Link::FrameByte(uint8_t b) {
     if (!ChecksumValid(message)) {
       // Damaged on the line: dropped here, so it can never become an answer. The
       // waiting command runs into its time-out instead.
-      stats.badChecksums++;
       return;
     }
     writeIndex_ = fillIndex_;

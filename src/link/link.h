@@ -30,10 +30,6 @@ struct LinkLostError {};
 struct LinkStats {
   long messagesSent = 0;
   long messagesReceived = 0;
-  // Received messages dropped because their checksum was wrong, or because the
-  // receive ring had no free slot when they began.
-  long badChecksums = 0;
-  long ringOverflows = 0;
   // Called with (time, sent?, bytes) for every message written or completed by the
   // framer, damaged ones included.
   std::function<void(double, bool, std::span<const uint8_t>)> observer;

@@ -61,7 +61,6 @@ VirtualHost::VirtualHost(VirtualBus* bus, double tickInterval)
     : bus_(bus), port_(bus, &now_), tickInterval_(tickInterval), nextTick_(tickInterval) {}
 
 void VirtualHost::Yield() {
-  yields_++;
   // What came in during a stall is handed over by the first notification after it.
   if (port_.BytesWaiting() > 0 && ctx_ && port_.IsOpen()) ctx_->OnSerialData(port_.TakeHeld());
   double target = nextTick_;

@@ -130,7 +130,6 @@ class VirtualHost : public Host {
   }
 
   VirtualPort& virtualPort() { return port_; }
-  long yields() const { return yields_; }
 
   // How questions are answered; the default answers Yes.
   std::function<Answer(const RecordedMessage&)> answerQuestion;
@@ -165,7 +164,6 @@ class VirtualHost : public Host {
   double nextTick_;
   double stall_ = 0;
   std::function<bool()> stallWhen_;
-  long yields_ = 0;
 };
 
 }  // namespace skyrelay
