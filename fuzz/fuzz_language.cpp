@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "config/language.h"
+#include "core/text_codec.h"
 #include "fuzz_support.h"
 #include "package/display_code.h"
 #include "package/language_file.h"
-#include "core/text_codec.h"
 
 using namespace skyrelay;
 
@@ -29,9 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   fuzz::SimWorld w;
   const std::vector<uint8_t> before = w.sim.flash.memory;
-  int flag = 0;
-  TransferLanguageFile(w.ctx, path, 3, flag);
-  FUZZ_EXPECT(flag == 0);
+  FUZZ_EXPECT(TransferLanguageFile(w.target, path, 3));
+  FUZZ_EXPECT(w.result.end == ConfigurationEnd::NotRun);
   FUZZ_EXPECT(w.host.messages.size() == (file.wrongFormatLine != 0 ? 1u : 0u));
 
   // The last line of a number wins.

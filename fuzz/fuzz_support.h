@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/transfer.h"
 #include "run/context.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
@@ -52,8 +53,10 @@ struct SimWorld {
   sim::SimLoNet sim;
   VirtualHost host{&sim};
   Context ctx{host};
+  ConfigurationResult result;
+  ConfigurationTarget target{host, ctx.handheld, ctx.desc, result};
   SimWorld() {
-    host.Attach(&ctx);
+    host.Attach(&ctx.link);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;
   }

@@ -1,11 +1,12 @@
 // Turnout symbol, assignment and list files (the first input byte chooses which),
 // transferred into the simulated handheld. Oracles: a file of exactly its size
-// goes in whole, any other is refused with the flag 99 before anything is
+// goes in whole, any other is refused as unusable before anything is
 // written; nothing outside the file's DataFlash area changes.
 #include <vector>
 
 #include "config/transfer.h"
 #include "config/turnouts.h"
+#include "device/flash.h"
 #include "fuzz_support.h"
 #include "package/data_files.h"
 
@@ -22,13 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   fuzz::SimWorld w;
   const std::vector<uint8_t> before = w.sim.flash.memory;
-  int flag = 0;
-  if (kind == 0) TransferTurnoutSymbols(w.ctx, path, flag);
-  if (kind == 1) TransferTurnoutAssignment(w.ctx, path, flag);
-  if (kind == 2) TransferTurnoutList(w.ctx, path, flag);
-
+  bool wentIn = false;
+  if (kind == 0) wentIn = TransferTurnoutSymbols(w.target, path);
+  if (kind == 1) wentIn = TransferTurnoutAssignment(w.target, path);
+  if (kind == 2) wentIn = TransferTurnoutList(w.target, path);
   const bool whole = size - 1 == needed[kind];
-  FUZZ_EXPECT(flag == (whole ? 0 : 99));
+  FUZZ_EXPECT(wentIn == whole);
+  FUZZ_EXPECT(w.result.end == (whole ? ConfigurationEnd::NotRun : ConfigurationEnd::FileUnusable));
   if (!whole) {
     FUZZ_EXPECT(w.sim.flash.memory == before);
     return 0;
