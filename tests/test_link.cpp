@@ -176,6 +176,11 @@ TEST(Processing, EchoFreesTheBufferAndEnablesTheAcknowledge) {
   w.Receive(Ack(0x7F));  // before the echo: ignored
   w.ctx.link.Tick();
   EXPECT_EQ(w.ctx.devices.replyStatus, 0);
+  Bytes other = request;  // the same request with another last byte is no echo
+  other.back() = 0x01;
+  w.Receive(WithChecksum(other));
+  w.ctx.link.Tick();
+  EXPECT_NE(w.ctx.link.LastEchoedRequest(), 0xED);
   w.Receive(WithChecksum(request));
   w.ctx.link.Tick();
   EXPECT_EQ(w.ctx.link.LastEchoedRequest(), 0xED);
