@@ -117,14 +117,14 @@ void WriteText(const std::string& path, const std::string& text) {
 
 std::string WriteSamplePackage(const std::string& dir) {
   const std::string d = dir.empty() || dir.back() == '/' ? dir : dir + "/";
-  FirmwareSpec funk;
-  funk.version = {2, 1, 6, 12, 26};
-  funk.seed = 11;
-  FirmwareSpec zentrale;
-  zentrale.version = {2, 1, 6, 12, 26};
-  zentrale.seed = 12;
-  WriteBytes(d + "firmware/funk.tup", FirmwareFileBytes(funk));
-  WriteBytes(d + "firmware/zentrale.tup", FirmwareFileBytes(zentrale));
+  FirmwareSpec radio;
+  radio.version = {2, 1, 6, 12, 26};
+  radio.seed = 11;
+  FirmwareSpec digitalSet;
+  digitalSet.version = {2, 1, 6, 12, 26};
+  digitalSet.seed = 12;
+  WriteBytes(d + "firmware/funk.tup", FirmwareFileBytes(radio));
+  WriteBytes(d + "firmware/zentrale.tup", FirmwareFileBytes(digitalSet));
   WriteText(d + "texte/deutsch.txt", LanguageFileText("deutsch", 256, true));
   WriteText(d + "texte/english.txt", LanguageFileText("english", 256, false));
   WriteBytes(d + "weichen/symbole.bin", TurnoutSymbolBytes(1));
