@@ -151,6 +151,22 @@ Session::~Session() {
   if (trace) std::fclose(trace);
 }
 
+namespace {
+
+// Makes `host` the session's host and builds the world on it: the host drives
+// the world's link and stops a run at its next yield once a signal came.
+template <class HostType>
+void Adopt(Session& s, std::unique_ptr<HostType> host) {
+  HostType* raw = host.get();
+  s.host = std::move(host);
+  s.ctx = std::make_unique<Context>(*s.host);
+  raw->Attach(&s.ctx->link);
+  const Context* ctx = s.ctx.get();
+  raw->afterYield = [ctx] { StopIfCancelled(ctx); };
+}
+
+}  // namespace
+
 int BuildWorld(Session& s, int argc, char** argv) {
   if (s.options.simulate) {
     s.sim = std::make_unique<sim::SimLoNet>();
@@ -174,21 +190,10 @@ int BuildWorld(Session& s, int argc, char** argv) {
       if (m.buttons == Buttons::Ok)
         console->Show(ShownMessage{m.text, m.title, m.icon, m.buttons}, m.kind);
     };
-    VirtualHost* raw = host.get();
-    s.host = std::move(host);
-    s.ctx = std::make_unique<Context>(*s.host);
-    raw->Attach(&s.ctx->link);
-    const Context* ctx = s.ctx.get();
-    raw->afterYield = [ctx] { StopIfCancelled(ctx); };
+    Adopt(s, std::move(host));
   } else {
     s.app = std::make_unique<QCoreApplication>(argc, argv);
-    auto host = std::make_unique<ConsoleQtHost>(s.console);
-    ConsoleQtHost* raw = host.get();
-    s.host = std::move(host);
-    s.ctx = std::make_unique<Context>(*s.host);
-    raw->Attach(&s.ctx->link);
-    const Context* ctx = s.ctx.get();
-    raw->afterYield = [ctx] { StopIfCancelled(ctx); };
+    Adopt(s, std::make_unique<ConsoleQtHost>(s.console));
   }
   return 0;
 }

@@ -20,30 +20,33 @@ Station::Data Station::BootLoaderData(int d1) {
   return d;
 }
 
-void Station::SendStationMessage(int f1, int f2, int f3, const Data& data) {
+LongMessage Station::StationMessage(int f1, int f2, int f3, const Data& data) {
   LongMessage m(0x4E, 0x57);
   m.SetFields(7, 7, f1, f2, f3);
   for (int d = 1; d <= 20; d++) m.SetData(d, data[d]);
-  devices_.link().Send(m.Packed());
+  return m;
+}
+
+void Station::SendAndPause(int f3, const Data& data) {
+  devices_.link().Send(StationMessage(3, 1, f3, data).Packed());
+  devices_.link().WaitSeconds(kStationPause);
 }
 
 Result<int> Station::enter_boot_loader() {
   DeviceLink& a = devices_;
   a.replyStatus = -1;
   a.stationReplyState = -1;
-  SendStationMessage(3, 7, 0, BootLoaderData(0));
-  if (!a.link().Await(kStationTimeout, [&] {
-        return a.replyStatus == 1 || (a.stationReplyState == 1 && a.replyStatus == 127);
-      })) {
-    if (a.onNoAnswer) a.onNoAnswer(CommandError{Command::EnterBootLoader});
+  if (!a.Exchange(StationMessage(3, 7, 0, BootLoaderData(0)).Packed(), Command::EnterBootLoader,
+                  kStationTimeout, [&] {
+                    return a.replyStatus == 1 || (a.stationReplyState == 1 && a.replyStatus == 127);
+                  })) {
     return CommandError{Command::EnterBootLoader};
   }
 
   a.stationReplyState = 0;
   a.replyStatus = -1;
-  SendStationMessage(3, 4, 0, BootLoaderData(0));
-  if (!a.link().Await(kStationTimeout, [&] { return a.replyStatus != -1; })) {
-    if (a.onNoAnswer) a.onNoAnswer(CommandError{Command::BootLoaderVersion});
+  if (!a.Exchange(StationMessage(3, 4, 0, BootLoaderData(0)).Packed(), Command::BootLoaderVersion,
+                  kStationTimeout, [&] { return a.replyStatus != -1; })) {
     return CommandError{Command::BootLoaderVersion};
   }
   bootLoaderVersion_ = a.replyStatus;
@@ -53,15 +56,15 @@ Result<int> Station::enter_boot_loader() {
 Done Station::finish_update_mode() {
   DeviceLink& a = devices_;
   a.replyStatus = 0;
-  SendStationMessage(3, 0, 0, BootLoaderData(bootLoaderVersion_));
-  if (a.link().Await(kStationTimeout, [&] { return a.replyStatus == 127; })) return Ok();
-  if (a.onNoAnswer) a.onNoAnswer(CommandError{Command::LeaveUpdateMode});
+  if (a.Exchange(StationMessage(3, 0, 0, BootLoaderData(bootLoaderVersion_)).Packed(),
+                 Command::LeaveUpdateMode, kStationTimeout, [&] { return a.replyStatus == 127; })) {
+    return Ok();
+  }
   return CommandError{Command::LeaveUpdateMode};
 }
 
 void Station::station_clear() {
-  SendStationMessage(3, 1, 0, Data{});
-  devices_.link().WaitSeconds(kStationPause);
+  SendAndPause(0, Data{});
 }
 
 void Station::station_set_value(int value, int smallValue) {
@@ -70,16 +73,14 @@ void Station::station_set_value(int value, int smallValue) {
   d[2] = (value >> 8) & 0xFF;
   d[3] = smallValue & 0xFF;
   d[4] = smallValue & 0xFF;
-  SendStationMessage(3, 1, 1, d);
-  devices_.link().WaitSeconds(kStationPause);
+  SendAndPause(1, d);
 }
 
 void Station::station_send_text(const std::string& text) {
   Data d{};
   const std::string bytes = Utf8ToCp1252(text);
   for (size_t i = 0; i < bytes.size() && i < 20; i++) d[i + 1] = static_cast<uint8_t>(bytes[i]);
-  SendStationMessage(3, 1, 3, d);
-  devices_.link().WaitSeconds(kStationPause);
+  SendAndPause(3, d);
 }
 
 Result<int64_t> Station::read_station_id() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "device/device_link.h"
+#include "device/long_message.h"
 
 namespace skyrelay {
 
@@ -30,7 +31,9 @@ class Station {
  private:
   // D1..D20 at index 1..20.
   using Data = std::array<int, 21>;
-  void SendStationMessage(int f1, int f2, int f3, const Data& data);
+  static LongMessage StationMessage(int f1, int f2, int f3, const Data& data);
+  // A display command (fields 3, 1, f3): sent, then half a second's pause.
+  void SendAndPause(int f3, const Data& data);
   static Data BootLoaderData(int d1);
 
   DeviceLink& devices_;

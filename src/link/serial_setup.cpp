@@ -127,19 +127,19 @@ SetupResult TogglePort(Link& link, const Settings& settings) {
     port.Close();
     return {};
   }
+  // The command station's own serial interface takes its bytes one at a time.
+  link.SetWriteMode(settings.InterfaceKind == 1 ? Link::WriteMode::ByteByByte
+                                                : Link::WriteMode::Whole);
   SetupResult result;
   switch (settings.InterfaceKind) {
     case 1:
-      link.SetWriteMode(Link::WriteMode::ByteByByte);
       result = OpenStationSerialInterface(link, settings);
       break;
     case 3:
-      link.SetWriteMode(Link::WriteMode::Whole);
       result = OpenHighSpeedInterface(link.host(), settings);
       break;
     default:
       // Interface kind 2 (and anything unknown) has no set-up: nothing is opened.
-      link.SetWriteMode(Link::WriteMode::Whole);
       return {};
   }
   if (result && port.IsOpen()) port.Close();
