@@ -111,8 +111,15 @@ TEST(Configuration, LanguageFilesInTheirOrderEdgeCasesBadFilesThenTheSettingsBlo
   EXPECT_EQ(Texts(st.begin(), st.begin() + 2), (Texts{"Sprache:0 Txt:0", "Sprache:0 Txt:1"}));
   EXPECT_EQ(Texts(st.end() - 2, st.end()), (Texts{"Sprache:10 Txt:255", "neue Konfiguration"}));
   EXPECT_EQ(w.Flash(SettingsBlockAddress, 512), settings) << "the rest of its page kept";
-  EXPECT_EQ(w.host.configurationProgress,
-            (Texts{"0/7", "1/7", "2/7", "3/7", "4/7", "5/7", "6/7", "7/7"}));
+  // The texts of all language files are one count; what cannot be read is not planned.
+  const long texts = std::count_if(st.begin(), st.end(),
+                                   [](const std::string& s) { return s.starts_with("Sprache:"); });
+  const std::vector<RunProgress>& shown = w.host.progressShown;
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front().stageTotal, texts);
+  EXPECT_EQ(shown[shown.size() - 3].stageDone, texts - 1);
+  EXPECT_EQ(std::tuple(shown.back().stage, shown.back().stageDone, shown.back().stageTotal),
+            std::tuple(ProgressStage::Settings, 1, 1));
   const std::string folder = w.dir.Folder();
   EXPECT_EQ(test::Shown(w.host), (Texts{"Fehler!|" + folder + "de.txt\rFalsche Dateiformat!",
                                         "Fehler!|" + folder + "fr.txt\rFalsche Dateiformat!",
@@ -195,7 +202,25 @@ TEST(Configuration, FullPackageInOneUpdateRun) {
   EXPECT_EQ(statuses, expected);
   EXPECT_EQ(w.ctx.report.configuration.end, ConfigurationEnd::Done);
   EXPECT_TRUE(RunSucceeded(w.ctx.report));
-  EXPECT_EQ(w.host.configurationProgress.back(), "18/18") << "11 + 3 + 3 files and the settings";
+  // One display for the whole run: the share only grows, and ends at 100 %.
+  const std::vector<RunProgress>& shown = w.host.progressShown;
+  ASSERT_FALSE(shown.empty());
+  EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end(),
+                             [](const auto& a, const auto& b) { return a.percent < b.percent; }));
+  EXPECT_EQ(shown.back().percent, 100);
+  std::vector<std::pair<ProgressStage, int>> totals;
+  for (const RunProgress& p : shown) {
+    if (totals.empty() || totals.back().first != p.stage) totals.push_back({p.stage, p.stageTotal});
+  }
+  using S = ProgressStage;
+  EXPECT_EQ(totals, (std::vector<std::pair<S, int>>{{S::Firmware, 497},
+                                                    {S::Restart, 70},
+                                                    {S::LanguageTexts, 11 * 256},
+                                                    {S::TurnoutSymbols, 297},
+                                                    {S::TurnoutAssignment, 297},
+                                                    {S::TurnoutList, 297},
+                                                    {S::Characters, 3},
+                                                    {S::Settings, 1}}));
   EXPECT_EQ(w.host.messages.size(), 3u);
   for (int n = 0; n < 11; n++) {
     for (int t = 0; t < 256; t++) ASSERT_EQ(w.SlotText(n, t), w.Stored(n, t)) << n << " " << t;

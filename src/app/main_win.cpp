@@ -307,11 +307,10 @@ void MainWin::ShowComPortNumber() {
   FitToContent();
 }
 
-void MainWin::ShowProgress(ProgressStage stage, int done, int total) {
-  progressBar_->setFormat(stage == ProgressStage::Firmware ? QStringLiteral("Firmware %p %")
-                                                           : QStringLiteral("Daten %v von %m"));
-  progressBar_->setRange(0, std::max(total, 1));
-  progressBar_->setValue(std::clamp(done, 0, std::max(total, 1)));
+void MainWin::ShowProgress(const RunProgress& progress) {
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(std::clamp(progress.percent, 0, 100));
+  progressBar_->setFormat(QString::fromStdString(GermanProgress(progress)));
   progressBar_->show();
 }
 

@@ -70,7 +70,7 @@ class MainWin : public QMainWindow {
   void ShowVersionLabels(const std::string& radio, const std::string& digitalSet);
   void ShowComPortNumber();
   // The progress bar: `done` of `total` steps of a stage.
-  void ShowProgress(ProgressStage stage, int done, int total);
+  void ShowProgress(const RunProgress& progress);
   // Runs after every yield of the world: ends a run when the window was closed.
   void AfterYield();
 

@@ -22,8 +22,8 @@ void WindowHost::SetVersionLabels(const std::string& radio, const std::string& d
   if (!outsideEventLoop()) window_.ShowVersionLabels(radio, digitalSet);
 }
 
-void WindowHost::Progress(ProgressStage stage, int done, int total) {
-  if (!outsideEventLoop()) window_.ShowProgress(stage, done, total);
+void WindowHost::ShowProgress(const RunProgress& progress) {
+  if (!outsideEventLoop()) window_.ShowProgress(progress);
 }
 
 }  // namespace skyrelay::app

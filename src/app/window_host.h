@@ -19,7 +19,7 @@ class WindowHost : public QtHostBase {
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override;
   void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override;
-  void Progress(ProgressStage stage, int done, int total) override;
+  void ShowProgress(const RunProgress& progress) override;
 
  private:
   MainWin& window_;

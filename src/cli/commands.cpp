@@ -106,12 +106,7 @@ int RunPingCommand(Session& s) {
 
 int RunCheckCommand(Session& s) {
   const std::vector<PackageProblem> problems = CheckPackage(s.options.arguments[0]);
-  for (const PackageProblem& p : problems) {
-    std::string where = p.file;
-    if (!where.empty() && p.line > 0) where += ":" + std::to_string(p.line);
-    if (!where.empty()) where += ": ";
-    std::printf("%s%s%s\n", where.c_str(), p.warning ? "Warnung: " : "", p.text.c_str());
-  }
+  for (const PackageProblem& p : problems) std::printf("%s\n", ProblemLine(p).c_str());
   if (problems.empty()) std::printf("%s: in Ordnung\n", s.options.arguments[0].c_str());
   return problems.empty() ? 0 : 1;
 }

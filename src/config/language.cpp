@@ -35,6 +35,8 @@ bool TransferLanguageFile(ConfigurationTarget& t, const std::string& path, int l
 bool WriteLanguageText(ConfigurationTarget& t, int languageNumber, int textNumber,
                        const std::string& text, int length) {
   t.host.SetStatus(StatusLine{StatusKind::Language, languageNumber * 1000L + textNumber});
+  t.host.Progress(ProgressStage::LanguageTexts, t.textsDone++,
+                  t.plan[ProgressStage::LanguageTexts]);
   const uint32_t page = LanguageTextBase + LanguageAreaSize * languageNumber +
                         FlashPageSize * static_cast<uint32_t>(textNumber / 16);
   const uint32_t offset = TextSlotSize * static_cast<uint32_t>(textNumber % 16);

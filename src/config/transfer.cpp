@@ -7,8 +7,25 @@
 #include "config/language.h"
 #include "config/turnouts.h"
 #include "device/flash.h"
+#include "package/language_file.h"
 
 namespace skyrelay {
+
+ProgressPlan PlanConfiguration(Description& desc) {
+  ProgressPlan plan;
+  for (const std::string& name : desc.languageFiles) {
+    LanguageFile file;
+    if (!name.empty() && ReadLanguageFile(desc.heldFiles, HeldFilePath(desc, name), file).empty()) {
+      plan[ProgressStage::LanguageTexts] += static_cast<int>(file.texts.size());
+    }
+  }
+  if (!desc.turnoutSymbolFile.empty()) plan[ProgressStage::TurnoutSymbols] = 256;
+  if (!desc.turnoutAssignmentFile.empty()) plan[ProgressStage::TurnoutAssignment] = 40;
+  if (!desc.turnoutListFile.empty()) plan[ProgressStage::TurnoutList] = 1;
+  plan[ProgressStage::Characters] = desc.characterFileCount;
+  plan[ProgressStage::Settings] = 1;
+  return plan;
+}
 
 ConfigurationResult TransferConfiguration(Host& host, Handheld& handheld,
                                           Description& description) {
@@ -28,20 +45,10 @@ ConfigurationResult TransferConfiguration(Host& host, Handheld& handheld,
     }
   }
 
-  // One step per file the description names, and the new configuration.
-  int total = 1 + desc.characterFileCount;
-  for (const std::string& name : desc.languageFiles) total += name.empty() ? 0 : 1;
-  for (const std::string* name :
-       {&desc.turnoutSymbolFile, &desc.turnoutAssignmentFile, &desc.turnoutListFile}) {
-    total += name->empty() ? 0 : 1;
-  }
-  int done = 0;
-  auto step = [&] { host.Progress(ProgressStage::Configuration, done++, total); };
-
+  t.plan = PlanConfiguration(description);
   for (int language = 0; language < static_cast<int>(desc.languageFiles.size()); language++) {
     const std::string& name = desc.languageFiles[language];
     if (name.empty()) continue;
-    step();
     if (!TransferLanguageFile(t, HeldFilePath(desc, name), language)) return result;
   }
   using Transfer = bool (*)(ConfigurationTarget&, const std::string&);
@@ -52,17 +59,17 @@ ConfigurationResult TransferConfiguration(Host& host, Handheld& handheld,
   };
   for (const auto& [name, transfer] : turnoutFiles) {
     if (name->empty()) continue;
-    step();
     if (!transfer(t, HeldFilePath(desc, *name))) return result;
   }
+  const int characters = t.plan[ProgressStage::Characters];
   for (int i = 1; i <= desc.characterFileCount; i++) {
-    step();
+    host.Progress(ProgressStage::Characters, i - 1, characters);
     if (!TransferCharacterFile(t, HeldFilePath(desc, desc.characterFiles[i]))) return result;
   }
 
-  step();
+  host.Progress(ProgressStage::Settings, 0, 1);
   if (!WriteNewConfiguration(t)) return result;
-  host.Progress(ProgressStage::Configuration, done, total);
+  host.Progress(ProgressStage::Settings, 1, 1);
 
   handheld.send_pm01(true);
   handheld.devices().link().WaitSeconds(1);

@@ -33,6 +33,9 @@ struct ConfigurationTarget {
   Handheld& handheld;
   Description& description;
   ConfigurationResult& result;
+  // How far the transfer is: the texts of all language files are one count.
+  ProgressPlan plan{};
+  int textsDone = 0;
 
   // Records a command that got no answer; false, so that callers can return it.
   bool Failed(const CommandError& error) {
@@ -41,6 +44,11 @@ struct ConfigurationTarget {
     return false;
   }
 };
+
+// The steps the transfer of the description's files will report: every text of
+// the language files that can be read, the turnout symbols, sections and list,
+// the character files and the settings block.
+ProgressPlan PlanConfiguration(Description& description);
 
 // Makes sure the handheld answers, then transfers every file the description
 // names in the order languages 0 to 10, symbols, assignment, list, characters,

@@ -37,6 +37,7 @@ bool TransferTurnoutSymbols(ConfigurationTarget& t, const std::string& path) {
 
   for (int symbol = 0; symbol < 256; symbol++) {
     t.host.SetStatus(StatusLine{StatusKind::TurnoutSymbol, symbol});
+    t.host.Progress(ProgressStage::TurnoutSymbols, symbol, 256);
     for (int row = 0; row < 2; row++) {
       const size_t first = 64 * symbol + 32 * row;
       // The whole row goes into buffer 1 at once: a shorter transfer would
@@ -64,6 +65,7 @@ bool TransferTurnoutAssignment(ConfigurationTarget& t, const std::string& path) 
   for (int page = 0; page < 5; page++) {
     for (int section = 0; section < 8; section++) {
       t.host.SetStatus(StatusLine{StatusKind::TurnoutAssignment, 8 * page + section});
+      t.host.Progress(ProgressStage::TurnoutAssignment, 8 * page + section, 40);
       if (Done d = WriteBuffer1(t.handheld, 64 * section,
                                 Values<64>(bytes, 512 * page + 64 * section), 80);
           !d) {
@@ -82,6 +84,7 @@ bool TransferTurnoutList(ConfigurationTarget& t, const std::string& path) {
   if (!ReadUsableDataFile(t, path, TurnoutListFileSize, bytes)) return false;
 
   t.host.SetStatus(StatusLine{StatusKind::TurnoutList});
+  t.host.Progress(ProgressStage::TurnoutList, 0, 1);
   // The list fills only bytes 8 to 263 of its page; the page goes into buffer 1
   // first so that the bytes around the list keep their content.
   if (Done d = t.handheld.move_spibuf_to_buf1(TurnoutListPage); !d) return t.Failed(d.error());

@@ -11,7 +11,10 @@ namespace skyrelay {
 
 enum class Icon { None, Stop, Information, Critical };
 enum class Buttons { Ok, YesNo };
-enum class Answer { Ok, Yes, No };
+// Refused: No, given for the user by an answer policy (--yes) to a risky
+// question, which only --force answers Yes. Everything that tests for Yes
+// takes it as No; the run's report keeps which question it was.
+enum class Answer { Ok, Yes, No, Refused };
 
 // Every message box and question of the core. `args` of a Notice fill the text
 // in the order named here.
@@ -52,11 +55,17 @@ enum class NoticeKind {
   FirmwareFileProblem,    // args: path, problem
   FirmwareFileFormat,     // not a firmware file
   WrongFirmwareVersion,
+  // The package check before the port opens; args: every problem, one a line.
+  PackageProblems,
 };
 
 struct Notice {
   NoticeKind kind;
   std::vector<std::string> args{};
+  // A question whose Yes may do harm or waste a long transfer: trying an
+  // unrecognised handheld, loading the version it has or an older one. A
+  // policy that answers for the user says Yes to it only when forced.
+  bool risky = false;
 };
 
 // Whether a notice reports a failure of the run (the first one becomes the
@@ -98,8 +107,5 @@ struct StatusLine {
   long number = 0;
   std::string text{};
 };
-
-// The stages of an update that report how far they are.
-enum class ProgressStage { Firmware, Configuration };
 
 }  // namespace skyrelay

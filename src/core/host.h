@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/events.h"
+#include "core/progress.h"
 #include "core/texts.h"
 
 namespace skyrelay {
@@ -30,6 +31,9 @@ struct LineSettings {
   int dataBits = 8;
   int stopBits = 1;
 };
+
+// Why a port did not open, as far as the system says.
+enum class PortFailure { None, NotFound, NoPermission, InUse, Other };
 
 // The serial port operations the link and the interface set-up need.
 class SerialPort {
@@ -60,6 +64,8 @@ class SerialPort {
   virtual std::vector<uint8_t> Read(size_t maxBytes) = 0;
   virtual void DiscardOutput() = 0;
   virtual std::string LastError() const = 0;
+  // The kind of the last error, for the cause the user is told.
+  virtual PortFailure LastFailure() const { return PortFailure::Other; }
 };
 
 class Host {
@@ -99,13 +105,24 @@ class Host {
     (void)radio;
     (void)digitalSet;
   }
-  // How far a stage is: `done` of `total` steps. A host without a progress
-  // display ignores it; the status line carries the stage's own texts.
-  virtual void Progress(ProgressStage stage, int done, int total) {
-    (void)stage;
-    (void)done;
-    (void)total;
+  // The serial ports there are, to name them when the chosen one is missing.
+  virtual std::vector<std::string> AvailablePorts() { return {}; }
+
+  // How far a stage is: `done` of `total` steps. Once a run has started
+  // `progress` with its plan, the display covers the whole run.
+  void Progress(ProgressStage stage, int done, int total) {
+    if (progress.started()) return ShowProgress(progress.Update(stage, done, total, Now()));
+    RunProgress shown;
+    shown.stage = stage;
+    shown.stageDone = done;
+    shown.stageTotal = total;
+    shown.percent = total > 0 ? done * 100 / total : 0;
+    ShowProgress(shown);
   }
+  ProgressTracker progress;
+  // A host without a progress display ignores it; the status line carries the
+  // stages' own texts.
+  virtual void ShowProgress(const RunProgress& progress) { (void)progress; }
 };
 
 }  // namespace skyrelay

@@ -1,6 +1,8 @@
 #include "core/texts.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace skyrelay {
 
@@ -114,8 +116,61 @@ ShownMessage GermanMessage(const Notice& n) {
       return Stop("Falsches Fileformat!", "Achtung!");
     case NoticeKind::WrongFirmwareVersion:
       return Stop("Falsche Version!", "Fehler");
+    case NoticeKind::PackageProblems: {
+      std::string text = "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen:";
+      for (const std::string& line : n.args) text += "\r" + line;
+      return Stop(text, "Fehler!");
+    }
   }
   return {};
+}
+
+std::string GermanStageName(ProgressStage stage) {
+  switch (stage) {
+    case ProgressStage::Firmware:
+      return "Firmware";
+    case ProgressStage::Restart:
+      return "Neustart";
+    case ProgressStage::LanguageTexts:
+      return "Sprachtexte";
+    case ProgressStage::TurnoutSymbols:
+    case ProgressStage::TurnoutAssignment:
+    case ProgressStage::TurnoutList:
+      return "Weichen";
+    case ProgressStage::Characters:
+      return "Zeichen";
+    case ProgressStage::Settings:
+      return "Einstellungen";
+  }
+  return "";
+}
+
+std::string ClockText(double seconds) {
+  const long total = std::max(0L, std::lround(seconds));
+  const long h = total / 3600;
+  const long m = total / 60 % 60;
+  const long s = total % 60;
+  char text[32];
+  if (h > 0) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", h, m, s);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", m, s);
+  }
+  return text;
+}
+
+std::string GermanProgress(const RunProgress& p) {
+  std::string line;
+  if (p.stage == ProgressStage::Restart) {
+    line = "Warte auf den Neustart des Handreglers: " + std::to_string(std::lround(p.waited)) +
+           " s (Nachfrage nach " + std::to_string(std::lround(p.waitLimit)) + " s)";
+  } else {
+    line = GermanStageName(p.stage) + " " + std::to_string(p.stageDone) + " von " +
+           std::to_string(p.stageTotal);
+  }
+  line += " · " + std::to_string(p.percent) + " % · " + ClockText(p.elapsed) + " vergangen";
+  if (p.remaining) line += " · noch etwa " + ClockText(*p.remaining);
+  return line;
 }
 
 std::string RestartAnimationFrame(double seconds) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/text.h"
+#include "core/text_codec.h"
 #include "package/data_files.h"
 #include "package/description.h"
 #include "package/display_code.h"
@@ -15,7 +16,6 @@
 #include "package/language_file.h"
 #include "package/numbers.h"
 #include "package/package_file.h"
-#include "core/text_codec.h"
 
 namespace skyrelay {
 
@@ -267,6 +267,13 @@ class PackageChecker {
 
 std::vector<PackageProblem> CheckPackage(const std::string& descriptionPath) {
   return PackageChecker(descriptionPath).Run();
+}
+
+std::string ProblemLine(const PackageProblem& p) {
+  std::string where = p.file;
+  if (!where.empty() && p.line > 0) where += ":" + std::to_string(p.line);
+  if (!where.empty()) where += ": ";
+  return where + (p.warning ? "Warnung: " : "") + p.text;
 }
 
 }  // namespace skyrelay

@@ -19,4 +19,8 @@ namespace skyrelay {
 // Empty when the package is sound.
 std::vector<PackageProblem> CheckPackage(const std::string& descriptionPath);
 
+// A problem as the check lists it: "file:line: " (as far as known), "Warnung: "
+// for a warning, and its text.
+std::string ProblemLine(const PackageProblem& problem);
+
 }  // namespace skyrelay

@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "link/serial_setup.h"
 #include "package/description.h"
+#include "package/package_check.h"
 #include "run/update_run.h"
 
 namespace skyrelay {
@@ -14,9 +16,24 @@ namespace skyrelay {
 namespace {
 
 // Shows a failed port set-up: its message, then "Fehler" in the status line.
+// The report keeps why the port did not open, and which ports there are.
 void ShowSetupFailure(Context& ctx, const Notice& notice) {
+  if (notice.kind == NoticeKind::PortError || notice.kind == NoticeKind::StationPortError) {
+    ctx.report.portProblem =
+        PortProblem{ctx.host.Port().LastFailure(), PortDeviceForNumber(ctx.settings.ComPortNumber),
+                    ctx.host.AvailablePorts()};
+  }
+  if (!ctx.report.firstError) ctx.report.firstError = notice;
   ctx.host.Message(notice);
   ctx.host.SetStatus(StatusLine{StatusKind::Error});
+}
+
+// The package check's problems (its warnings aside) before a run, as the
+// check lists them.
+std::vector<PackageProblem> ProblemsBeforeRun(const std::string& descriptionPath) {
+  std::vector<PackageProblem> problems = CheckPackage(descriptionPath);
+  std::erase_if(problems, [](const PackageProblem& p) { return p.warning; });
+  return problems;
 }
 
 // The notice of a problem that ended a load; none for the package check's findings.
@@ -94,6 +111,16 @@ bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
   }
   if (const std::string missing = MissingPortSetting(ctx.settings); !missing.empty()) {
     ctx.host.Message(Notice{NoticeKind::SettingMissing, {missing, settingsHint}});
+    return false;
+  }
+  // Every file is checked before the port opens: a file found missing after
+  // the firmware would leave the handheld half updated.
+  if (std::vector<PackageProblem> problems = ProblemsBeforeRun(ctx.settings.UpdateFilePath);
+      !problems.empty()) {
+    Notice notice{NoticeKind::PackageProblems, {}};
+    for (const PackageProblem& p : problems) notice.args.push_back(ProblemLine(p));
+    ctx.report.packageProblems = std::move(problems);
+    ctx.host.Message(notice);
     return false;
   }
   // The files as they are now are the files the run writes.

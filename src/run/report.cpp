@@ -1,5 +1,7 @@
 #include "run/report.h"
 
+#include <filesystem>
+
 #include "core/texts.h"
 
 namespace skyrelay {
@@ -14,8 +16,8 @@ std::string StationIdNote(const RunReport& r) {
              : "";
 }
 
-// The first error as one line: line breaks and runs of blanks become one blank;
-// of a question only its first line; a time-out names its command.
+// A notice as one line: line breaks and runs of blanks become one blank; of a
+// question only its first line; a time-out names its command.
 std::string ErrorLine(const Notice& notice) {
   const ShownMessage shown = GermanMessage(notice);
   std::string text = shown.text;
@@ -30,25 +32,211 @@ std::string ErrorLine(const Notice& notice) {
   return (notice.kind == NoticeKind::CommandTimeout ? "Timeout bei " : "") + line;
 }
 
+// The link's own reports: a stage that goes on after them decides how it ended.
+bool IsLinkReport(NoticeKind kind) {
+  return kind == NoticeKind::CommandTimeout || kind == NoticeKind::MessageNotSent;
+}
+
+bool IsPackageNotice(NoticeKind kind) {
+  switch (kind) {
+    case NoticeKind::NoUpdateFile:
+    case NoticeKind::DescriptionUnreadable:
+    case NoticeKind::FirmwareFileProblem:
+    case NoticeKind::FirmwareFileFormat:
+    case NoticeKind::FirmwareFileMissing:
+    case NoticeKind::WrongFirmwareVersion:
+    case NoticeKind::PackageProblems:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The first named file of the package check's findings that is not there.
+std::string MissingFile(const RunReport& r) {
+  for (const PackageProblem& p : r.packageProblems) {
+    std::error_code error;
+    if (!p.warning && !p.file.empty() && !std::filesystem::exists(p.file, error)) return p.file;
+  }
+  return {};
+}
+
+RunCause FirmwareCause(const RunReport& r) {
+  const FirmwareResult& f = r.firmware;
+  switch (f.outcome) {
+    case FirmwareOutcome::NoFirmwareFile:
+      return r.identification.identity.kind == HandheldKind::Unknown ? RunCause::HandheldUnknown
+                                                                     : RunCause::NoFirmwareForKind;
+    case FirmwareOutcome::NotApplicable:
+      return RunCause::NoFirmwareForKind;
+    case FirmwareOutcome::Failed:
+      switch (f.failure) {
+        case FirmwareFailure::BadFile:
+          return RunCause::PackageBroken;
+        case FirmwareFailure::PageNotWritten:
+          return RunCause::PageNotWritten;
+        case FirmwareFailure::Command:
+          return RunCause::HandheldSilent;
+        default:
+          return RunCause::RestartProblem;
+      }
+    default:
+      return RunCause::None;
+  }
+}
+
 }  // namespace
 
 void NoteFirstError(RunReport& report, const Notice& notice, Answer answer) {
+  if (answer == Answer::Refused && !report.refused) report.refused = notice;
   const bool failure =
       IsFailure(notice.kind) || (notice.kind == NoticeKind::RestartWait && answer == Answer::No);
   if (failure && !report.firstError) report.firstError = notice;
 }
 
+RunCause CauseOf(const RunReport& r) {
+  if (r.end == RunEnd::Cancelled) return RunCause::Cancelled;
+  if (r.portProblem) {
+    switch (r.portProblem->failure) {
+      case PortFailure::NotFound:
+        return RunCause::PortMissing;
+      case PortFailure::NoPermission:
+        return RunCause::PortNoPermission;
+      case PortFailure::InUse:
+        return RunCause::PortInUse;
+      default:
+        return RunCause::PortUnusable;
+    }
+  }
+  if (!r.packageProblems.empty()) {
+    return MissingFile(r).empty() ? RunCause::PackageBroken : RunCause::PackageFileMissing;
+  }
+  const std::optional<NoticeKind> first =
+      r.firstError ? std::optional<NoticeKind>(r.firstError->kind) : std::nullopt;
+  if (first == NoticeKind::SettingMissing) return RunCause::SettingMissing;
+  if (first && IsPackageNotice(*first)) return RunCause::PackageBroken;
+  if (first == NoticeKind::LinkLost) return RunCause::LinkLost;
+  if (first == NoticeKind::MessageNotSent || first == NoticeKind::InterfaceDialogue) {
+    return RunCause::NoEcho;
+  }
+  if (r.refused) return RunCause::RefusedWithoutForce;
+  if (r.stationError) return RunCause::NoStation;
+  if (r.identification.error) return RunCause::NoHandheld;
+  if (r.identification.declined) return RunCause::HandheldUnknown;
+  if (const RunCause firmware = FirmwareCause(r); firmware != RunCause::None) return firmware;
+  const ConfigurationResult& c = r.configuration;
+  if (c.end == ConfigurationEnd::CommandFailed) return RunCause::HandheldSilent;
+  if ((c.end != ConfigurationEnd::NotRun && c.end != ConfigurationEnd::Done) || c.shortfall) {
+    return RunCause::ConfigurationIncomplete;
+  }
+  if (r.release == Release::Unconfirmed) return RunCause::ReleaseUnconfirmed;
+  if (RunSucceeded(r)) return RunCause::None;
+  if (r.firmware.outcome == FirmwareOutcome::Declined) return RunCause::Declined;
+  return RunCause::Other;
+}
+
+std::string GermanCause(const RunReport& r) {
+  const std::string port = r.portProblem ? r.portProblem->port : std::string();
+  switch (CauseOf(r)) {
+    case RunCause::None:
+    case RunCause::Declined:
+      return "";
+    case RunCause::Cancelled:
+      if (r.firmware.pagesWritten == 0 && r.configuration.end == ConfigurationEnd::NotRun) {
+        return "Es wurde nichts in den Handregler geschrieben.";
+      }
+      return "Bitte das Update wiederholen, damit der Handregler vollständig beschrieben ist.";
+    case RunCause::PortMissing: {
+      if (r.portProblem->available.empty()) {
+        return "Den Port " + port +
+               " gibt es nicht, und es wurde kein serieller Port gefunden – ist das Interface "
+               "eingesteckt?";
+      }
+      std::string list;
+      for (const std::string& p : r.portProblem->available) list += (list.empty() ? "" : ", ") + p;
+      return "Den Port " + port + " gibt es nicht – vorhandene Ports: " + list + ".";
+    }
+    case RunCause::PortNoPermission:
+      return "Kein Zugriff auf " + port +
+             " – der Benutzer muss zur Gruppe „dialout“ gehören (danach neu anmelden).";
+    case RunCause::PortInUse:
+      return "Den Port " + port + " benutzt ein anderes Programm – bitte dieses beenden.";
+    case RunCause::PortUnusable:
+      return "Der Port " + port +
+             " ließ sich nicht öffnen – bitte Interface und Port in den Einstellungen prüfen.";
+    case RunCause::SettingMissing:
+      return "Interface und Port müssen gewählt sein.";
+    case RunCause::PackageFileMissing:
+      return "Die Datei " + MissingFile(r) +
+             " fehlt – ist das Update-Paket vollständig ausgepackt?";
+    case RunCause::PackageBroken:
+      return "Das Update-Paket ist fehlerhaft – bitte ein vollständiges, unverändertes Paket "
+             "verwenden.";
+    case RunCause::NoEcho:
+      return "Das Interface gibt keine Nachricht zurück – ist es am LocoNet angeschlossen, und "
+             "passt die Interface-Einstellung?";
+    case RunCause::LinkLost:
+      return "Die Verbindung zum Interface ist abgerissen – bitte Kabel und Stecker prüfen und "
+             "das Update wiederholen.";
+    case RunCause::NoStation:
+      return "Die Zentrale antwortet nicht – ist sie eingeschaltet und am LocoNet?";
+    case RunCause::NoHandheld:
+      return "Kein Handregler antwortet – ist er am LocoNet eingesteckt?";
+    case RunCause::HandheldUnknown:
+      return "Der Handregler wurde nicht erkannt – mit diesem Paket lässt er sich nicht "
+             "aktualisieren.";
+    case RunCause::NoFirmwareForKind: {
+      const HandheldIdentity& id = r.identification.identity;
+      return "Das Paket enthält keine Firmware für diesen Handregler (" +
+             (id.articleNumber.empty() ? id.kindText : id.articleNumber) +
+             ") – bitte das passende Update-Paket wählen.";
+    }
+    case RunCause::RefusedWithoutForce:
+      if (r.refused->kind == NoticeKind::HandheldUnknown) {
+        return "Einen nicht erkannten Handregler aktualisiert --yes allein nicht; --force versucht "
+               "es trotzdem.";
+      }
+      return "Eine schon installierte oder ältere Version lädt --yes allein nicht; --force lädt "
+             "sie trotzdem.";
+    case RunCause::HandheldSilent:
+      if (r.firmware.outcome == FirmwareOutcome::Failed && r.firmware.phase <= 3) {
+        return "Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Er arbeitet weiter "
+               "mit seiner bisherigen Firmware; bitte das Update wiederholen.";
+      }
+      return "Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Bitte das Update "
+             "wiederholen.";
+    case RunCause::PageNotWritten:
+      return "Der Flash-Speicher des Handreglers nimmt eine Seite nicht an – er arbeitet weiter "
+             "mit seiner bisherigen Firmware; bitte das Update wiederholen.";
+    case RunCause::RestartProblem:
+      return "Der Handregler hat sich nach der Installation nicht wie erwartet gemeldet – bitte "
+             "ihn kurz ausstecken, wieder einstecken und die Version prüfen.";
+    case RunCause::ConfigurationIncomplete:
+      return "Die Konfiguration wurde nicht vollständig geschrieben – bitte das Update "
+             "wiederholen.";
+    case RunCause::ReleaseUnconfirmed:
+      return "Die Zentrale hat die Freigabe nicht bestätigt – bitte die Zentrale aus- und wieder "
+             "einschalten.";
+    case RunCause::Other:
+      return "Bitte das Update wiederholen.";
+  }
+  return "";
+}
+
 bool RunSucceeded(const RunReport& r) {
   if (r.end != RunEnd::Finished) return false;
   if (r.release == Release::Unconfirmed) return false;
+  if (r.refused) return false;
+  // A failure the user was shown is never a success; a time-out or a lost echo
+  // that the stage got over is decided by how the stage ended.
+  if (r.firstError && !IsLinkReport(r.firstError->kind)) return false;
   const ConfigurationEnd config = r.configuration.end;
   if ((config != ConfigurationEnd::NotRun && config != ConfigurationEnd::Done) ||
       r.configuration.shortfall) {
     return false;
   }
   const FirmwareOutcome f = r.firmware.outcome;
-  return f == FirmwareOutcome::Ok || f == FirmwareOutcome::NoFirmwareFile ||
-         f == FirmwareOutcome::Declined;
+  return f == FirmwareOutcome::Ok || f == FirmwareOutcome::Declined;
 }
 
 std::string RunVerdict(const RunReport& r) {
@@ -58,8 +246,12 @@ std::string RunVerdict(const RunReport& r) {
       reason = "abgebrochen";
     } else if (!r.unexpectedError.empty()) {
       reason = "Unerwarteter Fehler: " + r.unexpectedError;
-    } else if (r.firstError) {
+    } else if (r.firstError && !(r.refused && IsLinkReport(r.firstError->kind))) {
       reason = ErrorLine(*r.firstError);
+    } else if (r.refused) {
+      reason = ErrorLine(*r.refused);
+    } else if (r.firmware.outcome == FirmwareOutcome::NoFirmwareFile) {
+      reason = "keine Firmware für diesen Handregler";
     } else if (r.release == Release::Unconfirmed) {
       reason = "Zentrale hat die Freigabe nicht bestätigt";
     } else if (r.configuration.shortfall) {
@@ -67,19 +259,19 @@ std::string RunVerdict(const RunReport& r) {
     } else {
       reason = "Fehler beim Update";
     }
-    return "Update fehlgeschlagen: " + reason + StationIdNote(r);
+    std::string line = "Update fehlgeschlagen: " + reason + StationIdNote(r);
+    if (const std::string cause = GermanCause(r); !cause.empty()) {
+      const char last = line.back();
+      if (last != '.' && last != '!' && last != '?') line += '.';
+      line += " " + cause;
+    }
+    return line;
   }
   std::string done;
-  switch (r.firmware.outcome) {
-    case FirmwareOutcome::Ok:
-      done = "Firmware " + r.firmware.installedVersion + " geprüft";
-      break;
-    case FirmwareOutcome::Declined:
-      done = "Firmware-Update abgelehnt";
-      break;
-    default:
-      done = "keine Firmware für diesen Handregler";
-      break;
+  if (r.firmware.outcome == FirmwareOutcome::Ok) {
+    done = "Firmware " + r.firmware.installedVersion + " geprüft";
+  } else {
+    done = "Firmware-Update abgelehnt";
   }
   done += r.configuration.end == ConfigurationEnd::Done ? ", Konfiguration geschrieben"
                                                         : ", Konfiguration nicht übertragen";

@@ -4,10 +4,12 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "config/transfer.h"
 #include "core/events.h"
 #include "device/device_link.h"
+#include "package/package_problem.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
 
@@ -17,6 +19,13 @@ enum class RunEnd { NotRun, Finished, Failed, Cancelled };
 
 // The station's release at the end of a run that asked for its update mode.
 enum class Release { NotNeeded, Confirmed, Unconfirmed };
+
+// Why the port of a run did not open.
+struct PortProblem {
+  PortFailure failure = PortFailure::None;
+  std::string port;                    // the device the settings name
+  std::vector<std::string> available;  // the serial ports there are
+};
 
 struct RunReport {
   RunEnd end = RunEnd::NotRun;
@@ -35,6 +44,11 @@ struct RunReport {
   std::string unexpectedError;
   // The first failure the run told the user of, and how a question was answered.
   std::optional<Notice> firstError;
+  // What kept the run from starting: the port, or the package check's problems.
+  std::optional<PortProblem> portProblem;
+  std::vector<PackageProblem> packageProblems;
+  // A risky question that the answer policy said No to (only --force says Yes).
+  std::optional<Notice> refused;
   double startedAt = 0;
   double endedAt = 0;
 };
@@ -42,6 +56,39 @@ struct RunReport {
 // Keeps `notice` as the run's first error when it is the first failure told:
 // a failure notice, or the restart question answered No.
 void NoteFirstError(RunReport& report, const Notice& notice, Answer answer);
+
+// The likely cause of a failed run, for the sentence that tells the user what
+// to do.
+enum class RunCause {
+  None,
+  Cancelled,
+  PortMissing,          // the chosen port does not exist
+  PortNoPermission,     // the user may not open it
+  PortInUse,            // another program has it
+  PortUnusable,         // any other reason it did not open
+  SettingMissing,       // no interface or port chosen
+  PackageFileMissing,   // a file the description names is not there
+  PackageBroken,        // the package check found problems
+  NoEcho,               // the interface sends nothing back
+  LinkLost,             // the interface went away during the run
+  NoStation,            // the command station does not answer its update-mode commands
+  NoHandheld,           // no handheld answers
+  HandheldUnknown,      // the handheld was not recognised
+  NoFirmwareForKind,    // the package has no firmware for the handheld's kind or article
+  RefusedWithoutForce,  // a risky question that --yes alone answers No
+  Declined,             // the user said No to the firmware
+  HandheldSilent,       // the handheld stopped answering while being written
+  PageNotWritten,       // a flash page did not take its data
+  RestartProblem,       // the handheld did not come back as expected after the installation
+  ConfigurationIncomplete,
+  ReleaseUnconfirmed,
+  Other,
+};
+
+RunCause CauseOf(const RunReport& report);
+// One plain German sentence: the likely cause and what to do. Empty for a
+// successful run.
+std::string GermanCause(const RunReport& report);
 
 // True when the run ended the way a user would call a success: it finished,
 // the station (when it was asked into update mode) confirmed its release, the
@@ -51,7 +98,8 @@ void NoteFirstError(RunReport& report, const Notice& notice, Answer answer);
 bool RunSucceeded(const RunReport& report);
 
 // One line that says how the run ended: "Update erfolgreich: " and what was
-// done, or "Update fehlgeschlagen: " and the first error.
+// done, or "Update fehlgeschlagen: ", the first error and, after " – ", its
+// likely cause and what to do.
 std::string RunVerdict(const RunReport& report);
 
 }  // namespace skyrelay

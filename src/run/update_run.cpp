@@ -79,6 +79,16 @@ void RunStages(Context& ctx) {
 
 }  // namespace
 
+ProgressPlan PlanRun(Description& desc) {
+  ProgressPlan plan = PlanConfiguration(desc);
+  // Only one of the firmware files goes in; which one, the handheld decides.
+  if (!desc.radioFirmwarePath.empty() || !desc.digitalSetFirmwarePath.empty()) {
+    plan[ProgressStage::Firmware] = 497;
+    plan[ProgressStage::Restart] = static_cast<int>(ProgressTracker::kExpectedRestartSeconds);
+  }
+  return plan;
+}
+
 const RunReport& RunUpdate(Context& ctx) {
   RunReport& r = ctx.report;
   // The first error is kept by UpdateCommand, which watches the whole command.
@@ -87,6 +97,11 @@ const RunReport& RunUpdate(Context& ctx) {
   r.firstError = firstError;
   ctx.stationEntryRequested = false;
   r.startedAt = ctx.host.Now();
+  ctx.host.progress.Start(PlanRun(ctx.desc), r.startedAt);
+  struct EndProgress {
+    Host& host;
+    ~EndProgress() { host.progress = ProgressTracker{}; }
+  } endProgress{ctx.host};
 
   bool cancelled = false;
   try {

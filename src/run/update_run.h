@@ -16,6 +16,9 @@ std::optional<CommandError> EnterStationUpdateMode(Context& ctx);
 // Releases the station when this run asked for its update mode; the release
 // cannot be abandoned.
 void LeaveStationUpdateMode(Context& ctx);
+// The steps a run of the description is expected to report: the firmware (when
+// the description names one) with the restart, and the configuration.
+ProgressPlan PlanRun(Description& desc);
 // Runs the stages and returns their report (kept in ctx.report). Throws
 // LinkLostError (after recording the failed end) when the interface went away.
 const RunReport& RunUpdate(Context& ctx);

@@ -49,8 +49,10 @@ void VirtualPort::MarkLost() {
 
 bool VirtualPort::Open() {
   lost_ = false;
+  failure_ = PortFailure::None;
   if (failOpen || (bus_ && bus_->Vanished())) {
     error_ = "Das Gerät wurde nicht gefunden.";
+    failure_ = failOpen ? openFailure : PortFailure::NotFound;
     return false;
   }
   open_ = true;

@@ -75,6 +75,9 @@ class VirtualPort : public SerialPort {
 
   bool clearToSend = true;
   bool failOpen = false;
+  // Why an open fails (failOpen), as the system would say.
+  PortFailure openFailure = PortFailure::NotFound;
+  PortFailure LastFailure() const override { return failure_; }
   std::string name;
   LineSettings line;
   long bytesWritten = 0;
@@ -86,6 +89,7 @@ class VirtualPort : public SerialPort {
   bool open_ = false;
   bool lost_ = false;
   std::string error_;
+  PortFailure failure_ = PortFailure::None;
   std::vector<uint8_t> held_;
 };
 
@@ -112,11 +116,10 @@ class VirtualHost : public Host {
     digitalSetLabel = digitalSet;
   }
 
-  // The configuration transfer's progress as "done/total", in order.
-  void Progress(ProgressStage stage, int done, int total) override {
-    if (stage == ProgressStage::Configuration && configurationProgress.size() < statusLimit) {
-      configurationProgress.push_back(std::to_string(done) + "/" + std::to_string(total));
-    }
+  std::vector<std::string> AvailablePorts() override { return ports; }
+  // Every progress report, in order.
+  void ShowProgress(const RunProgress& shown) override {
+    if (progressShown.size() < statusLimit) progressShown.push_back(shown);
   }
 
   // The program stands still for `seconds` at the next yield (stopped and
@@ -147,7 +150,9 @@ class VirtualHost : public Host {
   size_t messageLimit = 100000;
 
   std::vector<std::string> statuses;
-  std::vector<std::string> configurationProgress;
+  std::vector<RunProgress> progressShown;
+  // The serial ports the host says there are.
+  std::vector<std::string> ports;
   std::vector<RecordedMessage> messages;
   std::string status;
   std::string radioLabel;

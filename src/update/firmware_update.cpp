@@ -64,15 +64,19 @@ class FirmwareUpdate {
 };
 
 bool FirmwareUpdate::AskVersion(const HandheldIdentity& identity, const FirmwareReader& reader) {
-  if (ReadLeadingNumber(identity.version) == ReadLeadingNumber(reader.VersionText())) {
-    if (host_.Message(Notice{NoticeKind::SoftwareCurrent, {}}) != Answer::Yes) {
+  const double installed = ReadLeadingNumber(identity.version);
+  const double offered = ReadLeadingNumber(reader.VersionText());
+  if (installed == offered) {
+    if (host_.Message(Notice{NoticeKind::SoftwareCurrent, {}, true}) != Answer::Yes) {
       host_.SetStatus(StatusLine{StatusKind::SoftwareCurrent});
       return false;
     }
   }
+  // Going back to an older version is the user's decision, never a default.
   const Answer go = host_.Message(
       Notice{NoticeKind::LoadVersion,
-             {identity.kindText, identity.versionText, reader.VersionText(), reader.DateText()}});
+             {identity.kindText, identity.versionText, reader.VersionText(), reader.DateText()},
+             offered < installed});
   if (go != Answer::Yes) {
     host_.SetStatus(StatusLine{StatusKind::Clear});
     return false;
@@ -89,7 +93,7 @@ bool FirmwareUpdate::StageImage(FirmwareReader& reader) {
   phase_ = 1;
   std::array<int, 65> data{};
   while (n <= kLastBlock) {
-    host_.Progress(ProgressStage::Firmware, n, kLastBlock);
+    host_.Progress(ProgressStage::Firmware, n, kLastBlock + 1);
     host_.SetStatus(StatusLine{StatusKind::FirmwarePercent, n * 100 / kLastBlock});
     host_.Yield();
     int blockNumber = -1;
@@ -142,6 +146,7 @@ bool FirmwareUpdate::StageImage(FirmwareReader& reader) {
     r_.pagesWritten++;
     if (last) r_.pagesVerified++;
   }
+  host_.Progress(ProgressStage::Firmware, kLastBlock + 1, kLastBlock + 1);
   phase_ = 2;
   if (!last) {
     CommandFailed(last.error());
@@ -184,6 +189,8 @@ bool FirmwareUpdate::AwaitRestart(int expectedLoco, const std::string& productNa
     const long frame = ((quarter % 8) + 8) % 8;
     if (frame != shownFrame) {
       host_.SetStatus(StatusLine{StatusKind::RestartWait, quarter});
+      host_.Progress(ProgressStage::Restart, static_cast<int>(host_.Now() - waitStart),
+                     static_cast<int>(RestartQuestionSeconds));
       shownFrame = frame;
     }
   }

@@ -63,7 +63,7 @@ Identification IdentifyHandheld(Host& host, Handheld& handheld) {
   if (id.articleNumber == "58402") set(HandheldKind::DigitalSet);
 
   if (id.kind == HandheldKind::Unknown) {
-    if (host.Message(Notice{NoticeKind::HandheldUnknown, {}}) == Answer::Yes) {
+    if (host.Message(Notice{NoticeKind::HandheldUnknown, {}, true}) == Answer::Yes) {
       id.versionText = " ? ";
     } else {
       result.declined = true;

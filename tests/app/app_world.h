@@ -69,8 +69,9 @@ class SimWindowHost : public VirtualHost {
     VirtualHost::SetVersionLabels(radio, digitalSet);
     if (!outsideEventLoop) window_.ShowVersionLabels(radio, digitalSet);
   }
-  void Progress(ProgressStage stage, int done, int total) override {
-    if (!outsideEventLoop) window_.ShowProgress(stage, done, total);
+  void ShowProgress(const RunProgress& progress) override {
+    VirtualHost::ShowProgress(progress);
+    if (!outsideEventLoop) window_.ShowProgress(progress);
   }
 
   bool outsideEventLoop = false;
