@@ -128,8 +128,8 @@ struct SimWorld : World {
 };
 
 // A package in a temporary folder on the simulated LocoNet. Questions are answered
-// from `answers` in turn ("Y" or "N"), then Yes; once `cancel` is set the run stops
-// at its next safe yield, as Ctrl-C does.
+// from `answers` in turn ("Y", "N", or "R": refused by --yes without --force), then Yes; once
+// `cancel` is set the run stops at its next safe yield, as Ctrl-C does.
 struct RunWorld : SimWorld {
   testfiles::TempDir dir;
   sim::FirmwareSpec firmware;  // 2.1; the handheld has 1.0
@@ -140,9 +140,9 @@ struct RunWorld : SimWorld {
   RunWorld() {
     host.answerQuestion = [this](const RecordedMessage&) {
       if (answers.empty()) return Answer::Yes;
-      const bool yes = answers.front() == "Y";
+      const std::string answer = answers.front();
       answers.erase(answers.begin());
-      return yes ? Answer::Yes : Answer::No;
+      return answer == "Y" ? Answer::Yes : answer == "R" ? Answer::Refused : Answer::No;
     };
     host.afterYield = [this] {
       if (cancel && ctx.link.MayAbandonRun()) throw RunCancelled{};
@@ -151,7 +151,10 @@ struct RunWorld : SimWorld {
   void Put(const std::string& name, const sim::ByteVector& b) {
     dir.Write(name, std::string(b.begin(), b.end()));
   }
-  void Describe(const std::string& lines) { LoadUpdateDescription(ctx, dir.Write("p.tup", lines)); }
+  void Describe(const std::string& lines) {
+    ctx.settings.UpdateFilePath = dir.Write("p.tup", lines);
+    LoadUpdateDescription(ctx, ctx.settings.UpdateFilePath);
+  }
   // The firmware file (after `damage`) for the radio handhelds, then `more` lines.
   void Load(const std::string& more = "") {
     sim::ByteVector bytes = sim::FirmwareFileBytes(firmware);

@@ -16,7 +16,8 @@ struct LayoutWorld : test::RunWorld {
   std::vector<uint8_t> before = sim.flash.memory;
   LayoutWorld() {
     ctx.settings.ComPortNumber = "1";
-    LoadUpdateDescription(ctx, sim::WriteSamplePackage(dir.Folder() + "paket"));
+    ctx.settings.UpdateFilePath = sim::WriteSamplePackage(dir.Folder() + "paket");
+    LoadUpdateDescription(ctx, ctx.settings.UpdateFilePath);
   }
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 
@@ -17,6 +18,7 @@ namespace skyrelay {
 namespace {
 
 using Outcome = FirmwareOutcome;
+using Cause = RunCause;
 using Strings = std::vector<std::string>;
 using test::RunWorld;
 
@@ -156,17 +158,59 @@ TEST(UpdateRun, QuestionsAnswered) {
     std::array<uint8_t, 5> installed, file;
     Strings answers, shown, statuses;
     Outcome outcome;
+    std::vector<bool> risky;  // of each question asked
+    Cause cause;              // None: the run succeeded
   } cases[] = {
-      {{2, 1, 6, 12, 26}, {2, 1}, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
-      {{1, 5, 3, 11, 9}, {1, 50}, {"N"}, {kCurrent}, {"Software aktuell!"}, Outcome::Declined},
-      {{2, 1, 6, 12, 26}, {2, 1}, {"Y", "N"}, {kCurrent, "Update|Funk"}, {""}, Outcome::Declined},
-      {{1, 0, 2, 1, 20}, {2, 1}, {"N"}, {kQuestion}, {""}, Outcome::Declined},
+      {{2, 1, 6, 12, 26},
+       {2, 1},
+       {"N"},
+       {kCurrent},
+       {"Software aktuell!"},
+       Outcome::Declined,
+       {true},
+       Cause::None},
+      {{1, 5, 3, 11, 9},
+       {1, 50},
+       {"N"},
+       {kCurrent},
+       {"Software aktuell!"},
+       Outcome::Declined,
+       {true},
+       Cause::None},
+      {{2, 1, 6, 12, 26},
+       {2, 1},
+       {"R"},
+       {kCurrent},
+       {"Software aktuell!"},
+       Outcome::Declined,
+       {true},
+       Cause::RefusedWithoutForce},
+      {{2, 1, 6, 12, 26},
+       {2, 1},
+       {"Y", "N"},
+       {kCurrent, "Update|Funk"},
+       {""},
+       Outcome::Declined,
+       {true, false},
+       Cause::None},
+      {{1, 0, 2, 1, 20}, {2, 1}, {"N"}, {kQuestion}, {""}, Outcome::Declined, {false}, Cause::None},
+      // Going back to an older version.
+      {{2, 2, 2, 1, 20},
+       {2, 1},
+       {"R"},
+       {"Update|Funk"},
+       {""},
+       Outcome::Declined,
+       {true},
+       Cause::RefusedWithoutForce},
       {{1, 0, 2, 1, 20},
        {2, 1},
        {"Y"},
        {kUnknown},
        {"Fehler im Updatefile!", "neue Konfiguration"},
-       Outcome::NoFirmwareFile},
+       Outcome::NoFirmwareFile,
+       {true},
+       Cause::HandheldUnknown},
   };
   for (const auto& c : cases) {
     RunWorld w;
@@ -186,7 +230,11 @@ TEST(UpdateRun, QuestionsAnswered) {
     statuses.push_back("Update beendet");
     EXPECT_EQ(w.Statuses(), statuses);
     EXPECT_EQ(w.ctx.report.firmware.outcome, c.outcome);
-    EXPECT_TRUE(RunSucceeded(w.ctx.report));
+    std::vector<bool> risky;
+    for (const RecordedMessage& m : w.host.messages) risky.push_back(m.risky);
+    EXPECT_EQ(risky, c.risky);
+    EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
+    EXPECT_EQ(RunSucceeded(w.ctx.report), c.cause == Cause::None);
     EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
     if (c.outcome == Outcome::NoFirmwareFile) continue;
     EXPECT_EQ(w.ctx.report.configuration.end, ConfigurationEnd::NotRun);
@@ -295,21 +343,22 @@ TEST(UpdateRun, FailedFirmwareSteps) {
     int installs;
     long programs;        // -1: not checked
     std::string verdict;  // after "Update fehlgeschlagen: ": the first error
+    RunCause cause;       // and the sentence after it
   } cases[] = {
-      {at20, {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0, -1, "Timeout bei write_to_spibuf"},
+      {at20, {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0, -1, "Timeout bei write_to_spibuf", Cause::HandheldSilent},
       {settingsRead, {kQuestion, "Timeout|read_flash_to_spibuf", LocoNetError(3)}, 0, -1,
-       "Timeout bei read_flash_to_spibuf"},
-      {restarted, {kQuestion, kInstall, LocoNetError(4)}, 1, -1, lost + "4"},
-      {version, {kQuestion, kInstall, LocoNetError(5)}, 1, -1, lost + "5"},
-      {wrongLoco, {kQuestion, kInstall, loco}, 1, -1, "PRODUCT hat die falsche Lok beim Starten angemeldet!"},
+       "Timeout bei read_flash_to_spibuf", Cause::HandheldSilent},
+      {restarted, {kQuestion, kInstall, LocoNetError(4)}, 1, -1, lost + "4", Cause::HandheldSilent},
+      {version, {kQuestion, kInstall, LocoNetError(5)}, 1, -1, lost + "5", Cause::HandheldSilent},
+      {wrongLoco, {kQuestion, kInstall, loco}, 1, -1, "PRODUCT hat die falsche Lok beim Starten angemeldet!", Cause::RestartProblem},
       {slowWrongLoco, {kQuestion, kInstall, wait, loco}, 1, -1,
-       "PRODUCT hat die falsche Lok beim Starten angemeldet!"},
+       "PRODUCT hat die falsche Lok beim Starten angemeldet!", Cause::RestartProblem},
       {textCompare, {"Update|Funk", kInstall, read}, 1, -1,
-       "Es wurde die falsche Version nach dem Update gelesen!"},
-      {neverBack, {kQuestion, kInstall, wait, wait, wait}, 0, -1, "PRODUCT meldet sich nicht zurück!"},
-      {damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 7; }), {kQuestion, bad}, 0, 12, badLine},
-      {damage([](sim::ByteVector& b) { b[46] = 0x80; }), {kQuestion, bad}, 0, 0, badLine},  // 0x8000
-      {damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }), {kQuestion, bad}, 0, 62, badLine},
+       "Es wurde die falsche Version nach dem Update gelesen!", Cause::RestartProblem},
+      {neverBack, {kQuestion, kInstall, wait, wait, wait}, 0, -1, "PRODUCT meldet sich nicht zurück!", Cause::RestartProblem},
+      {damage([](sim::ByteVector& b) { b[46 + 66 * 100 + 1] = 7; }), {kQuestion, bad}, 0, 12, badLine, Cause::PackageBroken},
+      {damage([](sim::ByteVector& b) { b[46] = 0x80; }), {kQuestion, bad}, 0, 0, badLine, Cause::PackageBroken},  // 0x8000
+      {damage([](sim::ByteVector& b) { b.resize(46 + 66 * 496 + 30); }), {kQuestion, bad}, 0, 62, badLine, Cause::PackageBroken},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -327,7 +376,10 @@ TEST(UpdateRun, FailedFirmwareSteps) {
     EXPECT_EQ(w.sim.installs, c.installs);
     EXPECT_FALSE(w.Showed("Firmware ok!"));
     EXPECT_FALSE(RunSucceeded(w.ctx.report));
-    EXPECT_EQ(RunVerdict(w.ctx.report), "Update fehlgeschlagen: " + Fill(w, c.verdict));
+    EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
+    const std::string reason = "Update fehlgeschlagen: " + Fill(w, c.verdict);
+    EXPECT_EQ(RunVerdict(w.ctx.report),
+              reason + (reason.ends_with("!") ? " " : ". ") + GermanCause(w.ctx.report));
     EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
     EXPECT_EQ(w.host.statuses[w.host.statuses.size() - 2] == "Fehler",
               c.shown.back().starts_with("Fehler|"));
@@ -523,22 +575,23 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
     std::string status, verdict;
     Strings shown;
     int release;
+    RunCause cause;
   } cases[] = {
-      {StopAt("Zentrale Update-Mode"), stopped, cancelled, {}, 0},
-      {ThrowAtQuestion<Cancel>, stopped, cancelled, {}, 0},
-      {StopAt("50%"), stopped, cancelled, {kQuestion}, 0},
-      {StopAt("30%", 1), stopped, cancelled, {kQuestion}, 0},  // byte by byte
-      {StopAt("##        "), stopped, cancelled, {kQuestion, kInstall}, 0},  // restart wait
-      {StopAt("Sprache:0 Txt:1"), stopped, cancelled, upToSuccess, 0},
-      {AtStatus("Zentrale Update-Mode", lose), failed, timeout, {"Timeout|enter_boot_loader"}, 0},
+      {StopAt("Zentrale Update-Mode"), stopped, cancelled, {}, 0, Cause::Cancelled},
+      {ThrowAtQuestion<Cancel>, stopped, cancelled, {}, 0, Cause::Cancelled},
+      {StopAt("50%"), stopped, cancelled, {kQuestion}, 0, Cause::Cancelled},
+      {StopAt("30%", 1), stopped, cancelled, {kQuestion}, 0, Cause::Cancelled},  // byte by byte
+      {StopAt("##        "), stopped, cancelled, {kQuestion, kInstall}, 0, Cause::Cancelled},  // restart wait
+      {StopAt("Sprache:0 Txt:1"), stopped, cancelled, upToSuccess, 0, Cause::Cancelled},
+      {AtStatus("Zentrale Update-Mode", lose), failed, timeout, {"Timeout|enter_boot_loader"}, 0, Cause::NoStation},
       {AtStatus("20%", [](RunWorld& w) { w.sim.handheld.present = false; }), ended,
-       "Timeout bei write_to_spibuf", {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0},
+       "Timeout bei write_to_spibuf", {kQuestion, "Timeout|write_to_spibuf", LocoNetError(1)}, 0, Cause::HandheldSilent},
       {ThrowAtQuestion<std::runtime_error>, failed, "Unerwarteter Fehler: Speicher voll",
-       {"Fehler!|Unerwarteter Fehler beim Update:\rSpeicher voll"}, 0},
+       {"Fehler!|Unerwarteter Fehler beim Update:\rSpeicher voll"}, 0, Cause::Other},
       {AtStatus("neue Konfiguration", silence), ended, timeout,
-       {kQuestion, kInstall, kSuccess, "Timeout|enter_boot_loader"}, 1},
-      {remove, ended, "DIR/de.txt Datei nicht gefunden!", missing, 0},
-      {spoil, ended, "DIR/de.txt Falsche Dateiformat!", wrong, 0},
+       {kQuestion, kInstall, kSuccess, "Timeout|enter_boot_loader"}, 1, Cause::ReleaseUnconfirmed},
+      {remove, ended, "DIR/de.txt Datei nicht gefunden!", missing, 0, Cause::ConfigurationIncomplete},
+      {spoil, ended, "DIR/de.txt Falsche Dateiformat!", wrong, 0, Cause::ConfigurationIncomplete},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -557,7 +610,10 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
     EXPECT_EQ(w.Showed(failed), c.status == failed);
     EXPECT_EQ(w.Showed("Zentrale wird aus dem Update-Mode genommen ..."),
               c.status == stopped || c.verdict.starts_with("Unerwartet"));
-    EXPECT_EQ(RunVerdict(w.ctx.report), "Update fehlgeschlagen: " + Fill(w, c.verdict));
+    EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
+    const std::string reason = "Update fehlgeschlagen: " + Fill(w, c.verdict);
+    EXPECT_EQ(RunVerdict(w.ctx.report),
+              reason + (reason.ends_with("!") ? " " : ". ") + GermanCause(w.ctx.report));
     EXPECT_FALSE(RunSucceeded(w.ctx.report));
     EXPECT_EQ(w.ctx.report.end == RunEnd::Cancelled, c.status == stopped);
     EXPECT_EQ(w.ctx.report.release, c.release ? Release::Unconfirmed : Release::Confirmed);
@@ -571,10 +627,14 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
   w.Load();
   w.host.onStatus = [&w](const std::string& s) { w.sim.station.present &= s != "Firmware ok!"; };
   w.Run();
-  EXPECT_EQ(RunVerdict(w.ctx.report), "Update fehlgeschlagen: Timeout bei enter_boot_loader");
+  const std::string remedy =
+      ". Die Zentrale hat die Freigabe nicht bestätigt – bitte die Zentrale aus- und wieder "
+      "einschalten.";
+  EXPECT_EQ(RunVerdict(w.ctx.report),
+            "Update fehlgeschlagen: Timeout bei enter_boot_loader" + remedy);
   w.ctx.report.firstError.reset();  // told nothing, it still says why
   EXPECT_EQ(RunVerdict(w.ctx.report),
-            "Update fehlgeschlagen: Zentrale hat die Freigabe nicht bestätigt");
+            "Update fehlgeschlagen: Zentrale hat die Freigabe nicht bestätigt" + remedy);
 }
 
 TEST(Commands, UpdateRefusesBeforeThePortOpens) {
@@ -601,6 +661,68 @@ TEST(Commands, UpdateRefusesBeforeThePortOpens) {
     EXPECT_FALSE(w.host.Port().IsOpen());
     EXPECT_EQ(w.host.virtualPort().bytesWritten, 0);
     EXPECT_TRUE(w.host.statuses.empty());
+  }
+}
+
+// The whole package is checked, and the port tried, before anything is sent;
+// the report says why the run did not start and what to do.
+TEST(Commands, PackageAndPortProblemsStopTheRunBeforeAnythingIsSent) {
+  const struct {
+    std::function<void(const std::string& folder, test::RunWorld&)> arm;
+    RunCause cause;
+    std::string remedy;  // the verdict's sentence after the first error
+  } cases[] = {
+      {[](const std::string& d, test::RunWorld&) {
+         std::filesystem::remove(d + "weichen/liste.bin");
+       },
+       Cause::PackageFileMissing,
+       "Die Datei DIR/paket/weichen/liste.bin fehlt – ist das "
+       "Update-Paket vollständig ausgepackt?"},
+      {[](const std::string& d, test::RunWorld&) {
+         std::ofstream(d + "texte/deutsch.txt", std::ios::app) << "kaputt\r\n";
+         std::filesystem::resize_file(d + "zeichen/zeichen2.bin", 3);
+       },
+       Cause::PackageBroken,
+       "Das Update-Paket ist fehlerhaft – bitte ein vollständiges, "
+       "unverändertes Paket verwenden."},
+      {[](const std::string&, test::RunWorld& w) {
+         w.host.virtualPort().failOpen = true;
+         w.host.ports = {"/dev/ttyS0", "/dev/ttyUSB1"};
+       },
+       Cause::PortMissing,
+       "Den Port /dev/ttyUSB0 gibt es nicht – vorhandene Ports: /dev/ttyS0, "
+       "/dev/ttyUSB1."},
+      {[](const std::string&, test::RunWorld& w) {
+         w.host.virtualPort().failOpen = true;
+         w.host.virtualPort().openFailure = PortFailure::NoPermission;
+       },
+       Cause::PortNoPermission,
+       "Kein Zugriff auf /dev/ttyUSB0 – der Benutzer muss zur Gruppe "
+       "„dialout“ gehören (danach neu anmelden)."},
+  };
+  for (const auto& c : cases) {
+    test::RunWorld w;
+    w.host.Port().Close();
+    const std::string folder = w.dir.Folder() + "paket/";
+    w.ctx.settings = {sim::WriteSamplePackage(folder), 3, "ttyUSB0"};
+    ASSERT_TRUE(LoadUpdateDescription(w.ctx, w.ctx.settings.UpdateFilePath));
+    c.arm(folder, w);
+    EXPECT_FALSE(UpdateCommand(w.ctx));
+    EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
+    EXPECT_TRUE(RunVerdict(w.ctx.report).ends_with(". " + Fill(w, c.remedy)))
+        << RunVerdict(w.ctx.report);
+    EXPECT_FALSE(RunSucceeded(w.ctx.report));
+    EXPECT_EQ(w.host.virtualPort().bytesWritten, 0);
+    EXPECT_FALSE(w.host.Port().IsOpen());
+    const bool packageProblem =
+        c.cause == Cause::PackageFileMissing || c.cause == Cause::PackageBroken;
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    EXPECT_EQ(w.host.messages[0].kind,
+              packageProblem ? NoticeKind::PackageProblems : NoticeKind::PortError);
+    // Every problem is named, as the package check names them.
+    EXPECT_EQ(w.ctx.report.packageProblems.size(), c.cause == Cause::PackageBroken ? 2u
+                                                   : packageProblem                ? 1u
+                                                                                   : 0u);
   }
 }
 
@@ -636,7 +758,7 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   RunWorld stopped;  // stopped while the station interface is being set up
   stopped.Load();
   stopped.host.Port().Close();
-  stopped.ctx.settings = {"p.tup", 1, "1"};
+  stopped.ctx.settings = {stopped.ctx.settings.UpdateFilePath, 1, "1"};
   stopped.cancel = true;
   EXPECT_FALSE(UpdateCommand(stopped.ctx));
   EXPECT_EQ(stopped.host.statuses, (Strings{"Start", "Update abgebrochen"}));
@@ -647,7 +769,7 @@ TEST(Commands, UpdateAndPortTestOpenAndCloseThePort) {
   RunWorld broken;  // an error while the station interface is being set up
   broken.Load();
   broken.host.Port().Close();
-  broken.ctx.settings = {"p.tup", 1, "1"};
+  broken.ctx.settings = {broken.ctx.settings.UpdateFilePath, 1, "1"};
   broken.host.afterYield = [] { throw std::runtime_error("Speicher voll"); };
   EXPECT_FALSE(UpdateCommand(broken.ctx));
   EXPECT_EQ(test::Shown(broken.host),
@@ -680,6 +802,66 @@ TEST(UpdateRun, SilentHandheldAndRestartAnimation) {
       {0.0, "##        "}, {0.25, "  ##      "}, {1.0, "        ##"},  {1.75, "  ##      "},
       {2.0, "##        "}, {2.6, "    ##    "},  {-0.25, "  ##      "}};
   for (const auto& [t, frame] : frames) EXPECT_EQ(RestartAnimationFrame(t), frame) << t;
+}
+
+}  // namespace
+}  // namespace skyrelay
+
+namespace skyrelay {
+namespace {
+
+// The whole sample package in one display: the share of the run only grows, the
+// restart wait says what it waits for, and once the run has measured its pace
+// the time left is right within a few percent. The simulated handheld restarts
+// faster than a real one, which the estimate allows a minute for.
+TEST(Progress, OneDisplayWithTheTimeLeft) {
+  test::RunWorld w;
+  w.host.Port().Close();
+  w.ctx.settings = {sim::WriteSamplePackage(w.dir.Folder() + "paket/"), 3, "ttyUSB0"};
+  ASSERT_TRUE(LoadUpdateDescription(w.ctx, w.ctx.settings.UpdateFilePath));
+  ASSERT_TRUE(UpdateCommand(w.ctx));
+  ASSERT_TRUE(RunSucceeded(w.ctx.report));
+  const double total = w.ctx.report.endedAt - w.ctx.report.startedAt;
+  const double restartAllowance =
+      ProgressTracker::kExpectedRestartSeconds - w.sim.handheld.restartTime;
+  const std::vector<RunProgress>& shown = w.host.progressShown;
+  ASSERT_FALSE(shown.empty());
+  int percent = 0;
+  bool restarted = false;
+  std::vector<ProgressStage> stages;
+  for (const RunProgress& p : shown) {
+    EXPECT_GE(p.percent, percent);
+    percent = p.percent;
+    if (stages.empty() || stages.back() != p.stage) stages.push_back(p.stage);
+    restarted |= p.stage == ProgressStage::Restart;
+    if (p.stage == ProgressStage::Restart) {
+      EXPECT_EQ(p.waitLimit, RestartQuestionSeconds);
+    }
+    if (!p.remaining) {
+      EXPECT_LT(p.elapsed, 20) << "the pace is known after a few seconds";
+      continue;
+    }
+    const bool afterRestart = restarted && p.stage != ProgressStage::Restart;
+    const double left = total - p.elapsed + (afterRestart ? 0 : restartAllowance);
+    EXPECT_NEAR(*p.remaining, left, 2 + 0.05 * left)
+        << static_cast<int>(p.stage) << ": " << p.stageDone << " " << p.percent << " % "
+        << p.elapsed << " s";
+  }
+  EXPECT_EQ(percent, 100);
+  using S = ProgressStage;
+  EXPECT_EQ(stages,
+            (std::vector<S>{S::Firmware, S::Restart, S::LanguageTexts, S::TurnoutSymbols,
+                            S::TurnoutAssignment, S::TurnoutList, S::Characters, S::Settings}));
+  RunProgress restart;
+  restart.stage = S::Restart;
+  restart.waited = 23;
+  restart.waitLimit = 70;
+  restart.percent = 61;
+  restart.elapsed = 185;
+  restart.remaining = 152;
+  EXPECT_EQ(GermanProgress(restart),
+            "Warte auf den Neustart des Handreglers: 23 s (Nachfrage nach 70 s) · 61 % · 3:05 "
+            "vergangen · noch etwa 2:32");
 }
 
 }  // namespace

@@ -66,16 +66,21 @@ class ProgressTracker {
   double ModelLeft(ProgressStage stage, int done) const;
 
  private:
+  // Steps after which the pace is measured, and the modelled seconds of `done` steps.
+  static int PacePeriod(ProgressStage stage);
+  static double StageModelDone(ProgressStage stage, int done);
+
   bool started_ = false;
   ProgressPlan plan_;
   double startedAt_ = 0;
   int stage_ = -1;
-  int done_ = 0;
-  double lastAt_ = 0;
+  int done_ = 0;       // the most steps of the current stage reported
+  int checkDone_ = 0;  // the steps and the time of the last pace measurement
+  double checkAt_ = 0;
   // Seconds measured and modelled for the same steps, for the pace.
   double measured_ = 0;
   double modelled_ = 0;
-  double modelDone_ = 0;  // modelled seconds of the steps done, all stages
+  double modelBefore_ = 0;  // modelled seconds of the stages passed
 };
 
 }  // namespace skyrelay

@@ -111,6 +111,7 @@ Answer VirtualHost::Show(const Notice& notice) {
   // goes with it into the record.
   const ShownMessage shown = GermanMessage(notice);
   showing_ = notice.kind;
+  showingRisky_ = notice.risky;
   struct Reset {
     std::optional<NoticeKind>& kind;
     ~Reset() { kind.reset(); }
@@ -121,8 +122,9 @@ Answer VirtualHost::Show(const Notice& notice) {
 Answer VirtualHost::Message(const std::string& text, const std::string& title, Icon icon,
                             Buttons buttons) {
   const std::optional<NoticeKind> kind = showing_;
+  const bool risky = kind && showingRisky_;
   showing_.reset();
-  return Record(RecordedMessage{text, title, icon, buttons, Answer::Ok, kind});
+  return Record(RecordedMessage{text, title, icon, buttons, Answer::Ok, kind, risky});
 }
 
 Answer VirtualHost::Record(RecordedMessage m) {

@@ -40,6 +40,7 @@ struct RecordedMessage {
   Answer answer;
   // The notice it shows; none for a box a front end raised with its own text.
   std::optional<NoticeKind> kind;
+  bool risky = false;  // a question only --force answers Yes
 };
 
 class VirtualPort : public SerialPort {
@@ -161,6 +162,7 @@ class VirtualHost : public Host {
  private:
   Answer Record(RecordedMessage m);
   std::optional<NoticeKind> showing_;
+  bool showingRisky_ = false;
   VirtualBus* bus_;
   Link* ctx_ = nullptr;
   VirtualPort port_;
