@@ -28,14 +28,6 @@ void ShowSetupFailure(Context& ctx, const Notice& notice) {
   ctx.host.SetStatus(StatusLine{StatusKind::Error});
 }
 
-// The package check's problems (its warnings aside) before a run, as the
-// check lists them.
-std::vector<PackageProblem> ProblemsBeforeRun(const std::string& descriptionPath) {
-  std::vector<PackageProblem> problems = CheckPackage(descriptionPath);
-  std::erase_if(problems, [](const PackageProblem& p) { return p.warning; });
-  return problems;
-}
-
 // The notice of a problem that ended a load; none for the package check's findings.
 std::optional<Notice> LoadProblemNotice(const PackageProblem& problem) {
   switch (problem.kind) {
@@ -89,6 +81,18 @@ bool LoadUpdateDescription(Context& ctx, const std::string& path) {
   return load.problems.empty();
 }
 
+bool CheckPackageBeforeRun(Context& ctx) {
+  std::vector<PackageProblem> problems = CheckPackage(ctx.settings.UpdateFilePath);
+  std::erase_if(problems, [](const PackageProblem& p) { return p.warning; });
+  if (problems.empty()) return true;
+  Notice notice{NoticeKind::PackageProblems, {}};
+  for (const PackageProblem& p : problems) notice.args.push_back(ProblemLine(p));
+  ctx.report.packageProblems = std::move(problems);
+  if (!ctx.report.firstError) ctx.report.firstError = notice;
+  ctx.host.Message(notice);
+  return false;
+}
+
 bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
   // An earlier run's update mode has been dealt with by that run (or its
   // interface went away); until this run asks the station again, no release is owed.
@@ -115,14 +119,7 @@ bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
   }
   // Every file is checked before the port opens: a file found missing after
   // the firmware would leave the handheld half updated.
-  if (std::vector<PackageProblem> problems = ProblemsBeforeRun(ctx.settings.UpdateFilePath);
-      !problems.empty()) {
-    Notice notice{NoticeKind::PackageProblems, {}};
-    for (const PackageProblem& p : problems) notice.args.push_back(ProblemLine(p));
-    ctx.report.packageProblems = std::move(problems);
-    ctx.host.Message(notice);
-    return false;
-  }
+  if (!CheckPackageBeforeRun(ctx)) return false;
   // The files as they are now are the files the run writes.
   HoldConfigurationFiles(ctx.desc);
   ctx.host.SetStatus(StatusLine{StatusKind::Start});

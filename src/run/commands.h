@@ -21,8 +21,14 @@ std::string MissingPortSetting(const Settings& settings);
 // when it loaded. True when it loaded without a problem.
 bool LoadUpdateDescription(Context& ctx, const std::string& path);
 
+// Checks the whole package at ctx.settings.UpdateFilePath as the package check
+// does. On a problem (warnings aside) it shows one box naming every problem,
+// keeps them in ctx.report and returns false.
+bool CheckPackageBeforeRun(Context& ctx);
+
 // "Update": refuses a description that names nothing and a missing interface
-// or port (with settingsHint: where to set them), without opening the port;
+// or port (with settingsHint: where to set them) and a package with a problem,
+// without opening the port;
 // otherwise shows "Start", opens the port afresh (a port test may have left it
 // open), runs the update and closes the port. An interface that goes away ends
 // the run at once with one message. False when the run did not start; the

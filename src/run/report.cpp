@@ -246,6 +246,9 @@ std::string RunVerdict(const RunReport& r) {
       reason = "abgebrochen";
     } else if (!r.unexpectedError.empty()) {
       reason = "Unerwarteter Fehler: " + r.unexpectedError;
+    } else if (!r.packageProblems.empty()) {
+      const size_t n = r.packageProblems.size();
+      reason = std::to_string(n) + (n == 1 ? " Problem" : " Probleme") + " im Update-Paket";
     } else if (r.firstError && !(r.refused && IsLinkReport(r.firstError->kind))) {
       reason = ErrorLine(*r.firstError);
     } else if (r.refused) {
