@@ -2,7 +2,7 @@
 // run in (the host and the shared state), shows the loaded package, the
 // announced versions, the serial port, the status line and a progress bar,
 // and offers the commands "Update-Datei",
-// "Einstellungen", "Beenden" and "Update" and the port tests "in" and "out".
+// "Einstellungen", "Beenden", "Über" and "Update" and the port tests "in" and "out".
 #pragma once
 
 #include <QAction>
