@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a Debian package made by `cpack -G DEB`: exactly the expected files
 # (both programs, the simulator, the desktop entry, the icon, the sample
-# package) and dependencies on Qt's runtime packages. Prints its size.
+# package) and dependencies on Qt's runtime packages and its German
+# translations. Prints its size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deb=${1:?usage: check-deb.sh PACKAGE.deb}
@@ -26,7 +27,8 @@ for exe in skyrelay-update skyrelay-update-cli skyrelay-sim; do
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libqt6svg6 libstdc++6; do
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libqt6svg6 \
+  qt6-translations-l10n libstdc++6; do
   tr ',' '\n' <<<"$depends" | awk -v p="$package" '$1 == p {found=1} END {exit !found}' ||
     { echo "check-deb: Depends lacks $package: $depends" >&2; exit 1; }
 done

@@ -1,6 +1,7 @@
 #include "app/app_text.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 
 namespace skyrelay::app {
 
@@ -16,6 +17,14 @@ QString ProgramVersionText() {
       .arg(SKYRELAY_VERSION_MAJOR)
       .arg(SKYRELAY_VERSION_MINOR)
       .arg(SKYRELAY_VERSION_PATCH);
+}
+
+bool InstallGermanQtTexts(QTranslator& translator) {
+  if (!translator.load(QStringLiteral("qtbase_de"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return false;
+  }
+  return QCoreApplication::installTranslator(&translator);
 }
 
 std::string ProgramFolder() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QTranslator>
 #include <string>
 
 namespace skyrelay::app {
@@ -12,6 +13,11 @@ QString DisplayText(const std::string& text);
 
 // "Version: 1.0.0": the program's major, minor and revision number.
 QString ProgramVersionText();
+
+// Installs Qt's German texts (the standard buttons "Ja", "Nein", "Abbrechen",
+// the file dialog) into the application, whatever the desktop's language: the
+// program's own texts are German. False when Qt's translations are not there.
+bool InstallGermanQtTexts(QTranslator& translator);
 
 // The folder the program was started from.
 std::string ProgramFolder();

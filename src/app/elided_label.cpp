@@ -52,4 +52,19 @@ void ElidedLabel::Elide() {
   setToolTip(!toolTip_.isEmpty() ? toolTip_ : shown == full_ ? QString() : full_);
 }
 
+namespace {
+// The room the style keeps free either side of a progress bar's text.
+int BarTextRoom(const QProgressBar& bar) {
+  return std::max(0, bar.contentsRect().width() - bar.fontMetrics().averageCharWidth() * 2);
+}
+}  // namespace
+
+QString ElidedProgressBar::text() const {
+  return fontMetrics().elidedText(QProgressBar::text(), Qt::ElideRight, BarTextRoom(*this));
+}
+
+bool ElidedProgressBar::TextFits() const {
+  return fontMetrics().horizontalAdvance(QProgressBar::text()) <= BarTextRoom(*this);
+}
+
 }  // namespace skyrelay::app

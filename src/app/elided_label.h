@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QProgressBar>
 
 namespace skyrelay::app {
 
@@ -32,6 +33,19 @@ class ElidedLabel : public QLabel {
   QString full_;
   QString toolTip_;
   QString alwaysWhole_;
+};
+
+// A progress bar whose text, where the bar is too narrow for it, is cut at its
+// end with an ellipsis instead of being clipped by the style.
+class ElidedProgressBar : public QProgressBar {
+  Q_OBJECT
+ public:
+  using QProgressBar::QProgressBar;
+
+  // The text as the bar shows it: the formatted text, elided to the room there is.
+  QString text() const override;
+  // Whether the text shows whole at the bar's present width.
+  bool TextFits() const;
 };
 
 }  // namespace skyrelay::app

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/app_text.h"
@@ -26,15 +27,26 @@ InterfaceDialog::InterfaceDialog(Settings& settings, std::function<void()> onAcc
   frame_->setObjectName(QStringLiteral("InterfaceFrame"));
   const char* captions[3] = {"Kontrada 1 oder Duoplex", "Interface 71530",
                              "Kontrada Basic oder Kontrada 2 oder Interface 71540"};
+  // What each choice is for, in a line under it.
+  const char* notes[3] = {"Der eigene serielle Anschluss der Zentrale.",
+                          "Öffnet keinen Port: damit ist kein Update möglich.",
+                          "USB-LocoNet-Adapter und andere schnelle Interfaces mit 115200 Baud:\n"
+                          "ein USB-LocoNet-Adapter ist diese Wahl."};
   group_ = new QButtonGroup(this);
+  const int indent = style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                     style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
   for (int i = 0; i < 3; i++) {
     options_[i] = new QRadioButton(QString::fromUtf8(captions[i]), frame_);
     options_[i]->setObjectName(QStringLiteral("InterfaceOption%1").arg(i));
     group_->addButton(options_[i], i);
+    notes_[i] = new QLabel(QString::fromUtf8(notes[i]), frame_);
+    notes_[i]->setObjectName(QStringLiteral("InterfaceNote%1").arg(i));
+    notes_[i]->setContentsMargins(indent, 0, 0, 0);
   }
   // "Interface 71530" opens no port; it is offered only when it is the stored
   // choice, so that such a setting is shown and kept.
   options_[1]->setVisible(false);
+  notes_[1]->setVisible(false);
 
   portCaption_ = new QLabel(QStringLiteral("ComPort Nr. :"), this);
   portCaption_->setObjectName(QStringLiteral("PortCaption"));
@@ -62,7 +74,10 @@ InterfaceDialog::InterfaceDialog(Settings& settings, std::function<void()> onAcc
   // The design's arrangement: the interface frame with the port below it on
   // the left, "OK" and "Abbrechen" at the top right, the version under them.
   auto* frameColumn = new QVBoxLayout(frame_);
-  for (QRadioButton* option : options_) frameColumn->addWidget(option);
+  for (int i = 0; i < 3; i++) {
+    frameColumn->addWidget(options_[i]);
+    frameColumn->addWidget(notes_[i]);
+  }
   portText_->setMinimumWidth(
       portText_->fontMetrics().horizontalAdvance(QString::fromLatin1(kLongPortName)) +
       portText_->fontMetrics().averageCharWidth() * 3);
@@ -113,6 +128,7 @@ void InterfaceDialog::FillFromSettings() {
   group_->setExclusive(true);
   const int kind = settings_.InterfaceKind;
   options_[1]->setVisible(kind == 2);
+  notes_[1]->setVisible(kind == 2);
   FitLayout();
   if (kind >= 1 && kind <= 3) options_[kind - 1]->setChecked(true);
   portText_->setText(QString::fromStdString(settings_.ComPortNumber));

@@ -35,6 +35,8 @@ class InterfaceDialog : public QDialog {
   void FillFromSettings();
 
   QRadioButton* option(int element) const { return options_[element]; }
+  // The line under an option that says what it is for.
+  QLabel* note(int element) const { return notes_[element]; }
   QLineEdit* portText() const { return portText_; }
   QComboBox* portList() const { return portList_; }
   QLabel* versionLabel() const { return versionLabel_; }
@@ -54,6 +56,7 @@ class InterfaceDialog : public QDialog {
   QGroupBox* frame_;
   QButtonGroup* group_;
   std::array<QRadioButton*, 3> options_;
+  std::array<QLabel*, 3> notes_;
   QLabel* portCaption_;
   QLineEdit* portText_;
   QComboBox* portList_;

@@ -3,13 +3,12 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 #include <csignal>
 #include <cstdio>
 
+#include "app/app_text.h"
 #include "app/interface_dialog.h"
 #include "app/main_win.h"
 #include "app/program_end.h"
@@ -81,12 +80,9 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("skyrelay-update"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/skyrelay-update.svg")));
 
-  // The standard buttons ("Ja", "Nein", "Abbrechen") in the desktop's language.
+  // Qt's own texts in German, like the program's, whatever the desktop's language.
   QTranslator qtTranslations;
-  if (qtTranslations.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTranslations);
-  }
+  skyrelay::app::InstallGermanQtTexts(qtTranslations);
 
   // QApplication has taken its own options out of the arguments.
   const skyrelay::CommandLineParts parts =

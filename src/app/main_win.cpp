@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -19,7 +20,9 @@
 #include "app/interface_dialog.h"
 #include "app/window_host.h"
 #include "core/settings_file.h"
+#include "package/description.h"
 #include "run/commands.h"
+#include "run/report.h"
 #include "run/update_run.h"
 
 namespace skyrelay::app {
@@ -32,8 +35,27 @@ constexpr double kHeadingPointSize = 12.0;
 
 // Every text the core writes into the status line fits it; this is the longest.
 constexpr const char* kLongestStatus = "Mehr als 100 Zeichendateien: weitere ignoriert";
+// The question when the window is closed during a run. The firmware is only
+// staged in the handheld's DataFlash until the installation starts; from then
+// on the handheld installs it by itself.
+constexpr const char* kQuitDuringRun =
+    "Update läuft noch. Wirklich beenden?\r\r"
+    "Die Zentrale wird freigegeben. Hat die Installation noch nicht begonnen, behält der "
+    "Handregler seine bisherige Firmware; das Update kann danach wiederholt werden. Eine "
+    "begonnene Installation läuft im Handregler weiter: ihn dann nicht vom LocoNet trennen.";
 // The release without the event loop gives up after this many seconds.
 constexpr double kReleaseWithoutEventLoopLimit = 5.0;
+// A progress line the bar always shows whole: a long firmware transfer with
+// the time taken and the time left. Longer lines (the wait for the restart)
+// are cut at their end.
+RunProgress WidestUsualProgress() {
+  RunProgress p;
+  p.stageDone = p.stageTotal = 497;
+  p.percent = 100;
+  p.elapsed = 38 * 60;
+  p.remaining = 38 * 60;
+  return p;
+}
 // A port name the port label always shows whole.
 constexpr const char* kUsualPortName = "/dev/ttyUSB0";
 // Room the window manager takes from a title bar for the icon and the buttons.
@@ -116,7 +138,13 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   statusLabel_->setMinimumWidth(
       statusLabel_->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongestStatus)) +
       statusLabel_->fontMetrics().averageCharWidth() * 2);
-  progressBar_ = new QProgressBar(content_);
+  // After a failed run the status line has a second line with the likely
+  // cause, which may be longer than the window is wide.
+  statusLabel_->setWordWrap(true);
+  hintLabel_ = AddLabel("HintLabel", QString(), Qt::AlignCenter);
+  hintLabel_->setWordWrap(true);
+  hintLabel_->hide();
+  progressBar_ = new ElidedProgressBar(content_);
   progressBar_->setObjectName(QStringLiteral("UpdateProgressBar"));
   progressBar_->setTextVisible(true);
   // Shown during a run; its room is kept so that the window does not jump.
@@ -148,11 +176,14 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   column->addLayout(grid);
   column->addSpacing(heading_->fontMetrics().height() / 2);
   column->addWidget(updateButton_, 0, Qt::AlignHCenter);
+  column->addWidget(hintLabel_);
   column->addWidget(progressBar_);
   column->addWidget(statusLabel_);
   column->addStretch(1);
   updateButton_->setMinimumWidth(updateButton_->fontMetrics().averageCharWidth() * 16);
-  progressBar_->setMinimumWidth(updateButton_->minimumWidth() * 2);
+  progressBar_->setMinimumWidth(progressBar_->fontMetrics().horizontalAdvance(
+                                    QString::fromStdString(GermanProgress(WidestUsualProgress()))) +
+                                progressBar_->fontMetrics().averageCharWidth() * 4);
 
   auto* tests = new QHBoxLayout(portTests_);
   tests->addStretch(1);
@@ -181,6 +212,11 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
   connect(menuKey, &QShortcut::activated, this,
           [this] { menuBar()->setActiveAction(fileMenu_->menuAction()); });
+  helpMenu_ = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+  helpMenu_->setObjectName(QStringLiteral("HelpMenu"));
+  aboutAction_ = helpMenu_->addAction(QString::fromUtf8("Ü&ber"));
+  aboutAction_->setObjectName(QStringLiteral("AboutAction"));
+  connect(aboutAction_, &QAction::triggered, this, &MainWin::ShowAbout);
 
   connect(updateFileAction_, &QAction::triggered, this, &MainWin::ChooseUpdateFile);
   connect(settingsAction_, &QAction::triggered, this, &MainWin::ShowSettingsDialog);
@@ -198,9 +234,11 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
       [this] {
         WriteSettings();
         ShowComPortNumber();
+        ShowReadiness();
       },
       this);
 
+  ShowReadiness();
   FitToContent();
 }
 
@@ -267,24 +305,27 @@ void MainWin::ShowStatus(const std::string& text) {
 }
 
 Answer MainWin::ShowMessage(const std::string& text, const std::string& title, Icon icon,
-                            Buttons buttons) {
+                            Buttons buttons, bool risky) {
   // Once the user chose to quit, the rest of the run shows no more boxes.
   if (quitRequested_) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
   // A signal that comes while the box is open closes it: a question is then
   // answered No.
-  const Answer answer = AskUser(text, title, icon, buttons);
+  const Answer answer = AskUser(text, title, icon, buttons, risky);
   return answer;
 }
 
 Answer MainWin::AskUser(const std::string& text, const std::string& title, Icon icon,
-                        Buttons buttons) {
+                        Buttons buttons, bool defaultNo) {
   const QString boxText = DisplayText(text);
   const QString boxTitle = QString::fromStdString(title);
   if (messageHandler_) return messageHandler_(boxText, boxTitle, icon, buttons);
   QMessageBox box(BoxIcon(icon), boxTitle, boxText,
                   buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                   isVisible() ? this : nullptr);
-  if (buttons == Buttons::YesNo) box.setDefaultButton(QMessageBox::Yes);
+  if (buttons == Buttons::YesNo) {
+    box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+  }
   const int answer = box.exec();
   if (buttons == Buttons::Ok) return Answer::Ok;
   return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
@@ -308,9 +349,13 @@ void MainWin::ShowComPortNumber() {
 }
 
 void MainWin::ShowProgress(const RunProgress& progress) {
+  const QString line = QString::fromStdString(GermanProgress(progress));
+  // A per cent sign in a bar's format starts a placeholder unless doubled.
+  QString format = line;
+  progressBar_->setFormat(format.replace(QLatin1Char('%'), QStringLiteral("%%")));
+  progressBar_->setToolTip(line);
   progressBar_->setRange(0, 100);
   progressBar_->setValue(std::clamp(progress.percent, 0, 100));
-  progressBar_->setFormat(QString::fromStdString(GermanProgress(progress)));
   progressBar_->show();
 }
 
@@ -366,9 +411,20 @@ void MainWin::WriteSettings() {
   if (!settingsPath_.empty()) WriteSettingsFile(settingsPath_, ctx_->settings);
 }
 
+QString MainWin::FileDialogFolder() const {
+  const std::string& chosen = ctx_->settings.UpdateFilePath;
+  const std::string& last = chosen.empty() ? lastPackagePath_ : chosen;
+  if (!last.empty()) {
+    const QDir folder = QFileInfo(QString::fromStdString(last)).absoluteDir();
+    if (folder.exists()) return folder.absolutePath();
+  }
+  return QDir::homePath();
+}
+
 std::string MainWin::ShowFileDialog(const QString& title, const QString& extension) {
-  if (fileDialog_) return fileDialog_(title, extension);
-  QFileDialog dialog(this, title, QString::fromStdString(ProgramFolder()));
+  const QString folder = FileDialogFolder();
+  if (fileDialog_) return fileDialog_(title, extension, folder);
+  QFileDialog dialog(this, title, folder);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   // Both spellings, for dialogs that compare letter case.
@@ -381,12 +437,50 @@ std::string MainWin::ShowFileDialog(const QString& title, const QString& extensi
 
 void MainWin::ChooseUpdateFile() {
   Settings& settings = ctx_->settings;
+  if (!settings.UpdateFilePath.empty()) lastPackagePath_ = settings.UpdateFilePath;
   settings.UpdateFilePath =
       ShowFileDialog(QStringLiteral("TUP-File --> Update-Laden: TUP-File"), QStringLiteral("TUP"));
-  if (settings.UpdateFilePath.empty()) return;
+  if (settings.UpdateFilePath.empty()) {
+    ShowReadiness();
+    return;
+  }
   WriteSettings();
   packageLabel_->SetFullText(QStringLiteral("---"));
+  // The last run's progress belongs to another package.
+  progressBar_->hide();
   LoadUpdateDescription(*ctx_, settings.UpdateFilePath);
+  ShowReadiness();
+}
+
+void MainWin::ShowReadiness() {
+  QStringList missing;
+  const Settings& settings = ctx_->settings;
+  if (settings.UpdateFilePath.empty()) {
+    missing << QString::fromUtf8("Keine Update-Datei gewählt (Datei → Update-Datei).");
+  } else if (!DescriptionNamesSomething(ctx_->desc)) {
+    missing << QString::fromUtf8("Die Update-Datei ist nicht geladen (Datei → Update-Datei).");
+  }
+  if (const std::string setting = MissingPortSetting(settings); !setting.empty()) {
+    missing << QString::fromStdString(setting + " " + kSettingsHint);
+  }
+  const bool ready = missing.isEmpty();
+  const bool wasEnabled = updateButton_->isEnabled();
+  updateButton_->setEnabled(ready && !running_);
+  hintLabel_->setText(missing.join(QLatin1Char('\n')));
+  if (hintLabel_->isHidden() != ready) {
+    hintLabel_->setVisible(!ready);
+    FitToContent();
+  }
+  // Enabled again: Enter starts the update, as after start-up.
+  if (updateButton_->isEnabled() && !wasEnabled && isActiveWindow()) updateButton_->setFocus();
+}
+
+void MainWin::ShowAbout() {
+  const std::string text =
+      windowTitle().toStdString() + "\r" + "skyrelay-update " + SKYRELAY_VERSION + "\r\r" +
+      "Lizenz: keine angegeben; auch das Debian-Paket nennt keine.\r" +
+      "Kontakt: " + SKYRELAY_CONTACT + "\r\r" + "Beschreibung: " + SKYRELAY_README_PATH;
+  AskUser(text, "Über skyrelay-update", Icon::Information, Buttons::Ok);
 }
 
 void MainWin::ShowSettingsDialog() {
@@ -398,13 +492,13 @@ void MainWin::ShowSettingsDialog() {
 
 void MainWin::SetCommandsEnabled(bool enabled) {
   // A package or port chosen in the middle of a run would mix two updates.
-  for (QWidget* button : {static_cast<QWidget*>(updateButton_), static_cast<QWidget*>(inButton_),
-                          static_cast<QWidget*>(outButton_)}) {
+  for (QWidget* button : {static_cast<QWidget*>(inButton_), static_cast<QWidget*>(outButton_)}) {
     button->setEnabled(enabled);
   }
   updateFileAction_->setEnabled(enabled);
   settingsAction_->setEnabled(enabled);
   interfaceDialog_->setEnabled(enabled);
+  ShowReadiness();
 }
 
 void MainWin::RunWithPort(const std::function<void()>& command) {
@@ -429,7 +523,18 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
 
 void MainWin::RunUpdateCommand() {
   RunWithPort([this] {
-    if (UpdateCommand(*ctx_)) ShowStatus(RunVerdict(ctx_->report));
+    // The last run's end is no status of this one.
+    statusLabel_->clear();
+    UpdateCommand(*ctx_);
+    // The core's own last status stays; a run that did not succeed (also one
+    // that did not start) adds its likely cause and what to do, on a line of
+    // its own.
+    if (RunSucceeded(ctx_->report)) return;
+    const QString cause = QString::fromStdString(GermanCause(ctx_->report));
+    if (cause.isEmpty()) return;
+    const QString status = statusLabel_->text();
+    statusLabel_->setText(status.isEmpty() ? cause : status + QLatin1Char('\n') + cause);
+    FitToContent();
   });
 }
 
@@ -439,8 +544,8 @@ void MainWin::RunPortTest(bool noWait) {
 
 void MainWin::ConfirmQuitDuringRun() {
   if (quitRequested_) return;  // already ending: the release is under way
-  const bool yes = AskUser("Update läuft noch. Wirklich beenden?", "Achtung!", Icon::Stop,
-                           Buttons::YesNo) == Answer::Yes;
+  const bool yes =
+      AskUser(kQuitDuringRun, "Achtung!", Icon::Stop, Buttons::YesNo, true) == Answer::Yes;
   // A signal that came while the box was open has decided already.
   if (yes) quitRequested_ = true;
 }

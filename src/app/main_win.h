@@ -2,7 +2,7 @@
 // run in (the host and the shared state), shows the loaded package, the
 // announced versions, the serial port, the status line and a progress bar,
 // and offers the commands "Update-Datei",
-// "Einstellungen", "Beenden" and "Update" and the port tests "in" and "out".
+// "Einstellungen", "Beenden", "Über" and "Update" and the port tests "in" and "out".
 #pragma once
 
 #include <QAction>
@@ -43,10 +43,10 @@ using HostFactory = std::function<HostBinding(MainWin&)>;
 // A modal message box: text, title, icon and buttons; returns the answer.
 using MessageHandler =
     std::function<Answer(const QString& text, const QString& title, Icon icon, Buttons buttons)>;
-// The open-file dialog: title and extension (without point); the chosen full
-// path, or the empty text after a cancel.
-using FileDialogHandler =
-    std::function<std::string(const QString& title, const QString& extension)>;
+// The open-file dialog: title, extension (without point) and the folder it
+// opens in; the chosen full path, or the empty text after a cancel.
+using FileDialogHandler = std::function<std::string(const QString& title, const QString& extension,
+                                                    const QString& folder)>;
 
 class MainWin : public QMainWindow {
   Q_OBJECT
@@ -66,10 +66,14 @@ class MainWin : public QMainWindow {
 
   // What the host shows in the window.
   void ShowStatus(const std::string& text);
-  Answer ShowMessage(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
+  // A risky question's box answers No to Enter and Escape; other questions
+  // default to Yes.
+  Answer ShowMessage(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                     bool risky = false);
   void ShowVersionLabels(const std::string& radio, const std::string& digitalSet);
   void ShowComPortNumber();
-  // The progress bar: `done` of `total` steps of a stage.
+  // The progress bar: the share of the whole run, with the progress line as
+  // its text (cut at the end where the bar is too narrow; whole as tooltip).
   void ShowProgress(const RunProgress& progress);
   // Runs after every yield of the world: ends a run when the window was closed.
   void AfterYield();
@@ -93,11 +97,22 @@ class MainWin : public QMainWindow {
   void ShowSettingsDialog();
   void RunUpdateCommand();
   void RunPortTest(bool noWait);
+  // "Hilfe" → "Über": the program's version, its licence and where its
+  // description is.
+  void ShowAbout();
   // Writes UpdateFilePath, InterfaceKind and ComPortNumber to the settings file.
   void WriteSettings();
 
-  // The open-file dialog; returns the chosen path or the empty text.
+  // The open-file dialog; returns the chosen path or the empty text. It opens
+  // in the folder of the last package when that folder exists, else in the
+  // user's home folder.
   std::string ShowFileDialog(const QString& title, const QString& extension);
+  QString FileDialogFolder() const;
+
+  // "Update" is enabled when a package is loaded and an interface and port
+  // are chosen, and no command runs; otherwise the hint under it says what is
+  // missing. Called whenever the package or the settings change.
+  void ShowReadiness();
 
   void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
   void SetFileDialog(FileDialogHandler handler) { fileDialog_ = std::move(handler); }
@@ -107,9 +122,10 @@ class MainWin : public QMainWindow {
 
   QLabel* heading() const { return heading_; }
   QLabel* statusLabel() const { return statusLabel_; }
+  QLabel* hintLabel() const { return hintLabel_; }
   ElidedLabel* portLabel() const { return portLabel_; }
   ElidedLabel* packageLabel() const { return packageLabel_; }
-  QProgressBar* progressBar() const { return progressBar_; }
+  ElidedProgressBar* progressBar() const { return progressBar_; }
   QLabel* radioVersionLabel() const { return radioVersionLabel_; }
   QLabel* digitalSetVersionLabel() const { return digitalSetVersionLabel_; }
   QPushButton* updateButton() const { return updateButton_; }
@@ -117,6 +133,7 @@ class MainWin : public QMainWindow {
   QPushButton* outButton() const { return outButton_; }
   QAction* updateFileAction() const { return updateFileAction_; }
   QAction* settingsAction() const { return settingsAction_; }
+  QAction* aboutAction() const { return aboutAction_; }
 
  signals:
   // The window closed after a signal; the program ends with status 1.
@@ -143,7 +160,8 @@ class MainWin : public QMainWindow {
   // Closes every open modal message box and dialog, the innermost first.
   void CloseModalWindows();
   // A message box as such, without the run's bookkeeping.
-  Answer AskUser(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
+  Answer AskUser(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                 bool defaultNo = false);
 
   HostBinding binding_;
   std::unique_ptr<Context> ctx_;
@@ -154,6 +172,9 @@ class MainWin : public QMainWindow {
   bool quitRequested_ = false;
   bool endedBySignal_ = false;
   bool fitted_ = false;
+  // The package chosen last in this session or remembered at start, also
+  // after a cancelled file dialog: the file dialog opens in its folder.
+  std::string lastPackagePath_;
 
   QWidget* client_;
   QWidget* content_;
@@ -168,7 +189,8 @@ class MainWin : public QMainWindow {
   QLabel* digitalSetCaption_;
   QLabel* digitalSetVersionLabel_;
   QLabel* statusLabel_;
-  QProgressBar* progressBar_;
+  QLabel* hintLabel_;
+  ElidedProgressBar* progressBar_;
   QPushButton* updateButton_;
   QPushButton* inButton_;
   QPushButton* outButton_;
@@ -176,6 +198,8 @@ class MainWin : public QMainWindow {
   QAction* updateFileAction_;
   QAction* settingsAction_;
   QAction* endAction_;
+  QMenu* helpMenu_;
+  QAction* aboutAction_;
   InterfaceDialog* interfaceDialog_;
 };
 

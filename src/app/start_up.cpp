@@ -14,7 +14,6 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
   if (BrandCode == kBrandZb4.BrandCode) window.ApplyBrand(kBrandZb4);
 
   window.show();
-  window.updateButton()->setFocus();
 
   window.SetSettingsPath(options.settingsPath.empty() ? DefaultSettingsPath(ProgramFolder())
                                                       : options.settingsPath);
@@ -27,6 +26,10 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
   if (!path.empty() && std::filesystem::is_regular_file(path, error)) {
     LoadUpdateDescription(ctx, path);
   }
+  window.ShowReadiness();
+  // Enter starts the update when it can; otherwise the menus are the way on
+  // (F10, Ctrl+O).
+  if (window.updateButton()->isEnabled()) window.updateButton()->setFocus();
 }
 
 }  // namespace skyrelay::app

@@ -12,6 +12,12 @@ void WindowHost::SetStatus(const std::string& text) {
   if (!outsideEventLoop()) window_.ShowStatus(text);
 }
 
+Answer WindowHost::Show(const Notice& notice) {
+  const ShownMessage shown = GermanMessage(notice);
+  if (outsideEventLoop()) return shown.buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+  return window_.ShowMessage(shown.text, shown.title, shown.icon, shown.buttons, notice.risky);
+}
+
 Answer WindowHost::Message(const std::string& text, const std::string& title, Icon icon,
                            Buttons buttons) {
   if (outsideEventLoop()) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;

@@ -16,10 +16,14 @@ class WindowHost : public QtHostBase {
   explicit WindowHost(MainWin& window);
 
   void SetStatus(const std::string& text) override;
+  // The core's notices: a risky question's box defaults to No.
+  Answer Show(const Notice& notice) override;
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override;
   void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override;
   void ShowProgress(const RunProgress& progress) override;
+  using Host::Message;
+  using Host::SetStatus;
 
  private:
   MainWin& window_;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/interface_dialog.h"
@@ -60,10 +61,15 @@ class SimWindowHost : public VirtualHost {
     VirtualHost::SetStatus(text);
     if (!outsideEventLoop) window_.ShowStatus(text);
   }
+  Answer Show(const Notice& notice) override {
+    risky_ = notice.risky;
+    return VirtualHost::Show(notice);
+  }
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override {
+    const bool risky = std::exchange(risky_, false);
     if (outsideEventLoop) return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
-    return window_.ShowMessage(text, title, icon, buttons);
+    return window_.ShowMessage(text, title, icon, buttons, risky);
   }
   void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override {
     VirtualHost::SetVersionLabels(radio, digitalSet);
@@ -78,6 +84,7 @@ class SimWindowHost : public VirtualHost {
 
  private:
   MainWin& window_;
+  bool risky_ = false;  // of the notice being shown
 };
 
 struct AppWorld {
@@ -95,8 +102,9 @@ struct AppWorld {
           if (onMessage) onMessage(messages.back());
           return buttons == Buttons::YesNo ? yesNo : Answer::Ok;
         });
-    window->SetFileDialog([this](const QString& title, const QString&) {
+    window->SetFileDialog([this](const QString& title, const QString&, const QString& folder) {
       fileDialogTitle = title;
+      fileDialogFolder = folder;
       return fileDialogAnswer;
     });
   }
@@ -128,6 +136,7 @@ struct AppWorld {
   std::function<void(const ShownMessage&)> onMessage;  // called before it is answered
   std::string fileDialogAnswer;
   QString fileDialogTitle;
+  QString fileDialogFolder;
 };
 
 }  // namespace skyrelay::app::test

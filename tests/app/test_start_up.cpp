@@ -3,6 +3,7 @@
 // interface selection dialog with "OK", "Abbrechen" and coming back to it.
 
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 #include <tuple>
 
@@ -32,13 +33,18 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
                       QString::fromStdString(w.ctx().ProductName),
                       QString::fromStdString(std::string(CurrentBrand().ConfigFileName))};
     for (const QAction* action : menu->actions()) shown << action->text();
+    const QMenu* help = win.findChild<QMenu*>("HelpMenu");
+    ASSERT_NE(help, nullptr);
+    shown << help->title();
+    for (const QAction* action : help->actions()) shown << action->text();
     const QStringList zb4{"Sky Relay - Update", "Sky Relay - Update", "QX9 oder Interface 71540",
                           "SKY RELAY", "SkyRelayUpd.cfg"};
     const QStringList fen{"TALON2-Update V1.1", "TALONII - Update",
                           "Kontrada Basic oder Kontrada 2 oder Interface 71540", "TALON2",
                           "TalonUpd.cfg"};
     EXPECT_EQ(shown, (BrandCode == "FEN" ? fen : zb4) +
-                         QStringList({"&Update-Datei", "&Einstellungen", "&Beenden"}));
+                         QStringList({"&Update-Datei", "&Einstellungen", "&Beenden", "&Hilfe",
+                                      QString::fromUtf8("Ü&ber")}));
     EXPECT_EQ(win.digitalSetVersionLabel()->isHidden(), BrandCode != "FEN");
     EXPECT_TRUE(win.isVisible());
     EXPECT_FALSE(win.windowIcon().pixmap(32, 32).isNull()) << "the icon and its SVG engine";
@@ -47,9 +53,20 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
                                            label->contentsRect().width())
           << label->objectName().toStdString();
     }
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 3; i++) {  // each with the line that says what it is for
       const QWidget* option = win.interfaceDialog()->option(i);
+      const QLabel* note = win.interfaceDialog()->note(i);
       EXPECT_TRUE(option->isHidden() || option->sizeHint().width() <= option->width()) << i;
+      EXPECT_EQ(note->isHidden(), option->isHidden()) << i;
+      EXPECT_TRUE(note->isHidden() || note->sizeHint().width() <= note->width()) << i;
+    }
+    // "Über": the version, the licence and where the description is.
+    win.aboutAction()->trigger();
+    ASSERT_FALSE(w.messages.empty());
+    const ShownMessage about = w.messages.back();
+    EXPECT_EQ(std::tuple(about.icon, about.buttons), std::tuple(Icon::Information, Buttons::Ok));
+    for (const char* part : {SKYRELAY_VERSION, "Lizenz", SKYRELAY_README_PATH}) {
+      EXPECT_TRUE(about.text.contains(QString::fromUtf8(part))) << part;
     }
     const ElidedLabel* port = win.portLabel();
     EXPECT_EQ(QStringList({port->fullText(), port->toolTip()}),
@@ -92,27 +109,32 @@ InterfaceDialog& Open(AppWorld& w) {
   return *w.window->interfaceDialog();
 }
 
-// What start-up makes of the settings file; "Update" refused before anything
-// is sent where there is no package or no interface; the dialog shows the
-// stored choice and "OK" takes over a new one; a choice not confirmed is
-// refilled when the user comes back; "Abbrechen" changes nothing.
+// What start-up makes of the settings file; "Update" disabled, and nothing
+// sent, where there is no package or no interface, the hint under it saying
+// what is missing; the dialog shows the stored choice and "OK" takes over a
+// new one, which "Update" follows; a choice not confirmed is refilled when the
+// user comes back; "Abbrechen" changes nothing. The file dialog opens in the
+// package's folder, or in the home folder when there is none.
 TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
   const QString hint =
-      QString::fromUtf8("\nBitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.");
+      QString::fromUtf8(" Bitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.");
   struct Case {
     const char *kind, *port;  // in the settings file; nullptr: no file
     bool packageThere;
     int wantKind;
     const char* shownPort;
-    QString refusal;     // after a missing package, its path follows
+    QString missing;     // the hint under "Update"
     int checked, click;  // options of the dialog, -1: none
     const char* newPort;
     int newKind;
   };
-  const QString noPackage = "Keine Update-Datei: ";
+  const QString noPackage = QString::fromUtf8("Keine Update-Datei gewählt (Datei → Update-Datei).");
+  const QString packageGone =
+      QString::fromUtf8("Die Update-Datei ist nicht geladen (Datei → Update-Datei).");
   for (const Case& c :
-       {Case{nullptr, nullptr, false, 0, "", noPackage, -1, 0, "COM3", 1},
-        Case{" 3", " 2", false, 3, "2", noPackage, 2, -1, "5", 3},  // blanks, package gone
+       {Case{nullptr, nullptr, false, 0, "", noPackage + "\nKein Interface gewählt." + hint, -1, 0,
+             "COM3", 1},
+        Case{" 3", " 2", false, 3, "2", packageGone, 2, -1, "5", 3},  // blanks, package gone
         Case{"2", "COM4", true, 2, "COM4", "Interface 71530 öffnet keinen Port." + hint, 1, -1, "7",
              2},
         Case{"0", "1", true, 0, "1", "Kein Interface gewählt." + hint, -1, 2, "1", 3},
@@ -129,10 +151,9 @@ TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
               std::tuple(stored, c.wantKind, QString(c.kind ? c.shownPort : "---"),
                          QString(c.packageThere ? "2,1" : "---"), c.kind != nullptr, size_t{0}));
     w.Click(win.updateButton());
-    EXPECT_EQ(w.messages,
-              (std::vector<ShownMessage>{
-                  {c.packageThere ? c.refusal : c.refusal + QString::fromStdString(stored),
-                   c.packageThere ? "Einstellungen" : "Fehler!", Icon::Stop, Buttons::Ok}}));
+    EXPECT_EQ(std::tuple(win.updateButton()->isEnabled(), win.hintLabel()->isVisible(),
+                         win.hintLabel()->text(), w.messages.size()),
+              std::tuple(false, true, c.missing, size_t{0}));
     EXPECT_EQ(std::tuple(w.sim.stationLog.enterRequests, w.host->virtualPort().bytesWritten,
                          w.host->Port().IsOpen()),
               std::tuple(0, 0L, false));
@@ -146,7 +167,12 @@ TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
       EXPECT_EQ(dialog.portText()->text(), port);
     };
     shows(c.checked, c.shownPort);
-    if (c.click >= 0) w.Click(dialog.option(c.click));
+    // On the option's button: its line under it makes the frame wider than its text.
+    const auto choose = [](QWidget* option) {
+      QTest::mouseClick(option, Qt::LeftButton, {},
+                        QPoint(option->height() / 2, option->height() / 2));
+    };
+    if (c.click >= 0) choose(dialog.option(c.click));
     dialog.portText()->setText(c.newPort);
     const std::string confirmed =
         stored + "\r\n" + std::to_string(c.newKind) + "\r\n" + c.newPort + "\r\n";
@@ -157,15 +183,21 @@ TEST(StartUp, SettingsFileUpdateRefusedAndTheDialog) {
                      w.ctx().settings.ComPortNumber, w.SettingsFile(), win.portLabel()->text()),
           std::tuple(false, c.newKind, c.newPort, confirmed, QString(c.newPort)));
       if (!ok) break;
+      EXPECT_EQ(win.updateButton()->isEnabled(),
+                c.packageThere && (c.newKind == 1 || c.newKind == 3));
+      EXPECT_EQ(win.hintLabel()->isHidden(), win.updateButton()->isEnabled());
       Open(w);
-      w.Click(dialog.option(2));
+      choose(dialog.option(2));
       dialog.portText()->setText("8");
       Send(dialog, QEvent::WindowDeactivate);
       Send(dialog, QEvent::WindowActivate);
       shows(c.newKind - 1, c.newPort);
-      w.Click(dialog.option(2));
+      choose(dialog.option(2));
       dialog.portText()->setText("9");
     }
+    win.updateFileAction()->trigger();
+    EXPECT_EQ(w.fileDialogFolder,
+              c.packageThere ? QString::fromStdString(w.Path("paket")) : QDir::homePath());
   }
 }
 
