@@ -10,6 +10,7 @@
 #include "package/package_check.h"
 #include "qt/serial_ports.h"
 #include "run/commands.h"
+#include "run/info.h"
 #include "run/update_run.h"
 #include "sim/sim.h"
 
@@ -17,7 +18,11 @@ namespace skyrelay::cli {
 
 namespace {
 
-// The last lines of an update: the verdict, the time taken and the pages.
+constexpr const char* kSettingsHintCli =
+    "Bitte --interface 1 oder 3 und --port angeben (mit --save merken).";
+
+// The last lines of an update: the verdict, and for a run that started the
+// time taken and the pages.
 void PrintVerdict(Session& s) {
   const RunReport& r = s.ctx->report;
   s.console.Finish();
@@ -30,6 +35,7 @@ void PrintVerdict(Session& s) {
     std::fprintf(stderr, "Die Zentrale hat die Freigabe nicht bestätigt!\n");
   }
   std::fprintf(stderr, "%s\n", RunVerdict(r).c_str());
+  if (r.startedAt == 0 && r.endedAt == 0) return;
   std::fprintf(stderr, "Dauer: %.1f s\n", r.endedAt - r.startedAt);
   if (r.firmware.pagesWritten > 0) {
     std::fprintf(stderr, "Firmware: %d Seiten geschrieben, %d geprüft, %d wiederholt\n",
@@ -37,45 +43,85 @@ void PrintVerdict(Session& s) {
   }
 }
 
+// A notice as one line, its line breaks as blanks.
+std::string OneLine(const Notice& notice) {
+  std::string line;
+  for (char c : GermanMessage(notice).text) {
+    if (c == '\r' || c == '\n') c = ' ';
+    if (c == ' ' && (line.empty() || line.back() == ' ')) continue;
+    line += c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+// Why a command that needs the port could not use it, in one line: what the
+// system said and what to do.
+void PrintPortFailure(const std::string& what, const Notice& notice, const RunReport& report) {
+  std::string line = what + OneLine(notice);
+  // The cause names the ports there are, or what keeps the port from opening.
+  if (report.portProblem) line += " " + GermanCause(report);
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// The package given or remembered, loaded into the world with the notices of
+// its problems; the report keeps what the verdict needs. False when it did not
+// load cleanly.
+bool LoadPackage(Session& s) {
+  Context& ctx = *s.ctx;
+  const std::string& path = ctx.settings.UpdateFilePath;
+  ctx.report = RunReport{};
+  RunReport& report = ctx.report;
+  ctx.host.onNotice = [&report](const Notice& notice, Answer answer) {
+    NoteFirstError(report, notice, answer);
+  };
+  struct Unwatch {
+    Host& host;
+    ~Unwatch() { host.onNotice = nullptr; }
+  } unwatch{ctx.host};
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) {
+    s.console.Message(path + "\rDie Update-Datei wurde nicht gefunden!", "Fehler!", Icon::Stop,
+                      Buttons::Ok);
+    report.firstError =
+        Notice{NoticeKind::DescriptionUnreadable, {path, "Die Update-Datei wurde nicht gefunden!"}};
+    report.packageProblems.push_back(PackageProblem{ProblemKind::DescriptionUnreadable, path});
+    return false;
+  }
+  if (LoadUpdateDescription(ctx, path)) return true;
+  for (const PackageProblem& p : CheckPackage(path)) {
+    if (!p.warning) report.packageProblems.push_back(p);
+  }
+  std::fprintf(stderr, "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n");
+  return false;
+}
+
 }  // namespace
 
 int RunUpdateCommand(Session& s) {
   Context& ctx = *s.ctx;
   if (ctx.settings.UpdateFilePath.empty()) {
-    std::fprintf(stderr, "skyrelay-update-cli: keine Update-Datei angegeben und keine gemerkt\n%s",
-                 kUsage);
-    return 2;
+    return WrongUsage("update braucht DATEI.TUP (keine angegeben und keine gemerkt)");
   }
   // Nobody could answer a question: the run would say No for the user.
-  if (!s.options.answer && ::isatty(0) == 0) {
+  if (s.options.answers == AnswerPolicy::Ask && ::isatty(0) == 0) {
     std::fprintf(stderr,
                  "skyrelay-update-cli: ohne Terminal kann niemand die Fragen des Updates "
                  "beantworten.\nBitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.\n");
     return 2;
   }
-  std::error_code error;
-  if (!std::filesystem::exists(ctx.settings.UpdateFilePath, error)) {
-    s.console.Message(ctx.settings.UpdateFilePath + "\rDie Update-Datei wurde nicht gefunden!",
-                      "Fehler!", Icon::Stop, Buttons::Ok);
-    return 1;
-  }
   // A package that does not load cleanly is not sent to a handheld.
-  if (!LoadUpdateDescription(ctx, ctx.settings.UpdateFilePath)) {
-    std::fprintf(stderr, "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n");
+  if (!LoadPackage(s)) {
+    PrintVerdict(s);
     return 1;
   }
   if (const int rc = OpenTrace(s, PackageFilePaths(ctx.desc, ctx.settings.UpdateFilePath));
       rc != 0) {
     return rc;
   }
-  const bool started =
-      UpdateCommand(ctx, "Bitte --interface 1 oder 3 und --port angeben (mit --save merken).");
+  const bool started = UpdateCommand(ctx, kSettingsHintCli);
   s.console.Finish();
-  if (!started) {
-    if (ctx.report.end == RunEnd::Cancelled) std::fprintf(stderr, "Abgebrochen.\n");
-    return 1;
-  }
-  if (s.sim) {
+  if (started && s.sim) {
     std::fprintf(stderr,
                  "Simulation: %.1f s LocoNet-Zeit, %ld Nachrichten gesendet, %ld empfangen, "
                  "Busbelegung %.1f s\n",
@@ -88,20 +134,64 @@ int RunUpdateCommand(Session& s) {
 
 int RunPingCommand(Session& s) {
   if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
+  Context& ctx = *s.ctx;
+  ctx.report = RunReport{};
+  // Without a port the test would only report, for many seconds, that no
+  // message goes out: it ends at the first failure.
+  if (const std::string missing = MissingPortSetting(ctx.settings); !missing.empty()) {
+    ctx.report.firstError = Notice{NoticeKind::SettingMissing, {missing, kSettingsHintCli}};
+    PrintPortFailure("Port-Test nicht möglich: ", *ctx.report.firstError, ctx.report);
+    return 1;
+  }
   try {
-    const bool answered = PortTestCommand(*s.ctx, s.options.noWait);
+    if (const std::optional<Notice> failed = OpenPortRecorded(ctx)) {
+      PrintPortFailure("Port-Test fehlgeschlagen: ", *failed, ctx.report);
+      return 1;
+    }
+    const bool answered = PortTestCommand(ctx, s.options.noWait);
     s.console.Finish();
-    // The test runs even when the port did not open; then it has failed all the same.
-    const bool opened = s.ctx->host.Port().IsOpen();
-    s.ctx->host.Port().Close();
+    const bool opened = ctx.host.Port().IsOpen();
+    ctx.host.Port().Close();
     return answered && opened ? 0 : 1;
   } catch (const RunCancelled&) {
     // The port test puts nothing into update mode; there is nothing to release.
     s.console.Finish();
     std::fprintf(stderr, "Abgebrochen.\n");
-    s.ctx->host.Port().Close();
+    ctx.host.Port().Close();
     return 1;
   }
+}
+
+int RunInfoCommand(Session& s) {
+  if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
+  Context& ctx = *s.ctx;
+  const DeviceInfo info = ReadDeviceInfo(ctx, kSettingsHintCli);
+  s.console.Finish();
+  if (info.cancelled) {
+    std::fprintf(stderr, "Abgebrochen.\n");
+    return 1;
+  }
+  if (info.portFailure) {
+    PrintPortFailure("Info nicht möglich: ", *info.portFailure, ctx.report);
+    return 1;
+  }
+  if (info.stationId) {
+    std::printf(
+        "Zentrale: Kennung %lld%s\n", static_cast<long long>(*info.stationId),
+        info.stationNeedsUpdateMode ? " (wird für das Update in den Update-Mode gesetzt)" : "");
+  } else {
+    std::printf("Zentrale: keine Kennung gemeldet\n");
+  }
+  if (!info.handheldAnswered) {
+    std::printf("Handregler: keine Antwort\n");
+    std::fprintf(stderr, "%s\n", GermanCause(ctx.report).c_str());
+    return 1;
+  }
+  const HandheldIdentity& id = info.handheld.identity;
+  std::printf("Handregler: Artikel %s, %s\n", id.articleNumber.c_str(),
+              id.kind == HandheldKind::Unknown ? "nicht erkannt" : id.kindText.c_str());
+  std::printf("Installierte Firmware: %s\n", id.versionText.c_str());
+  return 0;
 }
 
 int RunCheckCommand(Session& s) {

@@ -9,6 +9,8 @@ namespace skyrelay::cli {
 int RunUpdateCommand(Session& s);
 // The port test "in", or "out" with --no-wait.
 int RunPingCommand(Session& s);
+// Reads the station's and the handheld's identification, writing nothing.
+int RunInfoCommand(Session& s);
 // Checks the package named on the command line, without a world or port.
 int RunCheckCommand(Session& s);
 // The serial ports found, one a line: the device, then what is known about it.

@@ -60,12 +60,12 @@ std::string PlainLines(const std::string& text) {
 }
 
 Console::Console(std::FILE* err, std::FILE* in, bool errIsTerminal, bool inIsTerminal,
-                 std::optional<bool> answer, const std::atomic<bool>* cancel)
+                 AnswerPolicy answers, const std::atomic<bool>* cancel)
     : err_(err),
       in_(in),
       errIsTerminal_(errIsTerminal),
       inIsTerminal_(inIsTerminal),
-      answer_(answer),
+      answers_(answers),
       cancel_(cancel) {}
 
 void Console::EndLine() {
@@ -83,6 +83,31 @@ void Console::Finish() {
   EndLine();
   FlushCounter();
   std::fflush(err_);
+  progressShown_ = false;
+  lastProgressStage_ = -1;
+  lastProgressDecile_ = -1;
+}
+
+void Console::Progress(const RunProgress& progress) {
+  progressShown_ = true;
+  const std::string text = GermanProgress(progress);
+  if (errIsTerminal_) {
+    constexpr int kWidth = 30;
+    const int filled = std::clamp(progress.percent, 0, 100) * kWidth / 100;
+    std::fprintf(err_, "\r\033[K[%s%s] %s", std::string(filled, '#').c_str(),
+                 std::string(kWidth - filled, '.').c_str(), text.c_str());
+    lineOpen_ = true;
+    std::fflush(err_);
+    return;
+  }
+  // Otherwise a line when a stage begins and at every tenth of the whole run.
+  const int stage = static_cast<int>(progress.stage);
+  const int decile = std::clamp(progress.percent, 0, 100) / 10;
+  if (stage == lastProgressStage_ && decile == lastProgressDecile_) return;
+  lastProgressStage_ = stage;
+  lastProgressDecile_ = decile;
+  std::fprintf(err_, "%s\n", text.c_str());
+  std::fflush(err_);
 }
 
 void Console::Status(const std::string& text) {
@@ -94,6 +119,13 @@ void Console::Status(const StatusLine& status) {
   const bool frame = status.kind == StatusKind::RestartWait;
   const bool percentage = status.kind == StatusKind::FirmwarePercent;
   const int percent = percentage ? static_cast<int>(status.number) : 0;
+  // The run's progress line tells how far the firmware is (and, on a terminal,
+  // the counts and the wait for the restart); the stages' own counts would
+  // only push it away.
+  if (progressShown_ &&
+      (percentage || (errIsTerminal_ && (frame || !CounterKey(status).empty())))) {
+    return;
+  }
   if (errIsTerminal_) {
     // On a terminal the status line is one line that changes in place.
     std::string shown = text;
@@ -136,7 +168,7 @@ void Console::Status(const StatusLine& status) {
 
 Answer Console::Message(const Notice& notice) {
   const ShownMessage shown = GermanMessage(notice);
-  return Show(shown, notice.kind);
+  return Show(shown, notice.kind, notice.risky);
 }
 
 Answer Console::Message(const std::string& text, const std::string& title, Icon icon,
@@ -144,7 +176,7 @@ Answer Console::Message(const std::string& text, const std::string& title, Icon 
   return Show(ShownMessage{text, title, icon, buttons}, std::nullopt);
 }
 
-Answer Console::Show(const ShownMessage& shown, std::optional<NoticeKind> kind) {
+Answer Console::Show(const ShownMessage& shown, std::optional<NoticeKind> kind, bool risky) {
   const std::string& text = shown.text;
   EndLine();
   FlushCounter();
@@ -158,17 +190,22 @@ Answer Console::Show(const ShownMessage& shown, std::optional<NoticeKind> kind) 
   }
   if (cancel_ && cancel_->load()) throw RunCancelled{};
   const bool restartWait = kind == NoticeKind::RestartWait;
+  const bool yes = answers_ == AnswerPolicy::Yes || answers_ == AnswerPolicy::Force;
   Answer answer = Answer::No;
-  if (answer_ && *answer_ && restartWait && ++restartWaitAnswers_ > kRestartWaitAnswers) {
+  if (answers_ == AnswerPolicy::Ask) {
+    answer = Ask(risky);
+  } else if (yes && restartWait && ++restartWaitAnswers_ > kRestartWaitAnswers) {
     std::fprintf(err_, "(j/n) n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n");
-    std::fflush(err_);
-  } else if (answer_) {
-    std::fprintf(err_, "(j/n) %s\n", *answer_ ? "j" : "n");
-    std::fflush(err_);
-    answer = *answer_ ? Answer::Yes : Answer::No;
+  } else if (risky && answers_ == AnswerPolicy::Yes) {
+    // A Yes here may harm the handheld or waste a long transfer: only the
+    // user's own Yes or --force gives it.
+    std::fprintf(err_, "(j/n) n  (--yes allein sagt hier nicht Ja; --force tut es)\n");
+    answer = Answer::Refused;
   } else {
-    answer = Ask();
+    std::fprintf(err_, "(j/n) %s\n", yes ? "j" : "n");
+    answer = yes ? Answer::Yes : Answer::No;
   }
+  std::fflush(err_);
   return answer;
 }
 
@@ -203,18 +240,20 @@ Input ReadAnswer(int fd, const std::atomic<bool>* cancel, std::string& line) {
 
 }  // namespace
 
-Answer Console::Ask() {
+Answer Console::Ask(bool risky) {
   if (!inIsTerminal_) {
     std::fprintf(err_, "(j/n) n  (keine Eingabe möglich: Nein)\n");
     std::fflush(err_);
     return Answer::No;
   }
   for (;;) {
-    std::fprintf(err_, "(j/n) ");
+    // A risky question takes Enter alone for No.
+    std::fprintf(err_, risky ? "(j/N) " : "(j/n) ");
     std::fflush(err_);
     std::string line;
     const Input input = ReadAnswer(::fileno(in_), cancel_, line);
     if (input == Input::Line) {
+      if (risky && line.find_first_not_of(" \t\r") == std::string::npos) return Answer::No;
       const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
       if (c == 'j' || c == 'y') return Answer::Yes;
       if (c == 'n') return Answer::No;

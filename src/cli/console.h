@@ -12,20 +12,30 @@
 
 namespace skyrelay::cli {
 
+// Who answers the questions of a run.
+enum class AnswerPolicy {
+  Ask,    // the user on the terminal; a risky question defaults to No
+  Yes,    // --yes: Yes to the routine questions; a risky one is refused
+  No,     // --no: No to every question
+  Force,  // --force: Yes to every question, the risky ones too
+};
+
 class Console {
  public:
-  // answer: the answer to every question (--yes / --no), or none to ask.
+  // answers: who answers the questions.
   // cancel: set by the signals that end a run (Ctrl-C, Ctrl-\, SIGTERM, a
   // hang-up); a question then ends the run by throwing RunCancelled, also one
   // that is waiting for input.
   Console(std::FILE* err, std::FILE* in, bool errIsTerminal, bool inIsTerminal,
-          std::optional<bool> answer, const std::atomic<bool>* cancel = nullptr);
+          AnswerPolicy answers, const std::atomic<bool>* cancel = nullptr);
 
-  // The core's typed events, decided on by their kind.
+  // The core's typed events, decided on by their kind (and a question by
+  // whether it is risky).
   void Status(const StatusLine& status);
   Answer Message(const Notice& notice);
+  void Progress(const RunProgress& progress);
   // Boxes (shown with their kind, when they show one) and lines of the program's own.
-  Answer Show(const ShownMessage& shown, std::optional<NoticeKind> kind);
+  Answer Show(const ShownMessage& shown, std::optional<NoticeKind> kind, bool risky = false);
   void Status(const std::string& text);
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
   // Ends a progress line that is still open.
@@ -39,13 +49,17 @@ class Console {
  private:
   void EndLine();
   void FlushCounter();
-  Answer Ask();
+  Answer Ask(bool risky);
 
   std::FILE* err_;
   std::FILE* in_;
   bool errIsTerminal_;
   bool inIsTerminal_;
-  std::optional<bool> answer_;
+  AnswerPolicy answers_;
+  // A run's progress has been shown: it stands for the stages' own counts.
+  bool progressShown_ = false;
+  int lastProgressStage_ = -1;
+  int lastProgressDecile_ = -1;
   bool lineOpen_ = false;
   bool inAnimation_ = false;
   int messagesShown_ = 0;

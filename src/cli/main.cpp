@@ -11,7 +11,9 @@
 
 namespace skyrelay::cli {
 
-int Main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   Options options;
   if (const std::optional<int> exitStatus = ParseOptions(argc, argv, options)) return *exitStatus;
 
@@ -25,6 +27,7 @@ int Main(int argc, char** argv) {
     if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
     if (const int rc = LoadSettings(s, argv[0]); rc != 0) return rc;
     if (options.command == "update") return RunUpdateCommand(s);
+    if (options.command == "info") return RunInfoCommand(s);
     return RunPingCommand(s);
   } catch (const std::exception& e) {
     s.console.Finish();
@@ -35,6 +38,17 @@ int Main(int argc, char** argv) {
   }
   if (s.ctx) s.ctx->host.Port().Close();
   return 1;
+}
+
+}  // namespace
+
+// A run ended by a signal (once the station is released) says so the usual
+// way: 128 and the signal's number. A run that got through all the same keeps
+// its success.
+int Main(int argc, char** argv) {
+  const int status = Run(argc, argv);
+  if (const int signal = EndingSignal(); signal != 0 && status == 1) return 128 + signal;
+  return status;
 }
 
 }  // namespace skyrelay::cli

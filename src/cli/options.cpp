@@ -18,6 +18,7 @@ const char kUsage[] =
     "Aufruf: skyrelay-update-cli [Optionen] update [DATEI.TUP]\n"
     "        skyrelay-update-cli [Optionen] check DATEI.TUP\n"
     "        skyrelay-update-cli [Optionen] ping [--no-wait]\n"
+    "        skyrelay-update-cli [Optionen] info\n"
     "        skyrelay-update-cli ports\n"
     "\n"
     "Befehle:\n"
@@ -26,6 +27,8 @@ const char kUsage[] =
     "  check DATEI.TUP     Prüft das Update-Paket (Beschreibung, Firmware-, Sprach-, Weichen-\n"
     "                      und Zeichendateien), ohne einen Port zu benutzen.\n"
     "  ping [--no-wait]    Port-Test \"in\" (wartet auf die Antwort) oder \"out\" (--no-wait).\n"
+    "  info                Liest die Kennung der Zentrale und Art und Version des Handreglers,\n"
+    "                      ohne etwas zu schreiben und ohne Update-Mode der Zentrale.\n"
     "  ports               Listet die seriellen Ports mit Beschreibung, Hersteller und\n"
     "                      USB-Kennung, um das LocoNet-Interface zu erkennen.\n"
     "\n"
@@ -35,11 +38,23 @@ const char kUsage[] =
     "  --interface 1|2|3   1 Zentrale (seriell), 2 Interface 71530, 3 schnelle Interfaces\n"
     "  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)\n"
     "  --save              --port/--interface (und die Datei) in die Einstellungen schreiben\n"
-    "  --yes, --no         jede Frage mit Ja bzw. Nein beantworten\n"
+    "  --yes, --no         jede Frage mit Ja bzw. Nein beantworten; --yes sagt nicht Ja zu\n"
+    "                      einem nicht erkannten Handregler oder einer schon installierten\n"
+    "                      oder älteren Version\n"
+    "  --force             wie --yes, und auch zu diesen Fragen Ja\n"
     "  --trace FILE        jede LocoNet-Nachricht protokollieren\n"
     "  --simulate          gegen das eingebaute simulierte LocoNet (virtuelle Zeit)\n"
     "  --sim-OPTION WERT   Einstellungen der Simulation (siehe unten)\n"
-    "  --help, --version\n";
+    "  --help, --version\n"
+    "\n"
+    "Rückgabewert: 0 Erfolg, 1 Fehler, 2 falscher Aufruf, 128 + Signal nach einem Abbruch\n"
+    "(130 Strg-C, 143 SIGTERM).\n";
+
+int WrongUsage(const std::string& what) {
+  std::fprintf(stderr, "skyrelay-update-cli: %s (siehe skyrelay-update-cli --help)\n",
+               what.c_str());
+  return 2;
+}
 
 namespace {
 
@@ -66,6 +81,7 @@ QList<QCommandLineOption> KnownOptions(const QStringList& arguments) {
       QCommandLineOption(QStringLiteral("save")),
       QCommandLineOption(QStringLiteral("yes")),
       QCommandLineOption(QStringLiteral("no")),
+      QCommandLineOption(QStringLiteral("force")),
       QCommandLineOption(QStringLiteral("trace"), QString(), QStringLiteral("FILE")),
       QCommandLineOption(QStringLiteral("simulate")),
       QCommandLineOption(QStringLiteral("no-wait")),
@@ -115,26 +131,29 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
     if (name == QLatin1String("interface")) {
       if (value != QLatin1String("1") && value != QLatin1String("2") &&
           value != QLatin1String("3")) {
-        std::fprintf(stderr, "skyrelay-update-cli: --interface nimmt 1, 2 oder 3\n");
-        return 2;
+        return WrongUsage("--interface nimmt 1, 2 oder 3");
       }
       o.interfaceKind = value.toInt();
-    } else if (name == QLatin1String("yes") || name == QLatin1String("no")) {
-      o.answer = name == QLatin1String("yes");
     } else if (name.startsWith(QLatin1String("sim-"))) {
       o.simOptions.emplace_back(Bytes(name.mid(4)), Bytes(value));
     }
   }
   if (const std::optional<UnreadArgument>& unread = parts.unread) {
-    if (unread->missingValue) {
-      std::fprintf(stderr, "skyrelay-update-cli: %s braucht einen Wert\n",
-                   Bytes(unread->text).c_str());
-    } else {
-      std::fprintf(stderr, "skyrelay-update-cli: unbekannte Option %s\n%s",
-                   Bytes(unread->text).c_str(), kUsage);
-    }
-    return 2;
+    const std::string text = Bytes(unread->text);
+    return WrongUsage(unread->missingValue ? text + " braucht einen Wert"
+                                           : "unbekannte Option " + text);
   }
+  // Who answers the questions: one of them at most.
+  const bool yes = parser.isSet(QStringLiteral("yes"));
+  const bool no = parser.isSet(QStringLiteral("no"));
+  const bool force = parser.isSet(QStringLiteral("force"));
+  if (no && (yes || force)) {
+    return WrongUsage(std::string(yes ? "--yes" : "--force") + " und --no schließen einander aus");
+  }
+  o.answers = force ? AnswerPolicy::Force
+              : yes ? AnswerPolicy::Yes
+              : no  ? AnswerPolicy::No
+                    : AnswerPolicy::Ask;
   if (parser.isSet(QStringLiteral("port"))) o.port = Bytes(parser.value(QStringLiteral("port")));
   o.settingsPath = Bytes(parser.value(QStringLiteral("settings")));
   o.tracePath = Bytes(parser.value(QStringLiteral("trace")));
@@ -149,18 +168,17 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
     }
   }
 
-  if (o.command != "update" && o.command != "check" && o.command != "ping" &&
+  if (o.command.empty()) return WrongUsage("kein Befehl angegeben");
+  if (o.command != "update" && o.command != "check" && o.command != "ping" && o.command != "info" &&
       o.command != "ports") {
-    std::fprintf(stderr, "%s", kUsage);
-    return 2;
+    return WrongUsage("unbekannter Befehl " + o.command);
   }
-  if ((o.command == "check" && o.arguments.size() != 1) ||
-      (o.command == "update" && o.arguments.size() > 1) ||
-      (o.command == "ping" && !o.arguments.empty()) || (o.noWait && o.command != "ping") ||
-      (o.command == "ports" && !o.arguments.empty())) {
-    std::fprintf(stderr, "%s", kUsage);
-    return 2;
+  if (o.command == "check" && o.arguments.empty()) return WrongUsage("check braucht DATEI.TUP");
+  const size_t allowed = o.command == "check" || o.command == "update" ? 1 : 0;
+  if (o.arguments.size() > allowed) {
+    return WrongUsage("überzähliges Argument " + o.arguments[allowed] + " für " + o.command);
   }
+  if (o.noWait && o.command != "ping") return WrongUsage("--no-wait gilt nur für ping");
   return std::nullopt;
 }
 

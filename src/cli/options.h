@@ -7,10 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "cli/console.h"
+
 namespace skyrelay::cli {
 
-// The usage, printed with --help and after a wrong command line.
+// The usage, printed with --help.
 extern const char kUsage[];
+
+// Says what is wrong with the command line in one line, with where to look
+// ("(siehe skyrelay-update-cli --help)"), and returns the exit status 2.
+int WrongUsage(const std::string& what);
 
 struct Options {
   std::string command;
@@ -19,7 +25,7 @@ struct Options {
   std::optional<int> interfaceKind;
   std::string settingsPath;
   bool save = false;
-  std::optional<bool> answer;
+  AnswerPolicy answers = AnswerPolicy::Ask;
   std::string tracePath;
   bool simulate = false;
   bool noWait = false;
@@ -28,8 +34,8 @@ struct Options {
 };
 
 // Reads the command line into `options`. Where the program ends here, it has
-// printed the help, the version or what is wrong, and the exit status is
-// returned: 0 after --help and --version, 2 for a wrong command line.
+// printed the help, the version or (in one line) what is wrong, and the exit
+// status is returned: 0 after --help and --version, 2 for a wrong command line.
 std::optional<int> ParseOptions(int argc, char** argv, Options& options);
 
 }  // namespace skyrelay::cli

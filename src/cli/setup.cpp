@@ -23,13 +23,17 @@ namespace skyrelay::cli {
 namespace {
 
 std::atomic<bool> gCancel{false};
+// The first of the signals that ended the run, for the exit status.
+std::atomic<int> gSignal{0};
 
 // Ctrl-C, Ctrl-\ (SIGQUIT), SIGTERM and a hang-up (the terminal or the ssh
 // connection closes) end the run at its next wait or question; the run then
 // releases the command station (a few seconds at most) and the program ends.
 // Further signals do not cut the release short.
-void OnSignal(int) {
+void OnSignal(int signal) {
   const int savedErrno = errno;  // the interrupted code may be about to look at it
+  int none = 0;
+  gSignal.compare_exchange_strong(none, signal);
   if (gCancel.exchange(true)) {
     static const char kNote[] = "\nBitte warten: die Zentrale wird freigegeben ...\n";
     // Whoever showed the output may be gone: the note is then lost, nothing else.
@@ -91,12 +95,25 @@ class ConsoleQtHost : public QtHostBase {
     return console_.Message(text, title, icon, buttons);
   }
   Answer Show(const Notice& notice) override { return console_.Message(notice); }
+  void ShowProgress(const RunProgress& progress) override { console_.Progress(progress); }
   void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override {
     if (!radio.empty()) console_.Status("Handregler - Version: " + radio);
     if (!digitalSet.empty() && CurrentBrand().digitalSetLabelsVisible) {
       console_.Status("Digital Set - Version: " + digitalSet);
     }
   }
+
+ private:
+  Console& console_;
+};
+
+// The simulation's host with the console: notices (and whether a question is
+// risky) go to it as the core raised them.
+class ConsoleVirtualHost : public VirtualHost {
+ public:
+  ConsoleVirtualHost(sim::SimLoNet* sim, Console& console) : VirtualHost(sim), console_(console) {}
+  Answer Show(const Notice& notice) override { return console_.Message(notice); }
+  void ShowProgress(const RunProgress& progress) override { console_.Progress(progress); }
 
  private:
   Console& console_;
@@ -144,8 +161,12 @@ void InstallSignalHandlers() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
+int EndingSignal() {
+  return gSignal.load();
+}
+
 Session::Session(const Options& o)
-    : options(o), console(stderr, stdin, ::isatty(2) != 0, ::isatty(0) != 0, o.answer, &gCancel) {}
+    : options(o), console(stderr, stdin, ::isatty(2) != 0, ::isatty(0) != 0, o.answers, &gCancel) {}
 
 Session::~Session() {
   if (trace) std::fclose(trace);
@@ -173,11 +194,10 @@ int BuildWorld(Session& s, int argc, char** argv) {
     for (const auto& [name, value] : s.options.simOptions) {
       std::string error;
       if (!sim::ApplySimOption(*s.sim, name, value, error)) {
-        std::fprintf(stderr, "skyrelay-update-cli: --sim-%s: %s\n", name.c_str(), error.c_str());
-        return 2;
+        return WrongUsage("--sim-" + name + ": " + error);
       }
     }
-    auto host = std::make_unique<VirtualHost>(s.sim.get());
+    auto host = std::make_unique<ConsoleVirtualHost>(s.sim.get(), s.console);
     Console* console = &s.console;
     host->onStatusLine = [console](const StatusLine& status) { console->Status(status); };
     // However long it runs, the simulation keeps no history.

@@ -37,6 +37,8 @@ struct Session {
 // Ctrl-C, Ctrl-\, SIGTERM and a hang-up end the run at its next wait or
 // question, after which it releases the command station.
 void InstallSignalHandlers();
+// The first of those signals that came, or 0.
+int EndingSignal();
 
 // The simulation with the --sim- knobs, or the event loop and the real port.
 // 0, or 2 for a knob the simulation does not take.

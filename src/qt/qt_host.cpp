@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/link.h"
+#include "qt/serial_ports.h"
 
 namespace skyrelay {
 
@@ -31,6 +32,12 @@ void QtHostBase::Attach(Link* ctx) {
     if (ctx_) ctx_->OnSerialData(bytes);
   };
   timer_.start();
+}
+
+std::vector<std::string> QtHostBase::AvailablePorts() {
+  std::vector<std::string> ports;
+  for (const SerialPortEntry& port : ListSerialPorts()) ports.push_back(port.location);
+  return ports;
 }
 
 double QtHostBase::Now() {

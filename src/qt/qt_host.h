@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "link/link.h"
 #include "qt/qt_serial_port.h"
@@ -24,6 +26,8 @@ class QtHostBase : public QObject, public Host {
   double Now() override;
   void Yield() override;
   SerialPort& Port() override { return port_; }
+  // The serial ports found on this computer.
+  std::vector<std::string> AvailablePorts() override;
   QtSerialPort& qtPort() { return port_; }
 
   // From now on the world runs without the event loop, for a last exchange

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <QDir>
 #include <QFile>
@@ -64,7 +63,59 @@ void QtSerialPort::MarkLost(const QString& why) {
 
 bool QtSerialPort::Fail(const QString& what) {
   error_ = what.toStdString();
+  failure_ = PortFailure::Other;
   return false;
+}
+
+bool QtSerialPort::FailWithPortError() {
+  const QSerialPort::SerialPortError e = port_.error();
+  port_.clearError();
+  Fail(ErrorText(e));
+  failure_ = FailureOf(e);
+  return false;
+}
+
+QString QtSerialPort::ErrorText(QSerialPort::SerialPortError error, bool busy) {
+  switch (error) {
+    case QSerialPort::NoError:
+      return QStringLiteral("Kein Fehler");
+    case QSerialPort::DeviceNotFoundError:
+      return QStringLiteral("Der Port wurde nicht gefunden");
+    case QSerialPort::PermissionError:
+      return busy ? QStringLiteral("Der Port wird schon benutzt")
+                  : QStringLiteral("Keine Berechtigung für den Port");
+    case QSerialPort::OpenError:
+      return QStringLiteral("Der Port ist schon geöffnet");
+    case QSerialPort::NotOpenError:
+      return QStringLiteral("Der Port ist nicht geöffnet");
+    case QSerialPort::TimeoutError:
+      return QStringLiteral("Zeitüberschreitung am Port");
+    case QSerialPort::WriteError:
+      return QStringLiteral("Fehler beim Schreiben auf den Port");
+    case QSerialPort::ReadError:
+      return QStringLiteral("Fehler beim Lesen vom Port");
+    case QSerialPort::ResourceError:
+      return QStringLiteral("Das Gerät ist nicht mehr verfügbar oder belegt");
+    case QSerialPort::UnsupportedOperationError:
+      return QStringLiteral("Der Port kann das nicht");
+    default:
+      return QStringLiteral("Unbekannter Fehler am Port");
+  }
+}
+
+PortFailure QtSerialPort::FailureOf(QSerialPort::SerialPortError error, bool busy) {
+  switch (error) {
+    case QSerialPort::NoError:
+      return PortFailure::None;
+    case QSerialPort::DeviceNotFoundError:
+      return PortFailure::NotFound;
+    case QSerialPort::PermissionError:
+      return busy ? PortFailure::InUse : PortFailure::NoPermission;
+    case QSerialPort::OpenError:
+      return PortFailure::InUse;
+    default:
+      return PortFailure::Other;
+  }
 }
 
 bool QtSerialPort::Write(std::span<const uint8_t> bytes) {
@@ -120,7 +171,7 @@ bool QtSerialPort::SetLineSettings(const LineSettings& s) {
   ok = port_.setParity(parity) && ok;
   ok = port_.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) && ok;
   ok = port_.setFlowControl(QSerialPort::NoFlowControl) && ok;
-  return ok ? true : Fail(port_.errorString());
+  return ok ? true : FailWithPortError();
 }
 
 bool QtSerialPort::SetDtrRts(bool dtr, bool rts) {
@@ -205,8 +256,7 @@ QString QtSerialPort::PortHolder(const QString& device) {
 }
 
 std::string QtSerialPort::OpenErrorText(QSerialPort::SerialPortError error, const QString& device,
-                                        const QString& systemText, bool busy,
-                                        const QString& holder) {
+                                        bool busy, const QString& holder) {
   QString text;
   switch (error) {
     case QSerialPort::PermissionError:
@@ -234,25 +284,27 @@ std::string QtSerialPort::OpenErrorText(QSerialPort::SerialPortError error, cons
       text = QStringLiteral("Der Port %1 ist bereits geöffnet oder belegt.").arg(device);
       break;
     default:
-      text = QStringLiteral("Der Port %1 kann nicht geöffnet werden.").arg(device);
+      text = QStringLiteral("Der Port %1 kann nicht geöffnet werden.\r(%2)")
+                 .arg(device, ErrorText(error));
       break;
   }
-  return (text + QStringLiteral("\r(") + systemText + QStringLiteral(")")).toStdString();
+  return text.toStdString();
 }
 
 bool QtSerialPort::Open() {
   if (!nameValid_) return false;  // the port name's error stands
   if (port_.isOpen()) return true;
   lost_ = false;
+  failure_ = PortFailure::None;
   if (!port_.open(QIODevice::ReadWrite)) {
     const QSerialPort::SerialPortError e = port_.error();
-    const QString systemText = port_.errorString();
     port_.clearError();
     // The system reports a port held by another program (a lock, exclusive use)
     // as a permission error; one that this user may open at all is busy.
     const bool busy = e == QSerialPort::PermissionError &&
                       ::access(device_.toLocal8Bit().constData(), R_OK | W_OK) == 0;
-    error_ = OpenErrorText(e, device_, systemText, busy, busy ? PortHolder(device_) : QString());
+    error_ = OpenErrorText(e, device_, busy, busy ? PortHolder(device_) : QString());
+    failure_ = FailureOf(e, busy);
     return false;
   }
   // One device, one program: the lock is on the device itself, so it holds
@@ -261,11 +313,10 @@ bool QtSerialPort::Open() {
   int locked = ::flock(port_.handle(), LOCK_EX | LOCK_NB);
   if (locked != 0 && errno == EINTR) locked = ::flock(port_.handle(), LOCK_EX | LOCK_NB);
   if (locked != 0 && errno == EWOULDBLOCK) {
-    const QString systemText = QString::fromLocal8Bit(std::strerror(errno));
     port_.close();
     port_.clearError();
-    error_ =
-        OpenErrorText(QSerialPort::PermissionError, device_, systemText, true, PortHolder(device_));
+    error_ = OpenErrorText(QSerialPort::PermissionError, device_, true, PortHolder(device_));
+    failure_ = PortFailure::InUse;
     return false;
   }
   // Modem lines as chosen; a port without them (a pseudo-terminal) is fine.
@@ -280,7 +331,7 @@ void QtSerialPort::Close() {
 }
 
 bool QtSerialPort::SetBreak(bool on) {
-  if (!port_.setBreakEnabled(on)) return Fail(port_.errorString());
+  if (!port_.setBreakEnabled(on)) return FailWithPortError();
   return true;
 }
 

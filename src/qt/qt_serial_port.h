@@ -32,12 +32,17 @@ class QtSerialPort : public QObject, public SerialPort {
   std::vector<uint8_t> Read(size_t maxBytes) override;
   void DiscardOutput() override;
   std::string LastError() const override { return error_; }
+  PortFailure LastFailure() const override { return failure_; }
 
-  // A German description of an open failure, keeping the system's own text.
+  // The system's error as a German text ("Der Port wurde nicht gefunden");
+  // `busy` says that a permission error comes from another program holding it.
+  static QString ErrorText(QSerialPort::SerialPortError error, bool busy = false);
+  // The kind of an open failure, for the cause the user is told.
+  static PortFailure FailureOf(QSerialPort::SerialPortError error, bool busy = false);
+  // A German description of an open failure: what failed and what to do.
   // `holder` describes who holds a busy port ("Prozess 1234 (minicom)"), when known.
   static std::string OpenErrorText(QSerialPort::SerialPortError error, const QString& device,
-                                   const QString& systemText, bool busy = false,
-                                   const QString& holder = {});
+                                   bool busy = false, const QString& holder = {});
   // Who has `device` open: the process holding its lock (/proc/locks), else the
   // one named by a lock file or having it open (/proc/*/fd); empty when the
   // system does not tell.
@@ -49,6 +54,8 @@ class QtSerialPort : public QObject, public SerialPort {
   // The device went away: the port closes and counts as lost.
   void MarkLost(const QString& why);
   bool Fail(const QString& what);
+  // The port's own error, in German.
+  bool FailWithPortError();
 
   QSerialPort port_;
   bool dtr_ = false;
@@ -57,6 +64,7 @@ class QtSerialPort : public QObject, public SerialPort {
   bool lost_ = false;
   QString device_;
   std::string error_;
+  PortFailure failure_ = PortFailure::None;
 };
 
 }  // namespace skyrelay

@@ -22,7 +22,7 @@ std::string ReadFlashText(Handheld& handheld, int languageNumber, int textNumber
   return DisplayCodesToText(buf, SpiDataOffset + 1, count);
 }
 
-Identification IdentifyHandheld(Host& host, Handheld& handheld) {
+Identification ReadHandheldIdentity(Host& host, Handheld& handheld) {
   Identification result;
   host.SetStatus(StatusLine{StatusKind::ReadingVersion});
   Result<Block> info = handheld.read_info_block();
@@ -62,16 +62,23 @@ Identification IdentifyHandheld(Host& host, Handheld& handheld) {
   if (id.articleNumber == "58401") set(HandheldKind::Radio);
   if (id.articleNumber == "58402") set(HandheldKind::DigitalSet);
 
-  if (id.kind == HandheldKind::Unknown) {
-    if (host.Message(Notice{NoticeKind::HandheldUnknown, {}, true}) == Answer::Yes) {
-      id.versionText = " ? ";
-    } else {
-      result.declined = true;
-    }
-    return result;
-  }
   id.version = version;
   id.versionText = version + " vom: " + date;
+  return result;
+}
+
+Identification IdentifyHandheld(Host& host, Handheld& handheld) {
+  Identification result = ReadHandheldIdentity(host, handheld);
+  HandheldIdentity& id = result.identity;
+  if (result.error || id.kind != HandheldKind::Unknown) return result;
+  // The version record of a handheld not recognised says nothing to the update.
+  id.version.clear();
+  if (host.Message(Notice{NoticeKind::HandheldUnknown, {}, true}) == Answer::Yes) {
+    id.versionText = " ? ";
+  } else {
+    id.versionText.clear();
+    result.declined = true;
+  }
   return result;
 }
 

@@ -32,6 +32,9 @@ struct Identification {
 // Reads the handheld's information block (waking it up once when it does not
 // answer) and decides its kind; asks whether to go on with one it does not know.
 Identification IdentifyHandheld(Host& host, Handheld& handheld);
+// The same reading without the question: writes nothing and asks nothing. The
+// version is filled in for a handheld of unknown kind too, as its record says.
+Identification ReadHandheldIdentity(Host& host, Handheld& handheld);
 
 // Text `textNumber` of language `languageNumber` as stored in the handheld's
 // flash. A read that gets no answer is not evaluated: the codes are taken from

@@ -22,6 +22,8 @@
 
 #include "../config_test_files.h"
 #include "../real_time.h"
+#include "../support.h"
+#include "run/info.h"
 #include "sim/package.h"
 
 namespace skyrelay {
@@ -156,8 +158,12 @@ class Cli : public ::testing::Test {
     return {fs::read_symlink(sim.link).string(), sim.link, sim.trace};
   }
   // A package with a little configuration data and no firmware: quick in real time.
+  // An update with it writes the configuration and fails all the same (no
+  // firmware for the handheld).
+  static constexpr int kSmallPackageStatus = 1;
   std::string SmallPackage() {
-    dir.Write("klein/liste.bin", std::string(512, '\x01'));
+    const sim::ByteVector list = sim::TurnoutListBytes(3);
+    dir.Write("klein/liste.bin", std::string(list.begin(), list.end()));
     const sim::ByteVector c = sim::CharacterBytes(0, 3, 9);
     dir.Write("klein/z.bin", std::string(c.begin(), c.end()));
     return dir.Write("klein/klein.tup", "WEICHENLISTE=liste.bin\r\nZEICHEN=z.bin\r\n");
@@ -175,12 +181,12 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
   fs::remove(dir.path() / "kaputt/zeichen/zeichen2.bin");
   dir.Write("kaputt/weichen/liste.bin", std::string(100, '\0'));
   const std::string yes = "--simulate --yes ", tup = " update '" + sample + "'";
+  const std::string help = " (siehe skyrelay-update-cli --help)\n";
+  const std::string cause = ". Interface und Port müssen gewählt sein.\n";
   // --yes waits about five minutes for the restart: three times "j", then "n".
   const std::string ask =
       "== Achtung ==\nSKY RELAY meldet sich nicht zurück!\n     weiter warten?     \n(j/n) ";
-  const std::string waits = "Warte auf den Neustart ...\n\n" + ask + "j\n\n" + ask + "j\n\n" + ask +
-                            "j\n\n" + ask +
-                            "n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n";
+  const std::string waits = ask + "n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n";
   const int nothingSent = -1;
   const struct Case {
     std::string arguments;
@@ -189,45 +195,79 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
     std::vector<std::string> once;
   } cases[] = {
       // clang-format off
-      {"", 2, nothingSent, {"Aufruf: skyrelay-update-cli"}},
-      {"frobnicate", 2, nothingSent, {"Aufruf: "}},
-      {"--bogus update", 2, nothingSent, {"unbekannte Option --bogus\nAufruf: "}},
-      {"--interface 5 update x.tup", 2, nothingSent, {"--interface nimmt 1, 2 oder 3\n"}},
-      {"check", 2, nothingSent, {"Aufruf: "}},
-      {"--simulate update", 2, nothingSent, {"keine Update-Datei angegeben und keine gemerkt\n"}},
+      // Wrong usage: one line naming what is wrong, exit 2.
+      {"", 2, nothingSent, {"kein Befehl angegeben" + help}},
+      {"frobnicate", 2, nothingSent, {"unbekannter Befehl frobnicate" + help}},
+      {"--bogus update", 2, nothingSent, {"unbekannte Option --bogus" + help}},
+      {"--interface 5 update x.tup", 2, nothingSent, {"--interface nimmt 1, 2 oder 3" + help}},
+      {"update --port", 2, nothingSent, {"--port braucht einen Wert" + help}},
+      {"check", 2, nothingSent, {"check braucht DATEI.TUP" + help}},
+      {"--simulate update", 2, nothingSent, {"keine angegeben und keine gemerkt)" + help}},
+      {"--simulate update a.tup b.tup", 2, nothingSent, {"überzähliges Argument b.tup für update" + help}},
+      {"--simulate info x", 2, nothingSent, {"überzähliges Argument x für info" + help}},
+      {"--simulate --no-wait info", 2, nothingSent, {"--no-wait gilt nur für ping" + help}},
+      {"--yes --no" + tup, 2, nothingSent, {"--yes und --no schließen einander aus" + help}},
+      {"--force --no" + tup, 2, nothingSent, {"--force und --no schließen einander aus" + help}},
+      {"--simulate --sim-article x" + tup, 2, nothingSent, {"--sim-article: "}},
       {"--help", 0, nothingSent, {"  update [DATEI.TUP]  Update wie", "  --sim-vanish-after N"}},
       {"--version", 0, nothingSent, {"skyrelay-update-cli "}},
       {"check '" + sample + "'", 0, nothingSent, {sample + ": in Ordnung\n"}},
       {"check '" + broken + "'", 1, nothingSent, {"english.txt:2:", "zeichen2.bin", "liste.bin"}},
-      // The full update: every step, progress at most every 10 %, the verdict.
-      {yes + tup, 0, 1, {"(j/n) j\n0%\n10%\n20%\n30%\n40%\n50%\n60%\n70%\n80%\n90%\n100%\n\n",
+      // The full update: every step, progress at stage changes and every 10 %, the verdict.
+      {yes + tup, 0, 1, {"(j/n) j\nFirmware 0 von 497 · 0 % · ",
+          "Einstellungen 1 von 1 · 100 % · ",
           "== Update 58400 ==\n     Firmware-Update ok!", "Firmware ok!\n",
-          "Weichenliste\nneue Konfiguration\nUpdate beendet\n",
-          "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben\nDauer: ",
+          "Weichenliste\n", "neue Konfiguration\nEinstellungen 1 von 1 · 100 % · ",
+          "Update beendet\n", "Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben\nDauer: ",
           "Firmware: 63 Seiten geschrieben, 63 geprüft, 0 wiederholt\n"}},
       {"--simulate --no" + tup, 0, 1, {"(j/n) n\n\nUpdate beendet\n",
           "Update erfolgreich: Firmware-Update abgelehnt, Konfiguration nicht übertragen\n"}},
+      // Risky questions: --yes alone refuses them and the verdict names --force;
+      // --force loads all the same.
+      {yes + "--sim-version 2.1" + tup, 1, 1,
+          {"(j/n) n  (--yes allein sagt hier nicht Ja; --force tut es)\n",
+           "Update fehlgeschlagen: Die Handregler Software ist aktuell! Eine schon installierte "
+           "oder ältere Version lädt --yes allein nicht; --force lädt sie trotzdem.\n"}},
+      {yes + "--sim-article 12345" + tup, 1, 1,
+          {"Update fehlgeschlagen: Handregler konnte nicht erkannt werden! Einen nicht erkannten "
+           "Handregler aktualisiert --yes allein nicht; --force versucht es trotzdem.\n"}},
+      {"--simulate --force --sim-version 3.0" + tup, 0, 1,
+          {"Update erfolgreich: Firmware 2.1 geprüft, Konfiguration geschrieben\n"}},
       // Nobody to answer the questions: refused before the port opens.
       {"--simulate" + tup, 2, nothingSent,
           {"Bitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben."}},
       // The first error in the verdict, and the page figures.
       {yes + "--sim-corrupt-page 0x300200:5" + tup, 1, 1,
-          {"Update fehlgeschlagen: Flash Block kann nicht beschrieben werden!\n",
+          {"Update fehlgeschlagen: Flash Block kann nicht beschrieben werden! ",
            "Firmware: 6 Seiten geschrieben, 1 geprüft, 5 wiederholt\n"}},
       {yes + "--sim-never-restart" + tup, 1, 1,
-          {waits, "Update fehlgeschlagen: SKY RELAY meldet sich nicht zurück!\n"}},
+          {waits, "Update fehlgeschlagen: SKY RELAY meldet sich nicht zurück! "}},
       // A damaged answer is marked in the trace and becomes a time-out, not data;
       // the identification it answered is asked again.
-      {yes + "--sim-damage-answers 1 update '" + small + "'", 0, 1,
+      {yes + "--sim-damage-answers 1 update '" + small + "'", kSmallPackageStatus, 1,
           {"Prüfsumme falsch", "Fehler im Updatefile!\n",
-           "Weichenliste\nneue Konfiguration\nUpdate beendet\n",
-           "Update erfolgreich: keine Firmware für diesen Handregler, Konfiguration geschrieben\n"}},
-      // Refusals before the port opens.
-      {"--yes" + tup, 1, nothingSent, {"Kein Interface gewählt.\nBitte --interface 1 oder 3"}},
+           "Weichenliste\n", "Update beendet\n",
+           "Update fehlgeschlagen: keine Firmware für diesen Handregler. Das Paket enthält keine "
+           "Firmware für diesen Handregler (58400)"}},
+      // Refusals before the port opens, each with the verdict and its cause.
+      {"--yes" + tup, 1, nothingSent, {"Kein Interface gewählt.\nBitte --interface 1 oder 3",
+          "Update fehlgeschlagen: Kein Interface gewählt. Bitte --interface 1 oder 3 und --port "
+          "angeben (mit --save merken)" + cause}},
       {"--yes --interface 2 --port 1" + tup, 1, nothingSent,
-          {"Interface 71530 öffnet keinen Port.\nBitte --interface 1 oder 3 und --port angeben"}},
-      {"--yes --interface 3" + tup, 1, nothingSent, {"Kein ComPort gewählt."}},
-      {yes + "update '" + empty + "'", 1, nothingSent, {"Keine Update-Datei: " + empty}},
+          {"Interface 71530 öffnet keinen Port.\nBitte --interface 1 oder 3 und --port angeben",
+           "Update fehlgeschlagen: Interface 71530 öffnet keinen Port. Bitte"}},
+      {"--yes --interface 3" + tup, 1, nothingSent,
+          {"Kein ComPort gewählt.\nBitte", "Update fehlgeschlagen: Kein ComPort gewählt. Bitte"}},
+      {"--yes --interface 3 --port /dev/does-not-exist" + tup, 1, nothingSent,
+          {"Update fehlgeschlagen: Der Port /dev/does-not-exist wurde nicht gefunden. Den Port "
+           "/dev/does-not-exist gibt es nicht"}},
+      {yes + "update '" + empty + "'", 1, nothingSent,
+          {"Update fehlgeschlagen: Keine Update-Datei: " + empty}},
+      {yes + "update '" + broken + "'", 1, nothingSent,
+          {"Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen:\n",
+           "zeichen2.bin fehlt – ist das Update-Paket vollständig ausgepackt?\n"}},
+      {yes + "update '" + dir.Folder() + "fehlt.tup'", 1, nothingSent,
+          {"Die Update-Datei wurde nicht gefunden!\nUpdate fehlgeschlagen: "}},
       {"check '" + empty + "'", 1, nothingSent, {"Keine Update-Datei: " + empty}},
       {"--simulate --no --save --port 7 --interface 3" + tup, 0, 1, {"Update beendet\n"}},
       {"--simulate --no update", 0, 1, {"Update beendet\n"}},
@@ -237,6 +277,18 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
     SCOPED_TRACE(c.arguments);
     const Ended e = Run(c.arguments);
     Expect(e, c.status, c.once);
+    // Wrong usage is one line; a run that fails says so in its verdict, and a
+    // run's progress takes a line at most per stage and tenth.
+    if (c.arguments.find("never-restart") != std::string::npos) {
+      EXPECT_EQ(Count(e.text, ask + "j\n"), 3u);
+    }
+    if (c.once[0].ends_with(help)) {
+      EXPECT_EQ(Count(e.text, "\n"), 1u);
+    }
+    if (c.status == 1 && c.arguments.find(" update") != std::string::npos) {
+      EXPECT_EQ(Count(e.text, "Update fehlgeschlagen: "), 1u) << e.text;
+    }
+    EXPECT_LE(Count(e.text, " vergangen"), 30u);
     EXPECT_EQ(Count(e.trace, c.releases == nothingSent ? " -> " : kRelease),
               size_t(c.releases == nothingSent ? 0 : c.releases));
   }
@@ -256,19 +308,24 @@ TEST_F(Cli, AnswersFromTheTerminal) {
     const char* name;
     std::string keys;
     bool hangUp;
-    size_t questions;  // how often "(j/n)" was asked
+    size_t questions;  // how often the question was asked
     std::string verdict;
+    std::string options = "", prompt = "(j/n) ";
   } cases[] = {
       {"a line that is no answer, then j", "x\nj\n", false, 2, loaded},
+      {"Enter alone, then j", "\nj\n", false, 2, loaded},
       {"n", "n\n", false, 1, declined},
       {"Ctrl-D", "\x04", false, 1, declined},
       {"hang-up, its signal ignored", "", true, 1, declined},
+      // Loading an older version is risky: Enter alone is No.
+      {"Enter alone, older version", "\n", false, 1, declined, " --sim-version 3.0", "(j/N) "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     int terminal = -1;
-    const pid_t pid = Start("--simulate update '" + sample + "'", "", &terminal, c.hangUp);
-    EXPECT_TRUE(Within(10, [&] { return Shows("", "(j/n)"); }));
+    const pid_t pid =
+        Start("--simulate" + c.options + " update '" + sample + "'", "", &terminal, c.hangUp);
+    EXPECT_TRUE(Within(10, [&] { return Shows("", c.prompt); }));
     if (c.hangUp) close(terminal);
     for (const char key : c.keys) {
       EXPECT_EQ(write(terminal, &key, 1), 1);
@@ -277,7 +334,7 @@ TEST_F(Cli, AnswersFromTheTerminal) {
     const Ended e = Finish(pid, "", 10);
     if (!c.hangUp) close(terminal);
     Expect(e, 0, {c.verdict}, {"Abgebrochen"});
-    EXPECT_EQ(Count(e.text, "(j/n) "), c.questions);
+    EXPECT_EQ(Count(e.text, c.prompt), c.questions);
     EXPECT_LT(e.seconds, 5.0);
   }
 }
@@ -285,7 +342,8 @@ TEST_F(Cli, AnswersFromTheTerminal) {
 // The signals that end a run: Ctrl-C, Ctrl-\ (keys on the terminal), a
 // hang-up (the terminal closes), SIGTERM (kill); at the version question and
 // during the firmware transfer, on the simulator behind a real pseudo-terminal,
-// all cases at once. Each run ends with exit 1 after releasing the station, as
+// all cases at once. Each run ends with exit 128 + the signal's number after
+// releasing the station, as
 // the simulator saw it on the line; the same signal once more, while the station
 // is being released, does not cut the release short. The last rows are the same
 // in --simulate, with the trace going into a pipe read here: the run can go no
@@ -316,16 +374,18 @@ TEST_F(Cli, EverySignalEndsTheRunAndReleasesTheStation) {
                  {"Ctrl-\\", SIGQUIT, Way::Key, "\x1c"},
                  {"hang-up", SIGHUP, Way::HangUp, ""},
                  {"SIGTERM", SIGTERM, Way::Kill, ""}};
+  // The firmware transfer's first progress line.
+  const std::string firmware = "Firmware 0 von 497";
   std::vector<Case> cases;
   for (const Signal& g : signals) {
     cases.push_back(
-        {g.name + std::string(" at the question"), g.signal, g.way, g.key, "(j/n)", "0%"});
-    cases.push_back({g.name + std::string(" during the firmware"), g.signal, g.way, g.key, "0%\n",
+        {g.name + std::string(" at the question"), g.signal, g.way, g.key, "(j/n)", firmware});
+    cases.push_back({g.name + std::string(" during the firmware"), g.signal, g.way, g.key, firmware,
                      "Firmware ok!"});
   }
   cases.push_back(
-      {"Ctrl-C at the question, --simulate", SIGINT, Way::Key, "\x03", "(j/n)", "0%", true});
-  cases.push_back({"SIGTERM during the firmware, --simulate", SIGTERM, Way::Kill, "", "0%\n",
+      {"Ctrl-C at the question, --simulate", SIGINT, Way::Key, "\x03", "(j/n)", firmware, true});
+  cases.push_back({"SIGTERM during the firmware, --simulate", SIGTERM, Way::Kill, "", firmware,
                    "Firmware ok!", true});
 
   for (size_t i = 0; i < cases.size(); i++) {
@@ -405,10 +465,10 @@ TEST_F(Cli, EverySignalEndsTheRunAndReleasesTheStation) {
     c.e.text = ReadAll(File(std::to_string(i), "out"));
     EXPECT_TRUE(c.ended && c.signalled);
     EXPECT_LT(c.seconds, 5.0);
-    Expect(c.e, 1,
+    Expect(c.e, 128 + c.signal,
            {kRelease, "Zentrale wird aus dem Update-Mode genommen",
             "Abgebrochen.\nDie Zentrale ist aus dem Update-Mode genommen.\n"
-            "Update fehlgeschlagen: abgebrochen\n"},
+            "Update fehlgeschlagen: abgebrochen. "},
            {c.never});
     // In virtual time the release is over before a second signal could come.
     if (!c.simulate) {
@@ -437,7 +497,7 @@ TEST_F(Cli, OutputThatGoesAwayDoesNotStopTheRelease) {
               small + " < /dev/null; echo $? > " + File("", "status").string() +
               "; } 2>&1 | head -3 > " + File("", "head").string() + "'");
     EXPECT_EQ(Wait(pid, 30), 0);
-    EXPECT_EQ(ReadAll(File("", "status")), "0\n");
+    EXPECT_EQ(ReadAll(File("", "status")), std::to_string(kSmallPackageStatus) + "\n");
     EXPECT_EQ(Count(ReadAll(File("", "head")), "\n"), 3u);
     EXPECT_EQ(Count(ReadAll(File("", "trace")), kRelease), 1u);
     EXPECT_EQ(Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes), 1u);
@@ -480,10 +540,11 @@ TEST_F(Cli, OutputThatGoesAwayDoesNotStopTheRelease) {
     setpgid(tee, pid);
     close(pipeEnds[0]);
     close(pipeEnds[1]);
-    EXPECT_TRUE(Within(15, [&] { return ReadAll(log).find("0%\n") != std::string::npos; }));
+    EXPECT_TRUE(
+        Within(15, [&] { return ReadAll(log).find("Firmware 0 von 497") != std::string::npos; }));
     kill(-pid, SIGINT);
     EXPECT_EQ(Wait(tee, 5), 128 + SIGINT);
-    EXPECT_EQ(Wait(pid, 10), 1);
+    EXPECT_EQ(Wait(pid, 10), 128 + SIGINT);
     EXPECT_EQ(Count(ReadAll(log), "Update fehlgeschlagen"), 0u) << "tee outlived the program";
     EXPECT_EQ(Count(ReadAll(File("", "trace")), kRelease), 1u);
     EXPECT_EQ(Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes), 1u);
@@ -499,7 +560,7 @@ TEST_F(Cli, ClosedStandardDescriptorsKeepTheLineClean) {
   const pid_t pid = Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
                           "s.cfg' --interface 3 --port " + sim.device + " --yes update '" +
                           SmallPackage() + "' 0<&- 1>&- 2>&-");
-  EXPECT_EQ(Wait(pid, 30), 0);
+  EXPECT_EQ(Wait(pid, 30), kSmallPackageStatus);
   const std::string fromPc = TracedBytes(sim.Trace(), "->");
   EXPECT_TRUE(OnlyLocoNetMessages(fromPc)) << fromPc;
   EXPECT_EQ(Count(fromPc, kReleaseBytes), 1u);
@@ -615,10 +676,12 @@ TEST_F(Cli, OneDeviceOneProgram) {
     EXPECT_TRUE(Within(15, [&] { return Shows(tag, "(j/n)"); }));
     const std::string port = c.secondByLink ? r.sim.link.string() : r.sim.device;
     const std::string before = TracedBytes(r.sim.Trace(), "->");
-    Expect(Run("--interface 3 --port '" + port + "' " + c.second), 1,
-           {"Der Port " + port + " wird von einem anderen Programm benutzt: Prozess " +
-            std::to_string(r.pid) + " (skyrelay-update)"},
+    const Ended e = Run("--interface 3 --port '" + port + "' " + c.second);
+    Expect(e, 1, {"Den Port " + port + " benutzt ein anderes Programm – bitte dieses beenden.\n"},
            {"dialout"});
+    EXPECT_GE(Count(e.text, "Der Port " + port + " wird von einem anderen Programm benutzt: " +
+                                "Prozess " + std::to_string(r.pid) + " (skyrelay-update)"),
+              1u);
     // Nothing reached the line (the port test's own trace lists its messages,
     // written or not).
     EXPECT_EQ(TracedBytes(r.sim.Trace(), "->"), before) << "the second one sent something";
@@ -635,15 +698,24 @@ TEST_F(Cli, OneDeviceOneProgram) {
 }
 
 // Real pseudo-terminals: the port tests "in" and "out", a port that does not
-// exist; then an interface that vanishes mid-firmware: one message naming the
-// port, exit 1 within seconds.
+// exist (one line, at once, German only) and no port at all; then an interface
+// that vanishes mid-firmware: one message naming the port, exit 1 within seconds.
 TEST_F(Cli, RealPortsAgainstTheSimulator) {
   std::string port = StartSim("").device;
   const std::string on = "--interface 3 --port '" + port + "' ";
   EXPECT_EQ(Run(on + "ping").status, 0);
   EXPECT_EQ(Run(on + "ping --no-wait").status, 0);
-  Expect(Run("--interface 3 --port /dev/does-not-exist ping --no-wait"), 1,
-         {"ComPort Fehler!", "/dev/does-not-exist"});
+  for (const char* wait : {"", " --no-wait"}) {
+    const Ended e = Run("--interface 3 --port /dev/does-not-exist ping" + std::string(wait));
+    Expect(e, 1,
+           {"Port-Test fehlgeschlagen: Der Port /dev/does-not-exist wurde nicht gefunden. Den "
+            "Port /dev/does-not-exist gibt es nicht"},
+           {"Message kann nicht gesendet werden!", "such file"});
+    EXPECT_EQ(Count(e.text, "\n"), 1u) << e.text;
+    EXPECT_LT(e.seconds, 3.0);
+  }
+  Expect(Run("--interface 3 ping"), 1,
+         {"Port-Test nicht möglich: Kein ComPort gewählt. Bitte --interface 1 oder 3"});
 
   port = StartSim("--vanish-after 120").device;
   const pid_t pid = Start("--interface 3 --port '" + port + "' --yes update '" + sample + "'");
@@ -656,6 +728,93 @@ TEST_F(Cli, RealPortsAgainstTheSimulator) {
          {"\nDie Verbindung zum Interface an " + port + " ist unterbrochen.",
           "Update fehlgeschlagen: Die Verbindung zum Interface"},
          {"Timeout"});
+}
+
+// What "info" reads, on the simulated LocoNet: the station's identification and
+// the handheld's, without a question (also for a handheld of unknown kind),
+// without a byte of the handheld's flash changed and without the station's
+// update mode; the port is closed again. What keeps it from reading has its
+// cause, as an update's would.
+TEST(CliInfo, ReadsWithoutWritingOrAsking) {
+  const struct Case {
+    const char* name;
+    std::function<void(test::SimWorld&)> set;
+    bool answered;
+    RunCause cause;  // of a reading that failed
+  } cases[] = {
+      {"a handheld and a station", [](test::SimWorld&) {}, true, RunCause::None},
+      {"a handheld of unknown kind",
+       [](test::SimWorld& w) { w.sim.handheld.articleNumber = 12345; }, true, RunCause::None},
+      {"a station that does not tell its identification",
+       [](test::SimWorld& w) { w.sim.station.idNumber = -1; }, true, RunCause::None},
+      {"no handheld", [](test::SimWorld& w) { w.sim.handheld.present = false; }, false,
+       RunCause::NoHandheld},
+      {"a port that is not there",
+       [](test::SimWorld& w) {
+         w.host.virtualPort().failOpen = true;
+         w.host.ports = {"/dev/ttyUSB0"};
+       },
+       false, RunCause::PortMissing},
+      {"no port chosen", [](test::SimWorld& w) { w.ctx.settings.ComPortNumber.clear(); }, false,
+       RunCause::SettingMissing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::SimWorld w;
+    w.host.Port().Close();
+    w.ctx.settings.ComPortNumber = "sim";
+    c.set(w);
+    w.sim.ApplyHandheldConfig();
+    const std::vector<uint8_t> flash = w.sim.flash.memory;
+    const DeviceInfo info = ReadDeviceInfo(w.ctx);
+    EXPECT_EQ(info.handheldAnswered, c.answered);
+    if (!c.answered) {
+      EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
+    }
+    EXPECT_EQ(info.portFailure.has_value(),
+              c.cause == RunCause::PortMissing || c.cause == RunCause::SettingMissing);
+    EXPECT_TRUE(w.host.messages.empty());
+    EXPECT_FALSE(w.host.Port().IsOpen());
+    EXPECT_EQ(w.sim.stationLog.enterRequests, 0);
+    EXPECT_EQ(w.sim.stationLog.finishRequests, 0);
+    EXPECT_EQ(w.sim.flash.memory, flash);
+    if (!c.answered) continue;
+    EXPECT_EQ(info.stationId, w.sim.station.idNumber < 0
+                                  ? std::nullopt
+                                  : std::optional<int64_t>(w.sim.station.idNumber));
+    const HandheldIdentity& id = info.handheld.identity;
+    EXPECT_EQ(id.articleNumber, std::to_string(w.sim.handheld.articleNumber));
+    EXPECT_EQ(id.kind,
+              w.sim.handheld.articleNumber == 12345 ? HandheldKind::Unknown : HandheldKind::Radio);
+    EXPECT_EQ(id.version, "1.0");
+  }
+  // The port's failure names the ports there are.
+  test::SimWorld w;
+  w.host.Port().Close();
+  w.ctx.settings.ComPortNumber = "/dev/ttyNONE";
+  w.host.virtualPort().failOpen = true;
+  w.host.ports = {"/dev/ttyUSB0"};
+  ReadDeviceInfo(w.ctx);
+  EXPECT_EQ(GermanCause(w.ctx.report),
+            "Den Port /dev/ttyNONE gibt es nicht – vorhandene Ports: /dev/ttyUSB0.");
+}
+
+// "info" as the user runs it: what it read, in German; exit 0 only when the
+// handheld answered, else the cause; after Ctrl-C the signal's status.
+TEST_F(Cli, InfoPrintsWhatItRead) {
+  Expect(Run("--simulate info"), 0,
+         {"Zentrale: Kennung 4200000001 (wird für das Update in den Update-Mode gesetzt)\n",
+          "Handregler: Artikel 58400, Funk- oder LocoNet-Handregler\n",
+          "Installierte Firmware: 1.0 vom: "},
+         {"(j/n)", kRelease});
+  Expect(Run("--simulate --sim-article 12345 --sim-station-id none info"), 0,
+         {"Zentrale: keine Kennung gemeldet\n", "Handregler: Artikel 12345, nicht erkannt\n"},
+         {"(j/n)"});
+  Expect(Run("--simulate --sim-silent-handheld info"), 1,
+         {"Handregler: keine Antwort\n",
+          "Kein Handregler antwortet – ist er am LocoNet eingesteckt?\n"});
+  Expect(Run("--interface 3 --port /dev/does-not-exist info"), 1,
+         {"Info nicht möglich: Der Port /dev/does-not-exist wurde nicht gefunden."});
 }
 
 }  // namespace
