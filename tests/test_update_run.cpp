@@ -235,6 +235,14 @@ TEST(UpdateRun, QuestionsAnswered) {
     EXPECT_EQ(risky, c.risky);
     EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
     EXPECT_EQ(RunSucceeded(w.ctx.report), c.cause == Cause::None);
+    if (c.cause == Cause::RefusedWithoutForce) {  // says why, and what would do it
+      const std::string verdict = RunVerdict(w.ctx.report);
+      EXPECT_TRUE(verdict.find("--force") != std::string::npos) << verdict;
+      EXPECT_TRUE(verdict.find("Version 2.1, älter als die im Handregler (2.2 vom: 2.1.20)") !=
+                      std::string::npos ||
+                  c.installed[1] == 1)
+          << verdict;
+    }
     EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
     if (c.outcome == Outcome::NoFirmwareFile) continue;
     EXPECT_EQ(w.ctx.report.configuration.end, ConfigurationEnd::NotRun);
@@ -862,6 +870,41 @@ TEST(Progress, OneDisplayWithTheTimeLeft) {
   EXPECT_EQ(GermanProgress(restart),
             "Warte auf den Neustart des Handreglers: 23 s (Nachfrage nach 70 s) · 61 % · 3:05 "
             "vergangen · noch etwa 2:32");
+}
+
+// On a link half as fast as the model, the time left is twice the model's from
+// the first whole page on; the restart is the handheld's own time and not scaled.
+TEST(Progress, TheMeasuredPaceScalesTheRestOfThePlan) {
+  using S = ProgressStage;
+  ProgressPlan plan;
+  plan[S::Firmware] = 16;
+  plan[S::Restart] = 60;
+  plan[S::Settings] = 1;
+  ProgressTracker t;
+  t.Start(plan, 100);
+  const double block = 2 * ProgressTracker::ModelSeconds(S::Firmware);
+  const double settings = 2 * ProgressTracker::ModelSeconds(S::Settings);
+  double now = 100;
+  RunProgress p;
+  for (int n = 0; n <= 16; n++, now += block) p = t.Update(S::Firmware, n, 16, now);
+  now -= block;
+  EXPECT_FALSE(p.remaining) << "not yet measured enough";
+  for (int n = 0; n <= 16; n++, now += block) {  // the image once more, as if repeated
+    p = t.Update(S::Firmware, n, 16, now);
+  }
+  ASSERT_TRUE(p.remaining);
+  EXPECT_NEAR(*p.remaining, 60 + settings, 1e-6);
+  const double modelWhole = 16 * ProgressTracker::ModelSeconds(S::Firmware) + 60 +
+                            ProgressTracker::ModelSeconds(S::Settings);
+  EXPECT_EQ(p.percent,
+            static_cast<int>(16 * ProgressTracker::ModelSeconds(S::Firmware) * 100 / modelWhole));
+  p = t.Update(S::Restart, 25, 70, now + 25);
+  EXPECT_EQ(std::tuple(p.waited, p.waitLimit), std::tuple(25.0, 70.0));
+  EXPECT_NEAR(*p.remaining, 35 + settings, 1e-6);
+  p = t.Update(S::Restart, 80, 140, now + 80);  // longer than expected: only the rest is left
+  EXPECT_NEAR(*p.remaining, settings, 1e-6);
+  p = t.Update(S::Settings, 1, 1, now + 90);
+  EXPECT_EQ(std::tuple(p.percent, *p.remaining, p.elapsed), std::tuple(100, 0.0, now + 90 - 100));
 }
 
 }  // namespace

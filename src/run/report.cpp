@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/texts.h"
+#include "package/package_check.h"
 
 namespace skyrelay {
 
@@ -236,7 +237,8 @@ bool RunSucceeded(const RunReport& r) {
     return false;
   }
   const FirmwareOutcome f = r.firmware.outcome;
-  return f == FirmwareOutcome::Ok || f == FirmwareOutcome::Declined;
+  return f == FirmwareOutcome::Ok || f == FirmwareOutcome::Declined ||
+         f == FirmwareOutcome::NoFirmwareInPackage;
 }
 
 std::string RunVerdict(const RunReport& r) {
@@ -248,9 +250,14 @@ std::string RunVerdict(const RunReport& r) {
       reason = "Unerwarteter Fehler: " + r.unexpectedError;
     } else if (!r.packageProblems.empty()) {
       const size_t n = r.packageProblems.size();
-      reason = std::to_string(n) + (n == 1 ? " Problem" : " Probleme") + " im Update-Paket";
+      reason = n == 1 ? ProblemLine(r.packageProblems[0])
+                      : std::to_string(n) + " Probleme im Update-Paket";
     } else if (r.firstError && !(r.refused && IsLinkReport(r.firstError->kind))) {
       reason = ErrorLine(*r.firstError);
+    } else if (r.refused && r.refused->kind == NoticeKind::LoadVersion) {
+      const std::vector<std::string>& a = r.refused->args;
+      reason = "die Datei bringt Version " + (a.size() > 2 ? a[2] : "?") +
+               ", älter als die im Handregler (" + (a.size() > 1 ? a[1] : "?") + ")";
     } else if (r.refused) {
       reason = ErrorLine(*r.refused);
     } else if (r.firmware.outcome == FirmwareOutcome::NoFirmwareFile) {
@@ -273,6 +280,8 @@ std::string RunVerdict(const RunReport& r) {
   std::string done;
   if (r.firmware.outcome == FirmwareOutcome::Ok) {
     done = "Firmware " + r.firmware.installedVersion + " geprüft";
+  } else if (r.firmware.outcome == FirmwareOutcome::NoFirmwareInPackage) {
+    done = "keine Firmware im Paket";
   } else {
     done = "Firmware-Update abgelehnt";
   }

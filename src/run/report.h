@@ -92,9 +92,11 @@ std::string GermanCause(const RunReport& report);
 
 // True when the run ended the way a user would call a success: it finished,
 // the station (when it was asked into update mode) confirmed its release, the
-// configuration transfer (when it ran) went through without a shortfall, and
-// the firmware stage ended Ok, found no firmware file for the handheld's kind,
-// or was declined by the user.
+// configuration transfer (when it ran) went through without a shortfall, the
+// user was shown no failure (a time-out or lost echo that the stage got over
+// aside), no risky question was refused, and the firmware stage ended Ok, was
+// declined by the user, or had nothing to do in a package of configuration data
+// only.
 bool RunSucceeded(const RunReport& report);
 
 // One line that says how the run ended: "Update erfolgreich: " and what was

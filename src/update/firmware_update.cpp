@@ -170,7 +170,8 @@ bool FirmwareUpdate::AwaitRestart(int expectedLoco, const std::string& productNa
   host_.Message(Notice{NoticeKind::Installing, {}});
   handheld_.start_firmware_update();
   devices.requestedLoco = -1;
-  double waitStart = host_.Now();
+  const double installStart = host_.Now();
+  double waitStart = installStart;
   long shownFrame = -1;
   while (devices.requestedLoco == -1) {
     host_.Yield();
@@ -189,8 +190,9 @@ bool FirmwareUpdate::AwaitRestart(int expectedLoco, const std::string& productNa
     const long frame = ((quarter % 8) + 8) % 8;
     if (frame != shownFrame) {
       host_.SetStatus(StatusLine{StatusKind::RestartWait, quarter});
-      host_.Progress(ProgressStage::Restart, static_cast<int>(host_.Now() - waitStart),
-                     static_cast<int>(RestartQuestionSeconds));
+      // Counted from the installation's start, up to the next question.
+      host_.Progress(ProgressStage::Restart, static_cast<int>(host_.Now() - installStart),
+                     static_cast<int>(waitStart - installStart + RestartQuestionSeconds));
       shownFrame = frame;
     }
   }
@@ -237,6 +239,11 @@ void UpdateHandheldFirmware(Host& host, Handheld& handheld, Description& descrip
                             : identity.kind == HandheldKind::DigitalSet
                                 ? description.digitalSetFirmwarePath
                                 : std::string();
+  if (description.radioFirmwarePath.empty() && description.digitalSetFirmwarePath.empty()) {
+    // A package of configuration data only: nothing is missing from it.
+    result.outcome = FirmwareOutcome::NoFirmwareInPackage;
+    return;
+  }
   if (path.empty()) {
     host.SetStatus(StatusLine{StatusKind::NoFirmwareForKind});
     result.outcome = FirmwareOutcome::NoFirmwareFile;

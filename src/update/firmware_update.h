@@ -18,11 +18,12 @@ inline constexpr double RestartQuestionSeconds = 70.0;
 
 enum class FirmwareOutcome {
   NotRun,
-  Ok,              // installed, restarted and read back as the file's version
-  NoFirmwareFile,  // no file for the handheld's kind
-  Declined,        // the user said No to the version question
-  NotApplicable,   // an article the firmware is not for
-  Failed,          // any other end: see FirmwareResult::failure
+  Ok,                   // installed, restarted and read back as the file's version
+  NoFirmwareFile,       // the package has firmware, but none for the handheld's kind
+  NoFirmwareInPackage,  // the package carries configuration data only
+  Declined,             // the user said No to the version question
+  NotApplicable,        // an article the firmware is not for
+  Failed,               // any other end: see FirmwareResult::failure
 };
 
 // Where a failed firmware update ended.

@@ -158,9 +158,7 @@ class Cli : public ::testing::Test {
     return {fs::read_symlink(sim.link).string(), sim.link, sim.trace};
   }
   // A package with a little configuration data and no firmware: quick in real time.
-  // An update with it writes the configuration and fails all the same (no
-  // firmware for the handheld).
-  static constexpr int kSmallPackageStatus = 1;
+  static constexpr int kSmallPackageStatus = 0;
   std::string SmallPackage() {
     const sim::ByteVector list = sim::TurnoutListBytes(3);
     dir.Write("klein/liste.bin", std::string(list.begin(), list.end()));
@@ -245,10 +243,8 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
       // A damaged answer is marked in the trace and becomes a time-out, not data;
       // the identification it answered is asked again.
       {yes + "--sim-damage-answers 1 update '" + small + "'", kSmallPackageStatus, 1,
-          {"Prüfsumme falsch", "Fehler im Updatefile!\n",
-           "Weichenliste\n", "Update beendet\n",
-           "Update fehlgeschlagen: keine Firmware für diesen Handregler. Das Paket enthält keine "
-           "Firmware für diesen Handregler (58400)"}},
+          {"Prüfsumme falsch", "Weichenliste\n", "Update beendet\n",
+           "Update erfolgreich: keine Firmware im Paket, Konfiguration geschrieben\n"}},
       // Refusals before the port opens, each with the verdict and its cause.
       {"--yes" + tup, 1, nothingSent, {"Kein Interface gewählt.\nBitte --interface 1 oder 3",
           "Update fehlgeschlagen: Kein Interface gewählt. Bitte --interface 1 oder 3 und --port "
