@@ -672,6 +672,28 @@ TEST(Commands, UpdateRefusesBeforeThePortOpens) {
   }
 }
 
+// What is missing on the layout is what the verdict names.
+TEST(RunEndings, TheCauseNamesWhatIsMissingOnTheLayout) {
+  const struct {
+    std::function<void(RunWorld&)> arm;
+    RunCause cause;
+  } cases[] = {
+      {[](RunWorld& w) { w.sim.faults.dropEchoes = 1000000; }, Cause::NoEcho},
+      {[](RunWorld& w) { w.sim.handheld.present = false; }, Cause::NoHandheld},
+      {[](RunWorld& w) { w.sim.handheld.articleNumber = 58402; }, Cause::NoFirmwareForKind},
+  };
+  for (const auto& c : cases) {
+    RunWorld w;
+    c.arm(w);
+    w.sim.ApplyHandheldConfig();
+    w.Load();
+    w.Run();
+    EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
+    EXPECT_FALSE(RunSucceeded(w.ctx.report));
+    EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
+  }
+}
+
 // The whole package is checked, and the port tried, before anything is sent;
 // the report says why the run did not start and what to do.
 TEST(Commands, PackageAndPortProblemsStopTheRunBeforeAnythingIsSent) {
