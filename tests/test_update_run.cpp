@@ -674,23 +674,46 @@ TEST(Commands, UpdateRefusesBeforeThePortOpens) {
 
 // What is missing on the layout is what the verdict names.
 TEST(RunEndings, TheCauseNamesWhatIsMissingOnTheLayout) {
+  const std::string silent = "Der Handregler antwortet nicht mehr – ist er noch eingesteckt? ";
   const struct {
     std::function<void(RunWorld&)> arm;
     RunCause cause;
+    std::string sentence;
   } cases[] = {
-      {[](RunWorld& w) { w.sim.faults.dropEchoes = 1000000; }, Cause::NoEcho},
-      {[](RunWorld& w) { w.sim.handheld.present = false; }, Cause::NoHandheld},
-      {[](RunWorld& w) { w.sim.handheld.articleNumber = 58402; }, Cause::NoFirmwareForKind},
+      {[](RunWorld& w) { w.sim.faults.dropEchoes = 1000000; }, Cause::NoEcho,
+       "Das Interface gibt keine Nachricht zurück – ist es am LocoNet angeschlossen, und passt die "
+       "Interface-Einstellung?"},
+      {[](RunWorld& w) { w.sim.handheld.present = false; }, Cause::NoHandheld,
+       "Kein Handregler antwortet – ist er am LocoNet eingesteckt?"},
+      {[](RunWorld& w) { w.sim.handheld.articleNumber = 58402; }, Cause::NoFirmwareForKind,
+       "Das Paket enthält keine Firmware für diesen Handregler (58402) – bitte das passende "
+       "Update-Paket wählen."},
+      {[](RunWorld& w) {
+         w.sim.handheld.text51 = w.sim.handheld.text52 = "";
+         w.answers = {"R"};
+       },
+       Cause::RefusedWithoutForce,
+       "Einen nicht erkannten Handregler aktualisiert --yes allein nicht; --force versucht es "
+       "trotzdem."},
+      {AtStatus("20%", [](RunWorld& w) { w.sim.handheld.present = false; }), Cause::HandheldSilent,
+       silent + "Er arbeitet weiter mit seiner bisherigen Firmware; bitte das Update wiederholen."},
+      {AtStatus("Sprache:0 Txt:1", [](RunWorld& w) { w.sim.handheld.present = false; }),
+       Cause::HandheldSilent, silent + "Bitte das Update wiederholen."},
+      {StopAt("Lese Version"), Cause::Cancelled, "Es wurde nichts in den Handregler geschrieben."},
+      {StopAt("2%"), Cause::Cancelled,
+       "Bitte das Update wiederholen, damit der Handregler vollständig beschrieben ist."},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.sentence);
     RunWorld w;
     c.arm(w);
     w.sim.ApplyHandheldConfig();
-    w.Load();
+    w.dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
+    w.Load(kLanguage);
     w.Run();
     EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
+    EXPECT_EQ(GermanCause(w.ctx.report), c.sentence);
     EXPECT_FALSE(RunSucceeded(w.ctx.report));
-    EXPECT_EQ(w.Image(), sim::ByteVector(497 * 64, 0xFF));
   }
 }
 
