@@ -18,12 +18,7 @@ namespace {
 // Shows a failed port set-up: its message, then "Fehler" in the status line.
 // The report keeps why the port did not open, and which ports there are.
 void ShowSetupFailure(Context& ctx, const Notice& notice) {
-  if (notice.kind == NoticeKind::PortError || notice.kind == NoticeKind::StationPortError) {
-    ctx.report.portProblem =
-        PortProblem{ctx.host.Port().LastFailure(), PortDeviceForNumber(ctx.settings.ComPortNumber),
-                    ctx.host.AvailablePorts()};
-  }
-  if (!ctx.report.firstError) ctx.report.firstError = notice;
+  RecordSetupFailure(ctx, notice);
   ctx.host.Message(notice);
   ctx.host.SetStatus(StatusLine{StatusKind::Error});
 }
@@ -81,6 +76,15 @@ bool LoadUpdateDescription(Context& ctx, const std::string& path) {
   return load.problems.empty();
 }
 
+void RecordSetupFailure(Context& ctx, const Notice& notice) {
+  if (notice.kind == NoticeKind::PortError || notice.kind == NoticeKind::StationPortError) {
+    ctx.report.portProblem =
+        PortProblem{ctx.host.Port().LastFailure(), PortDeviceForNumber(ctx.settings.ComPortNumber),
+                    ctx.host.AvailablePorts()};
+  }
+  if (!ctx.report.firstError) ctx.report.firstError = notice;
+}
+
 bool CheckPackageBeforeRun(Context& ctx) {
   std::vector<PackageProblem> problems = CheckPackage(ctx.settings.UpdateFilePath);
   std::erase_if(problems, [](const PackageProblem& p) { return p.warning; });
@@ -100,13 +104,7 @@ bool UpdateCommand(Context& ctx, const std::string& settingsHint) {
   ctx.report = RunReport{};
   // The first failure the user is told of, from here on, is the run's.
   RunReport& report = ctx.report;
-  struct Watch {
-    Host& host;
-    ~Watch() { host.onNotice = nullptr; }
-  } watch{ctx.host};
-  ctx.host.onNotice = [&report](const Notice& notice, Answer answer) {
-    NoteFirstError(report, notice, answer);
-  };
+  const ReportWatch watch(ctx.host, report);
 
   // Nothing is sent for an update that names nothing or has nowhere to go.
   if (!DescriptionNamesSomething(ctx.desc)) {

@@ -21,6 +21,10 @@ std::string MissingPortSetting(const Settings& settings);
 // when it loaded. True when it loaded without a problem.
 bool LoadUpdateDescription(Context& ctx, const std::string& path);
 
+// Keeps in ctx.report why the port set-up failed: the notice as the first
+// error and, for a port that did not open, its failure and the ports there are.
+void RecordSetupFailure(Context& ctx, const Notice& notice);
+
 // Checks the whole package at ctx.settings.UpdateFilePath as the package check
 // does. On a problem (warnings aside) it shows one box naming every problem,
 // keeps them in ctx.report and returns false.

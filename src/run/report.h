@@ -8,6 +8,7 @@
 
 #include "config/transfer.h"
 #include "core/events.h"
+#include "core/host.h"
 #include "device/device_link.h"
 #include "package/package_problem.h"
 #include "update/firmware_update.h"
@@ -89,6 +90,23 @@ RunCause CauseOf(const RunReport& report);
 // One plain German sentence: the likely cause and what to do. Empty for a
 // successful run.
 std::string GermanCause(const RunReport& report);
+
+// While it lives, every notice told through `host` goes to NoteFirstError of
+// `report`.
+class ReportWatch {
+ public:
+  ReportWatch(Host& host, RunReport& report) : host_(host) {
+    host.onNotice = [&report](const Notice& notice, Answer answer) {
+      NoteFirstError(report, notice, answer);
+    };
+  }
+  ~ReportWatch() { host_.onNotice = nullptr; }
+  ReportWatch(const ReportWatch&) = delete;
+  ReportWatch& operator=(const ReportWatch&) = delete;
+
+ private:
+  Host& host_;
+};
 
 // True when the run ended the way a user would call a success: it finished,
 // the station (when it was asked into update mode) confirmed its release, the

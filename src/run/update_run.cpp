@@ -18,14 +18,23 @@ constexpr int kStationIdTries = 3;
 
 }  // namespace
 
-std::optional<CommandError> EnterStationUpdateMode(Context& ctx) {
+std::optional<int64_t> ReadStationId(Context& ctx) {
   std::optional<Result<int64_t>> id;
   for (int i = 0; i < kStationIdTries && !(id && *id); i++) id = ctx.station.read_station_id();
   ctx.report.stationIdUnanswered = !*id;
-  const std::string digits = std::to_string(*id ? id->value() : 0);
+  return *id ? std::optional<int64_t>(id->value()) : std::nullopt;
+}
+
+bool StationNeedsUpdateMode(int64_t id) {
+  const std::string digits = std::to_string(id);
   const long long kind = std::stoll(digits.substr(0, 2));
+  return kind == 12 || kind == 42;
+}
+
+std::optional<CommandError> EnterStationUpdateMode(Context& ctx) {
+  const std::optional<int64_t> id = ReadStationId(ctx);
   ctx.updateModeActive = false;
-  if (kind != 12 && kind != 42) return std::nullopt;
+  if (!StationNeedsUpdateMode(id.value_or(0))) return std::nullopt;
 
   ctx.host.SetStatus(StatusLine{StatusKind::StationUpdateMode});
   // From here the station may be in its boot loader even when no answer comes.

@@ -3,12 +3,20 @@
 // configuration, and the station released on every way out.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "run/context.h"
 
 namespace skyrelay {
 
+// The station's identification, asked up to three times (it only reads, and
+// one lost answer must not hide a station that needs its update mode); none
+// when no answer came, which the report keeps.
+std::optional<int64_t> ReadStationId(Context& ctx);
+// Whether "Update" puts a station of this identification into its update mode
+// (it begins with the digits 12 or 42).
+bool StationNeedsUpdateMode(int64_t id);
 // Asks the station for its identification (up to three times) and, for a
 // station that needs it, into its update mode. Empty when the run may go on;
 // otherwise the command that failed.
