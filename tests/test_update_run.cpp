@@ -699,6 +699,19 @@ TEST(RunEndings, TheCauseNamesWhatIsMissingOnTheLayout) {
        silent + "Er arbeitet weiter mit seiner bisherigen Firmware; bitte das Update wiederholen."},
       {AtStatus("Sprache:0 Txt:1", [](RunWorld& w) { w.sim.handheld.present = false; }),
        Cause::HandheldSilent, silent + "Bitte das Update wiederholen."},
+      // Silent when asked for the loco it will request (the installation has not
+      // begun), and silent after its restart.
+      {[](RunWorld& w) {
+         w.onSent = [&w](const test::Bytes& m) {
+           if (m[3] == 0x66 && m[6] == 0x68 && m[7] == 0x3F) w.sim.handheld.present = false;
+         };
+       },
+       Cause::HandheldSilent,
+       silent + "Er arbeitet weiter mit seiner bisherigen Firmware; bitte das Update wiederholen."},
+      {[](RunWorld& w) {
+         w.onSent = [&w](const test::Bytes&) { w.sim.handheld.present &= !w.locoRequested; };
+       },
+       Cause::HandheldSilent, silent + "Bitte das Update wiederholen."},
       {StopAt("Lese Version"), Cause::Cancelled, "Es wurde nichts in den Handregler geschrieben."},
       {StopAt("2%"), Cause::Cancelled,
        "Bitte das Update wiederholen, damit der Handregler vollständig beschrieben ist."},
@@ -714,6 +727,9 @@ TEST(RunEndings, TheCauseNamesWhatIsMissingOnTheLayout) {
     EXPECT_EQ(CauseOf(w.ctx.report), c.cause);
     EXPECT_EQ(GermanCause(w.ctx.report), c.sentence);
     EXPECT_FALSE(RunSucceeded(w.ctx.report));
+    EXPECT_TRUE(c.cause != Cause::RefusedWithoutForce ||
+                RunVerdict(w.ctx.report) ==
+                    "Update fehlgeschlagen: Handregler konnte nicht erkannt werden! " + c.sentence);
   }
 }
 
@@ -901,6 +917,10 @@ TEST(Progress, OneDisplayWithTheTimeLeft) {
         << p.elapsed << " s";
   }
   EXPECT_EQ(percent, 100);
+  EXPECT_EQ(std::count_if(shown.begin(), shown.end(),
+                          [](const RunProgress& p) { return p.percent == 100; }),
+            1)
+      << "all done only at the end";
   using S = ProgressStage;
   EXPECT_EQ(stages,
             (std::vector<S>{S::Firmware, S::Restart, S::LanguageTexts, S::TurnoutSymbols,
