@@ -164,7 +164,6 @@ void Link::PumpTransmit() {
     }
   }
   stats.messagesSent++;
-  if (outgoingRepeat_) stats.messagesRepeated++;
   if (stats.observer) {
     stats.repeating = outgoingRepeat_;
     stats.observer(host_.Now(), true, message);

@@ -30,8 +30,7 @@ struct LinkLostError {};
 struct LinkStats {
   long messagesSent = 0;
   long messagesReceived = 0;
-  // Sent messages that repeat an unanswered one, and echoes that did not come.
-  long messagesRepeated = 0;
+  // Sent messages whose echo did not come back in time.
   long echoesMissing = 0;
   // True while the observer is told of a sent message that repeats an unanswered one.
   bool repeating = false;
