@@ -52,5 +52,5 @@ done
 for n in 1 2 3 4; do
   for phase in $(seq 0 19); do
     run --sim-drop-answers "$n" --sim-drop-after $((phase * 400))
-  done | summary "${n} Antworten verloren"
+  done | summary "${n} Antwort(en) in Folge verloren"
 done
