@@ -78,39 +78,47 @@ TEST(BusyLayout, UpdateOnABusyOrNoisyLineLandsByteForByte) {
   }
 }
 
-// One answer damaged on the line at different moments of the run: it becomes a
-// time-out, never data. Every DataFlash byte ends as before the run or as after a
-// clean one.
-TEST(BusyLayout, DamagedAnswersNeverReachTheDataFlash) {
+// An answer damaged on the line (a time-out, never data) or lost at different
+// moments of the run: the command is sent again and the run goes on without a
+// box; an answer lost four times ends the command with one time-out. Every
+// DataFlash byte ends as before the run or as after a clean one.
+TEST(BusyLayout, LostAnswersAreRepeatedAndNeverReachTheDataFlash) {
   const Reference& quiet = Quiet();
   const struct {
     std::string status;  // the status shown when the request goes out; "": any
     int operation;       // of the handheld request: 2 read_spibuf, 3 read_info_block
-    bool succeeds;
-    const char* timeout;  // the time-out message shown, if any
-    bool settingsWritten;
+    int damaged, dropped;
+    long repeats;
+    const char* timeout;  // the time-out message shown, if any (the run then fails)
   } cases[] = {
-      {"", 3, true, nullptr, true},                            // the information block
-      {"11%", 2, true, "read_spibuf", true},                   // a firmware page read back
-      {"neue Konfiguration", 2, false, "read_spibuf", false},  // the settings block
+      {"", 3, 1, 0, 0, nullptr},     // the first information block: a wake-up instead
+      {"11%", 2, 1, 0, 1, nullptr},  // a firmware page read back
+      {"neue Konfiguration", 2, 1, 0, 1, nullptr},        // the settings block
+      {"neue Konfiguration", 2, 0, 3, 3, nullptr},        // three tries lost, the fourth answered
+      {"neue Konfiguration", 2, 0, 4, 3, "read_spibuf"},  // all four lost
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.status);
+    SCOPED_TRACE(c.status + " " + std::to_string(c.damaged) + "/" + std::to_string(c.dropped));
     LayoutWorld w;
     bool armed = false;
     w.ctx.link.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
       if (!armed && (c.status.empty() || w.host.status == c.status) &&
           IsHandheldRequest(sent, m, c.operation)) {
         armed = true;
-        w.sim.faults.damageAnswers = 1;
+        w.sim.faults.damageAnswers = c.damaged;
+        w.sim.faults.dropAnswers = c.dropped;
       }
     };
     ASSERT_TRUE(UpdateCommand(w.ctx));
-    EXPECT_EQ(w.sim.damagedAnswers, 1);
-    EXPECT_EQ(RunSucceeded(w.ctx.report), c.succeeds);
+    EXPECT_EQ(w.sim.damagedAnswers, c.damaged);
+    EXPECT_EQ(w.ctx.report.answersRepeated, c.repeats);
+    EXPECT_EQ(RunSucceeded(w.ctx.report), c.timeout == nullptr);
     int timeouts = 0;
     for (const RecordedMessage& m : w.host.messages) timeouts += m.title == "Timeout";
     EXPECT_EQ(timeouts, c.timeout ? 1 : 0);
+    if (!c.timeout) {
+      EXPECT_EQ(test::Shown(w.host), quiet.messages);
+    }
     size_t foreign = 0;
     for (size_t i = 0; i < w.before.size(); i++) {
       const uint8_t b = w.sim.flash.memory[i];
@@ -121,7 +129,35 @@ TEST(BusyLayout, DamagedAnswersNeverReachTheDataFlash) {
     EXPECT_EQ(w.sim.flash.Read(settings, 128) ==
                   std::vector<uint8_t>(quiet.flash.begin() + settings,
                                        quiet.flash.begin() + settings + 128),
-              c.settingsWritten);
+              c.timeout == nullptr);
+  }
+}
+
+// One answer in 50 damaged on the line, in every phase of the count, and a few
+// lost on top: every update lands byte for byte as on a quiet bus, with the
+// same boxes, and the installation is started exactly once.
+TEST(BusyLayout, OneDamagedAnswerInFiftyStillUpdatesByteForByte) {
+  const Reference& quiet = Quiet();
+  for (int offset : {0, 17, 33}) {
+    SCOPED_TRACE(offset);
+    LayoutWorld w;
+    w.sim.faults.damageEvery = 50;
+    w.sim.faults.damageOffset = offset;
+    w.sim.faults.dropAfter = 2000 + 1000 * offset;
+    w.sim.faults.dropAnswers = 2;
+    int starts = 0;
+    w.ctx.link.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
+      starts += sent && m.size() == 31 && m[3] == 0x66 && ((m[5] >> 4) & 7) == 5 &&
+                ((m[10] >> 4) & 7) == 4;  // fields 5, 4: start_firmware_update
+    };
+    ASSERT_TRUE(UpdateCommand(w.ctx));
+    EXPECT_TRUE(RunSucceeded(w.ctx.report));
+    EXPECT_GT(w.sim.damagedAnswers, 100);
+    EXPECT_GE(w.ctx.report.answersRepeated, w.sim.damagedAnswers / 2);
+    EXPECT_EQ(test::Shown(w.host), quiet.messages);
+    EXPECT_TRUE(w.sim.flash.memory == quiet.flash) << "the DataFlash differs";
+    EXPECT_EQ(w.sim.installs, 1);
+    EXPECT_EQ(starts, 1) << "start_firmware_update sent once";
   }
 }
 

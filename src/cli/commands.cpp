@@ -41,6 +41,10 @@ void PrintVerdict(Session& s) {
     std::fprintf(stderr, "Firmware: %d Seiten geschrieben, %d geprüft, %d wiederholt\n",
                  r.firmware.pagesWritten, r.firmware.pagesVerified, r.firmware.pagesRepeated);
   }
+  if (r.answersRepeated > 0) {
+    std::fprintf(stderr, "%ld %s wiederholt\n", r.answersRepeated,
+                 r.answersRepeated == 1 ? "Antwort" : "Antworten");
+  }
 }
 
 // A notice as one line, its line breaks as blanks.

@@ -119,8 +119,9 @@ class ConsoleVirtualHost : public VirtualHost {
   Console& console_;
 };
 
-// One line of the trace: time, direction, bytes, opcode name.
-std::string TraceLine(double t, bool sent, std::span<const uint8_t> bytes) {
+// One line of the trace: time, direction, bytes, opcode name; a sent message that
+// repeats an unanswered one says so.
+std::string TraceLine(double t, bool sent, std::span<const uint8_t> bytes, bool repeat) {
   char part[32];
   std::snprintf(part, sizeof part, "%10.3f %s", t, sent ? "->" : "<-");
   std::string line = part;
@@ -131,6 +132,7 @@ std::string TraceLine(double t, bool sent, std::span<const uint8_t> bytes) {
   line += "  ";
   if (!bytes.empty()) line += OpcodeName(bytes[0]);
   if (!sent && !ChecksumValid(bytes)) line += "  Prüfsumme falsch";
+  if (sent && repeat) line += "  wiederholt";
   return line + "\n";
 }
 
@@ -257,8 +259,10 @@ int OpenTrace(Session& s, const std::vector<std::string>& readFiles) {
   // whole up to the last message. A write that fails (a reader gone) changes
   // nothing for the run.
   std::FILE* trace = s.trace;
-  s.ctx->link.stats.observer = [trace](double t, bool sent, std::span<const uint8_t> bytes) {
-    const std::string line = TraceLine(t, sent, bytes);
+  const LinkStats& stats = s.ctx->link.stats;
+  s.ctx->link.stats.observer = [trace, &stats](double t, bool sent,
+                                               std::span<const uint8_t> bytes) {
+    const std::string line = TraceLine(t, sent, bytes, stats.repeating);
     std::fwrite(line.data(), 1, line.size(), trace);
     std::fflush(trace);
   };

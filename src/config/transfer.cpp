@@ -34,7 +34,7 @@ ConfigurationResult TransferConfiguration(Host& host, Handheld& handheld,
   const Description& desc = description;
 
   // Make sure the handheld answers.
-  if (!handheld.read_info_block()) {
+  if (!handheld.probe_info_block()) {
     if (Done woke = handheld.send_pm01(false); !woke) {
       t.Failed(woke.error());
       return result;

@@ -25,6 +25,54 @@ bool IsStationUpdateReply(const MessageSlot& m) {
 
 }  // namespace
 
+int CommandTries(Command command) {
+  // A lost answer is repeated up to three times (four tries in all, each with
+  // the full time-out); a layout loses a few messages in 100,000, an update
+  // sends about 6,300 commands.
+  constexpr int kRepeatable = 4;
+  switch (command) {
+    // Pure reads: asked again, they return the same and change nothing.
+    case Command::InfoBlock:
+    case Command::ReadSpiBuffer:
+    case Command::BootLoaderVersion:
+    // The same DataFlash page or address into the SPI buffer or buffer 1 again:
+    // the result is the same however often it runs.
+    case Command::ReadFlash:
+    case Command::MoveToBuffer1:
+    // The same twenty bytes into the same place of the SPI buffer; with a length,
+    // the same buffer-1 write (0x84) of the same bytes again.
+    case Command::WriteSpiBuffer:
+    // Buffer 1, unchanged since, into the same page once more: the page ends as
+    // after the first program.
+    case Command::WriteBuffer1:
+      return kRepeatable;
+    // A pure read as well, asked three times in all as it always was: a station
+    // that never answers it is one that needs no update mode, and each try
+    // costs that run its time-out.
+    case Command::StationId:
+      return 3;
+    // Asked once to learn whether the boot loader listens; a silence is answered
+    // by the wake-up and a read_info_block, which is its repeat.
+    case Command::InfoBlockProbe:
+      return 1;
+    // Has its own loop of wake-up requests (send_pm01).
+    case Command::WakeUp:
+      return 1;
+    // Changes the station's state: sent twice, the station could take the
+    // second request as a new one, whatever became of the first.
+    case Command::EnterBootLoader:
+      return 1;
+    // The release is sent once at the end of every run, as it always was; the
+    // run reports an unconfirmed release.
+    case Command::LeaveUpdateMode:
+      return 1;
+  }
+  // start_firmware_update is no command here: it goes out once and nothing
+  // waits for an answer. Sent twice, the handheld could begin its installation
+  // again in the middle of it.
+  return 1;
+}
+
 DeviceLink::DeviceLink(Link& link) : link_(link) {
   link_.onMessage = [this](MessageSlot& m) { Decode(m); };
 }
@@ -73,8 +121,14 @@ void DeviceLink::DecodePeer(MessageSlot& m) {
 
 bool DeviceLink::Exchange(std::span<const uint8_t> message, Command command, double timeout,
                           const std::function<bool()>& answered, TimeTest order) {
-  link_.Send(message);
-  if (link_.Await(timeout, answered, order)) return true;
+  const int tries = CommandTries(command);
+  for (int attempt = 0; attempt < tries; attempt++) {
+    const long echoesMissing = link_.stats.echoesMissing;
+    if (attempt > 0) repeats++;
+    link_.Send(message, attempt > 0);
+    if (link_.Await(timeout, answered, order)) return true;
+    if (link_.AwaitingEcho() || link_.stats.echoesMissing != echoesMissing) break;
+  }
   if (onNoAnswer) onNoAnswer(CommandError{command});
   return false;
 }

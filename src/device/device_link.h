@@ -16,6 +16,7 @@ namespace skyrelay {
 enum class Command {
   WakeUp,             // send_pm01
   InfoBlock,          // read_info_block
+  InfoBlockProbe,     // probe_info_block: is the boot loader listening?
   ReadFlash,          // read_flash_to_spibuf
   ReadSpiBuffer,      // read_spibuf
   WriteSpiBuffer,     // write_to_spibuf
@@ -26,6 +27,11 @@ enum class Command {
   LeaveUpdateMode,    // finish_update_mode
   StationId,          // read_station_id
 };
+
+// How often a command goes out in all when its answer does not come (or comes
+// damaged, which the link drops): 1 for a command that is never repeated. The
+// one place that decides which commands may be repeated, and why.
+int CommandTries(Command command);
 
 // Why a command failed: no answer came in time, or (a page read back) the
 // handheld holds other bytes than were written.
@@ -69,9 +75,11 @@ class DeviceLink {
 
   Link& link() { return link_; }
 
-  // Told of every command that got no answer in time, as it happens (a page
-  // verification may repeat its reads and be told more than once).
+  // Told of every command that got no answer in time, once its last try is over
+  // (a repeat that got its answer tells nothing).
   std::function<void(const CommandError&)> onNoAnswer;
+  // Commands sent again because their answer did not come, since this link was made.
+  long repeats = 0;
   // Told of each wake-up request that stayed unanswered, with its number.
   std::function<void(int)> onWakeUpRetry;
 
@@ -91,7 +99,10 @@ class DeviceLink {
   // Where the next data answer goes in spiBuffer.
   int answerOffset = 0;
 
-  // Sends a message and waits for `answered`; reports a time-out of `command`.
+  // Sends a message and waits for `answered`, as often as CommandTries allows;
+  // reports a time-out of `command` when the last try got no answer. A request
+  // whose echo did not come back is not repeated: the interface, not the answer,
+  // failed, and the echo time-out tells of that.
   bool Exchange(std::span<const uint8_t> message, Command command, double timeout,
                 const std::function<bool()>& answered, TimeTest order = TimeTest::BeforeYield);
 

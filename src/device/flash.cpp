@@ -4,12 +4,6 @@
 
 namespace skyrelay {
 
-namespace {
-
-constexpr int kVerifyAttempts = 6;
-
-}  // namespace
-
 Result<std::vector<int>> ReadFlash(Handheld& handheld, uint32_t address, int count) {
   if (Done d = handheld.read_flash_to_spibuf(address, count); !d) return d.error();
   std::vector<int> bytes;
@@ -41,21 +35,16 @@ Done WriteBuffer1(Handheld& handheld, uint32_t offset, std::span<const int> data
 
 Done VerifyPage(Handheld& handheld, uint32_t pageAddress, const PageImage& expected,
                 int lastSection) {
-  for (int attempt = 0; attempt < kVerifyAttempts; attempt++) {
-    bool answered = true;
-    for (int s = 0; s <= lastSection && answered; s++) {
-      const Result<std::vector<int>> read = ReadFlash(handheld, pageAddress + s * 64, 64);
-      if (!read) {
-        answered = false;
-        break;
-      }
-      if (!std::equal(expected[s].begin(), expected[s].end(), read.value().begin())) {
-        return CommandError{Command::ReadSpiBuffer, CommandError::Kind::Mismatch};
-      }
+  // A lost answer is repeated by the command itself (CommandTries); a read that
+  // stays unanswered after that ends the verification.
+  for (int s = 0; s <= lastSection; s++) {
+    const Result<std::vector<int>> read = ReadFlash(handheld, pageAddress + s * 64, 64);
+    if (!read) return CommandError{Command::ReadSpiBuffer, CommandError::Kind::NoAnswer};
+    if (!std::equal(expected[s].begin(), expected[s].end(), read.value().begin())) {
+      return CommandError{Command::ReadSpiBuffer, CommandError::Kind::Mismatch};
     }
-    if (answered) return Ok();
   }
-  return CommandError{Command::ReadSpiBuffer, CommandError::Kind::NoAnswer};
+  return Ok();
 }
 
 }  // namespace skyrelay

@@ -48,8 +48,8 @@ Done WriteBuffer1(Handheld& handheld, uint32_t offset, std::span<const int> data
 using PageImage = std::array<std::array<int, 64>, 8>;
 
 // Reads back sections 0..lastSection of the page and compares them with
-// `expected`. A mismatch ends it at once (CommandError::Kind::Mismatch); reads
-// that got no answer start the page again, six times at most.
+// `expected`. A mismatch ends it at once (CommandError::Kind::Mismatch), and so
+// does a read that stays unanswered after its repeats (Kind::NoAnswer).
 Done VerifyPage(Handheld& handheld, uint32_t pageAddress, const PageImage& expected,
                 int lastSection);
 

@@ -80,6 +80,12 @@ Result<Block> Handheld::read_info_block() {
   return AwaitBlock(m.Packed(), 0, Command::InfoBlock);
 }
 
+Result<Block> Handheld::probe_info_block() {
+  LongMessage m(kHandheld1, kHandheld2);
+  m.SetFields(0, 3, 0, 0, 0);
+  return AwaitBlock(m.Packed(), 0, Command::InfoBlockProbe);
+}
+
 Done Handheld::read_flash_to_spibuf(uint32_t address, int count) {
   LongMessage m(kHandheld1, kHandheld2);
   m.SetFields(0, 1, 0, 0, 0);

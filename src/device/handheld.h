@@ -23,6 +23,9 @@ class Handheld {
   void start_firmware_update();
   // The information block: version, date and article number in its first bytes.
   Result<Block> read_info_block();
+  // The same request asked once, to learn whether the boot loader listens; a
+  // silence is answered with send_pm01 and read_info_block.
+  Result<Block> probe_info_block();
   // Copies `count` bytes from the DataFlash at `address` into the SPI buffer
   // (behind its eight bytes of command).
   Done read_flash_to_spibuf(uint32_t address, int count);

@@ -111,8 +111,9 @@ void Link::ClearSlots() {
   for (auto& slot : ring_) slot.fill(0);
 }
 
-void Link::Send(std::span<const uint8_t> message) {
+void Link::Send(std::span<const uint8_t> message, bool repeat) {
   if (message.empty() || message.size() > 64) return;
+  outgoingRepeat_ = repeat;
   std::copy(message.begin(), message.end(), outgoing_.begin());
   lastIndex_ = static_cast<int>(message.size()) - 1;
 }
@@ -134,6 +135,7 @@ void Link::PumpTransmit() {
       // The echo may have come in while the program stood still.
       TakeInReceived();
       if (!awaitingEcho_) return;
+      stats.echoesMissing++;
       if (onEchoMissing) onEchoMissing();
       ForgetPending();
     }
@@ -162,7 +164,11 @@ void Link::PumpTransmit() {
     }
   }
   stats.messagesSent++;
-  if (stats.observer) stats.observer(host_.Now(), true, message);
+  if (stats.observer) {
+    stats.repeating = outgoingRepeat_;
+    stats.observer(host_.Now(), true, message);
+    stats.repeating = false;
+  }
   awaitingEcho_ = true;
   sentAt_ = host_.Now();
 }

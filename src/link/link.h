@@ -30,6 +30,10 @@ struct LinkLostError {};
 struct LinkStats {
   long messagesSent = 0;
   long messagesReceived = 0;
+  // Sent messages whose echo did not come back in time.
+  long echoesMissing = 0;
+  // True while the observer is told of a sent message that repeats an unanswered one.
+  bool repeating = false;
   // Called with (time, sent?, bytes) for every message written or completed by the
   // framer, damaged ones included.
   std::function<void(double, bool, std::span<const uint8_t>)> observer;
@@ -65,8 +69,9 @@ class Link {
 
   // Makes `message` (without its checksum) the one outgoing message; the next
   // tick completes and writes it. A message still waiting for its echo stays
-  // awaited, as the bytes now pending.
-  void Send(std::span<const uint8_t> message);
+  // awaited, as the bytes now pending. `repeat` marks a message that repeats
+  // an unanswered one, for the counters and the observer.
+  void Send(std::span<const uint8_t> message, bool repeat = false);
   // Forgets the outgoing message, sent or not: nothing is pending any more.
   void ForgetPending();
   // Sets every byte of every ring slot to 0; waiting messages stay counted.
@@ -133,6 +138,7 @@ class Link {
   // The one outgoing message: bytes 0..lastIndex_, its checksum behind them.
   MessageSlot outgoing_{};
   int lastIndex_ = -1;
+  bool outgoingRepeat_ = false;
   bool awaitingEcho_ = false;
   double sentAt_ = 0;
 };

@@ -24,6 +24,7 @@ const char* TimeoutName(Command command) {
       return "boot_loader_version";
     case Command::WakeUp:
     case Command::InfoBlock:
+    case Command::InfoBlockProbe:
     case Command::StationId:
       return nullptr;
   }

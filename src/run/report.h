@@ -52,6 +52,8 @@ struct RunReport {
   std::optional<Notice> refused;
   double startedAt = 0;
   double endedAt = 0;
+  // Commands sent again because their answer did not come or came damaged.
+  long answersRepeated = 0;
 };
 
 // Keeps `notice` as the run's first error when it is the first failure told:

@@ -9,20 +9,12 @@
 
 namespace skyrelay {
 
-namespace {
-
-// The identification only reads; asked again, it cannot change anything. One
-// lost answer must not make a station that needs its update mode look like one
-// that does not.
-constexpr int kStationIdTries = 3;
-
-}  // namespace
-
 std::optional<int64_t> ReadStationId(Context& ctx) {
-  std::optional<Result<int64_t>> id;
-  for (int i = 0; i < kStationIdTries && !(id && *id); i++) id = ctx.station.read_station_id();
-  ctx.report.stationIdUnanswered = !*id;
-  return *id ? std::optional<int64_t>(id->value()) : std::nullopt;
+  // One lost answer must not make a station that needs its update mode look
+  // like one that does not: the identification is repeated (CommandTries).
+  const Result<int64_t> id = ctx.station.read_station_id();
+  ctx.report.stationIdUnanswered = !id;
+  return id ? std::optional<int64_t>(id.value()) : std::nullopt;
 }
 
 bool StationNeedsUpdateMode(int64_t id) {
@@ -104,6 +96,7 @@ const RunReport& RunUpdate(Context& ctx) {
   const std::optional<Notice> firstError = r.firstError;
   r = RunReport{};
   r.firstError = firstError;
+  const long repeatsBefore = ctx.devices.repeats;
   ctx.stationEntryRequested = false;
   r.startedAt = ctx.host.Now();
   ctx.host.progress.Start(PlanRun(ctx.desc), r.startedAt);
@@ -122,6 +115,7 @@ const RunReport& RunUpdate(Context& ctx) {
     // shows the one message about the lost connection.
     r.end = RunEnd::Failed;
     r.endedAt = ctx.host.Now();
+    r.answersRepeated = ctx.devices.repeats - repeatsBefore;
     throw;
   } catch (const std::exception& e) {
     r.unexpectedError = e.what();
@@ -154,6 +148,7 @@ const RunReport& RunUpdate(Context& ctx) {
     r.end = RunEnd::Finished;
   }
   r.endedAt = ctx.host.Now();
+  r.answersRepeated = ctx.devices.repeats - repeatsBefore;
   return r;
 }
 

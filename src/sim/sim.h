@@ -86,6 +86,8 @@ struct Faults {
   // the station's fixed answer and its acknowledge are two; the handheld's loco
   // request after the restart is not an answer.
   int dropAnswers = 0;
+  // The dropped answers begin after this many answers have gone through.
+  long dropAfter = 0;
   int corruptReadbacks = 0;  // the next N SPI-buffer read answers carry one wrong byte
   // One to three random bytes without the top bit reach the PC before every message.
   bool noiseBetweenMessages = false;
@@ -97,6 +99,8 @@ struct Faults {
   // the checksum is left as it was. The devices themselves saw nothing wrong.
   int damageAnswers = 0;
   int damageEvery = 0;
+  // Shifts which answers every K-th one is: those whose number plus this is a multiple of K.
+  int damageOffset = 0;
   // Other devices on the layout: every `trafficPeriod` seconds one of them talks,
   // in turn a peer message (0xE5, 16 bytes), a sensor report and a speed message,
   // each with its checksum. 0: a quiet bus.

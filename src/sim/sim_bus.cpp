@@ -184,7 +184,7 @@ void SimLoNet::OnBusDone(const Event& e) {
 }
 
 void SimLoNet::OnAnswerReady(Event& e) {
-  if (faults.dropAnswers > 0) {
+  if (faults.dropAnswers > 0 && answers >= faults.dropAfter) {
     faults.dropAnswers--;
     return;
   }
@@ -199,7 +199,7 @@ void SimLoNet::OnAnswerReady(Event& e) {
   if (faults.damageAnswers > 0) {
     faults.damageAnswers--;
     damaged = true;
-  } else if (faults.damageEvery > 0 && answers % faults.damageEvery == 0) {
+  } else if (faults.damageEvery > 0 && (answers + faults.damageOffset) % faults.damageEvery == 0) {
     damaged = true;
   }
   if (damaged) damagedAnswers++;

@@ -21,12 +21,14 @@ constexpr SimOption kOptions[] = {
     {"silent-station", "", "keine Zentrale am LocoNet"},
     {"drop-echoes", "N", "die nächsten N Nachrichten des PCs ohne Echo"},
     {"drop-answers", "N", "die nächsten N Antworten gehen verloren"},
+    {"drop-after", "M", "die verlorenen Antworten beginnen nach M Antworten"},
     {"corrupt-readbacks", "N", "die nächsten N gelesenen Blöcke mit einem falschen Byte"},
     {"corrupt-page", "ADRESSE:N", "die Seite wird N-mal falsch programmiert (z.B. 0x300200:2)"},
     {"noise", "", "Störbytes zwischen den Nachrichten"},
     {"flood", "N", "N fremde Nachrichten auf einmal vor der nächsten Antwort"},
     {"damage-answers", "N", "die nächsten N Antworten mit einem gekippten Bit (Prüfsumme falsch)"},
     {"damage-every", "K", "jede K-te Antwort mit einem gekippten Bit (Prüfsumme falsch)"},
+    {"damage-offset", "N", "verschiebt, welche Antworten jede K-te sind (Vorgabe 0)"},
     {"traffic", "MS", "andere Geräte senden alle MS Millisekunden (Peer, Melder, Fahrstufe)"},
     {"vanish-after", "N", "das Interface verschwindet mit der N-ten Nachricht des PCs"},
 };
@@ -143,6 +145,9 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
   } else if (name == "drop-answers") {
     if (!needNumber(0, 1000000)) return false;
     sim.faults.dropAnswers = static_cast<int>(n);
+  } else if (name == "drop-after") {
+    if (!needNumber(0, 100000000)) return false;
+    sim.faults.dropAfter = static_cast<long>(n);
   } else if (name == "corrupt-readbacks") {
     if (!needNumber(0, 1000000)) return false;
     sim.faults.corruptReadbacks = static_cast<int>(n);
@@ -168,6 +173,9 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
   } else if (name == "damage-every") {
     if (!needNumber(0, 1000000)) return false;
     sim.faults.damageEvery = static_cast<int>(n);
+  } else if (name == "damage-offset") {
+    if (!needNumber(0, 1000000)) return false;
+    sim.faults.damageOffset = static_cast<int>(n);
   } else if (name == "traffic") {
     if (!needNumber(0, 3600000)) return false;
     sim.faults.trafficPeriod = static_cast<double>(n) / 1000;

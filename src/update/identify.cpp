@@ -25,7 +25,7 @@ std::string ReadFlashText(Handheld& handheld, int languageNumber, int textNumber
 Identification ReadHandheldIdentity(Host& host, Handheld& handheld) {
   Identification result;
   host.SetStatus(StatusLine{StatusKind::ReadingVersion});
-  Result<Block> info = handheld.read_info_block();
+  Result<Block> info = handheld.probe_info_block();
   if (!info) {
     if (Done woke = handheld.send_pm01(false); !woke) {
       result.error = woke.error();

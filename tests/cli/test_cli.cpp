@@ -241,9 +241,10 @@ TEST_F(Cli, EveryEndHasItsStatusAndTexts) {
       {yes + "--sim-never-restart" + tup, 1, 1,
           {waits, "Update fehlgeschlagen: SKY RELAY meldet sich nicht zurück! "}},
       // A damaged answer is marked in the trace and becomes a time-out, not data;
-      // the identification it answered is asked again.
+      // the identification it answered is asked again, its line marked, and the
+      // verdict counts the repeat.
       {yes + "--sim-damage-answers 1 update '" + small + "'", kSmallPackageStatus, 1,
-          {"Prüfsumme falsch", "Weichenliste\n", "Update beendet\n",
+          {"Prüfsumme falsch", "  wiederholt\n", "\n1 Antwort wiederholt\n", "Weichenliste\n", "Update beendet\n",
            "Update erfolgreich: keine Firmware im Paket, Konfiguration geschrieben\n"}},
       // Refusals before the port opens, each with the verdict and its cause.
       {"--yes" + tup, 1, nothingSent, {"Kein Interface gewählt.\nBitte --interface 1 oder 3",
