@@ -110,6 +110,8 @@ class Cli : public ::testing::Test {
   const std::string sample = sim::WriteSamplePackage(dir.Folder() + "paket");
   std::vector<pid_t> sims;  // ended with the test
 
+  // Programs started otherwise keep their notes of interrupted runs here too.
+  void SetUp() override { setenv("XDG_STATE_HOME", (dir.Folder() + "state-other").c_str(), 1); }
   void TearDown() override {
     for (pid_t pid : sims) {
       kill(pid, SIGTERM);
@@ -124,10 +126,11 @@ class Cli : public ::testing::Test {
   pid_t Start(const std::string& arguments, const std::string& tag = "", int* terminal = nullptr,
               bool hangUpIgnored = false) {
     for (const char* name : {"out", "trace"}) fs::remove(File(tag, name));
-    // A note of an interrupted run goes to the test's folder, never the user's.
-    return Spawn("env XDG_STATE_HOME='" + dir.Folder() + "state' " + std::string(SKYRELAY_CLI_PATH) +
-                     " --settings '" + dir.Folder() + "s.cfg' --trace '" +
-                     File(tag, "trace").string() + "' " + arguments + " > '" +
+    // A note of an interrupted run goes to the test's folder, never the user's;
+    // runs side by side have one each.
+    return Spawn("env XDG_STATE_HOME='" + dir.Folder() + "state" + tag + "' " +
+                     std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
+                     "s.cfg' --trace '" + File(tag, "trace").string() + "' " + arguments + " > '" +
                      File(tag, "out").string() + "' 2>&1" + (terminal ? "" : " < /dev/null"),
                  terminal, hangUpIgnored);
   }
