@@ -162,16 +162,7 @@ int RunUpdateCommand(Session& s) {
                  "beantworten.\nBitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.\n");
     return 2;
   }
-  // After an interrupted run the station may still be in its update mode. The
-  // run would release it at its end all the same; asked first, it is released
-  // on the port of the interrupted run, which may not be this one.
   TellInterruptedRun(s, false);
-  if (const std::optional<RescueNote> note = ReadNote(s)) {
-    if (s.console.Message("Die Zentrale jetzt aus dem Update-Mode nehmen?", "Unterbrochener Lauf",
-                          Icon::Information, Buttons::YesNo) == Answer::Yes) {
-      ReleaseAndSay(s, note);
-    }
-  }
   // A package that does not load cleanly is not sent to a handheld.
   if (!LoadPackage(s)) {
     PrintVerdict(s);
@@ -180,6 +171,15 @@ int RunUpdateCommand(Session& s) {
   if (const int rc = OpenTrace(s, PackageFilePaths(ctx.desc, ctx.settings.UpdateFilePath));
       rc != 0) {
     return rc;
+  }
+  // After an interrupted run the station may still be in its update mode. The
+  // run would release it at its end all the same; asked first, it is released
+  // on the port of the interrupted run, which may not be this one.
+  if (const std::optional<RescueNote> note = ReadNote(s)) {
+    if (s.console.Message("Die Zentrale jetzt aus dem Update-Mode nehmen?", "Unterbrochener Lauf",
+                          Icon::Information, Buttons::YesNo) == Answer::Yes) {
+      ReleaseAndSay(s, note);
+    }
   }
   const bool started = UpdateCommand(ctx, kSettingsHintCli);
   s.console.Finish();
