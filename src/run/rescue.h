@@ -20,7 +20,9 @@ void WriteRunRescueNote(Context& ctx);
 // The station told its boot loader version: the note keeps it for the release.
 void NoteBootLoaderInRescueNote(Context& ctx, int version);
 // A backup of the handheld's configuration was made in this run: the note
-// names it, so that the next start can say how to restore it.
+// names it, so that the next start can say how to restore it. Only while this
+// run's note exists (the station asked into its update mode, not yet released);
+// otherwise there is nothing to rescue and nothing is written.
 void NoteBackupInRescueNote(Context& ctx, const std::string& path);
 // The station confirmed its release: the note is removed.
 void ClearRescueNote(Context& ctx);
