@@ -10,6 +10,7 @@
 
 #include "config/transfer.h"
 #include "run/commands.h"
+#include "run/rescue.h"
 #include "run/update_run.h"
 #include "support.h"
 #include "update/firmware_update.h"
@@ -643,6 +644,93 @@ TEST(RunEndings, EveryWayOutReleasesTheStation) {
   w.ctx.report.firstError.reset();  // told nothing, it still says why
   EXPECT_EQ(RunVerdict(w.ctx.report),
             "Update fehlgeschlagen: Zentrale hat die Freigabe nicht bestätigt" + remedy);
+}
+
+// While a run may have the station in its update mode, a note says so on which
+// port; a confirmed release removes it, an unconfirmed one keeps it for the
+// release at the next start, which names the boot loader version of the note.
+TEST(RunEndings, ANoteLastsUntilTheStationConfirmedItsRelease) {
+  const auto silence = [](RunWorld& w) { w.sim.station.present = false; };
+  const struct {
+    const char* name;
+    std::function<void(RunWorld&)> arm;
+    int64_t stationId;
+    bool kept;
+  } cases[] = {
+      {"a whole run", [](RunWorld&) {}, 4200000001, false},
+      {"cancelled after the request", StopAt("Zentrale Update-Mode"), 4200000001, false},
+      {"release unconfirmed", AtStatus("neue Konfiguration", silence), 4200000001, true},
+      {"a station without update mode", [](RunWorld&) {}, 3300000001, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunWorld w;
+    w.ctx.rescueFolder = w.dir.Folder() + "state/skyrelay-update";
+    w.ctx.settings.ComPortNumber = "/dev/ttyUSB0";
+    w.sim.station.idNumber = c.stationId;
+    w.Load();
+    c.arm(w);
+    std::vector<std::optional<RescueNote>> notes;  // as each station command went out
+    w.ctx.link.stats.observer = [&](double, bool sent, std::span<const uint8_t> m) {
+      if (sent && m.size() == 31 && m[3] == 0x4E && m[4] == 0x57) {
+        notes.push_back(ReadRescueNote(w.ctx.rescueFolder).note);
+        if (notes.size() == 1) NoteBackupInRescueNote(w.ctx, "/tmp/sicherung 1.bin");
+      }
+    };
+    w.Run();
+    const bool entered = c.stationId == 4200000001;
+    ASSERT_EQ(notes.empty(), !entered);
+    for (const std::optional<RescueNote>& note : notes) {
+      ASSERT_TRUE(note);
+      EXPECT_EQ(std::tuple(note->port, note->interfaceKind), std::tuple("/dev/ttyUSB0", 3));
+    }
+    if (entered) {
+      EXPECT_EQ(notes.back()->bootLoaderVersion, w.cancel ? 0 : w.sim.station.bootLoaderVersion);
+      EXPECT_EQ(notes.back()->backupPath, "/tmp/sicherung 1.bin");
+    }
+    const RescueNoteRead after = ReadRescueNote(w.ctx.rescueFolder);
+    EXPECT_FALSE(after.damaged);
+    EXPECT_EQ(after.note.has_value(), c.kept);
+    if (!c.kept) continue;
+    // The next start releases the station on the note's port, naming its version.
+    RunWorld next;
+    next.ctx.rescueFolder = w.ctx.rescueFolder;
+    next.host.Port().Close();
+    next.host.ports = {"/dev/ttyUSB0"};
+    const StationRelease release = ReleaseStation(next.ctx, after.note);
+    EXPECT_TRUE(release.confirmed);
+    EXPECT_EQ(next.ctx.report.release, Release::Confirmed);
+    EXPECT_EQ(next.sim.stationLog.finishRequests, 1);
+    EXPECT_EQ(next.sim.stationLog.finishedWithVersion, w.sim.station.bootLoaderVersion);
+    EXPECT_EQ(next.Sent().size(), 1u) << "the release and nothing else";
+    EXPECT_FALSE(next.host.Port().IsOpen());
+    EXPECT_FALSE(ReadRescueNote(next.ctx.rescueFolder).note);
+    EXPECT_TRUE(next.ctx.settings.ComPortNumber.empty()) << "the settings stay the user's";
+    // A station that does not confirm it keeps the note, and the cause says what to do.
+    RunWorld silent;
+    silent.ctx.rescueFolder = w.dir.Folder() + "state/skyrelay-update";
+    WriteRescueNote(silent.ctx.rescueFolder, *after.note);
+    silent.sim.station.present = false;
+    silent.host.Port().Close();
+    EXPECT_FALSE(ReleaseStation(silent.ctx, after.note).confirmed);
+    EXPECT_EQ(CauseOf(silent.ctx.report), Cause::ReleaseUnconfirmed);
+    EXPECT_TRUE(ReadRescueNote(silent.ctx.rescueFolder).note);
+  }
+  // A damaged note is reported and otherwise ignored; a missing one is nothing.
+  testfiles::TempDir dir;
+  EXPECT_FALSE(ReadRescueNote(dir.Folder() + "fehlt").damaged);
+  EXPECT_FALSE(ReadRescueNote("").damaged);
+  const std::string header = "skyrelay-update: Zentrale im Update-Mode\n";
+  for (const std::string& text :
+       {std::string("\x7F"
+                    "ELF\x01\x00"),
+        header + "port=/dev/ttyUSB0\n", header + "port=/dev/ttyUSB0\ninterface=7\n",
+        header + "interface=3\nbootloader=99999999\n", header + "interface=3\nport=x\nKaputt",
+        header + std::string(10000, 'x')}) {
+    dir.Write("zentrale-im-update-mode", text);
+    const RescueNoteRead read = ReadRescueNote(dir.Folder());
+    EXPECT_TRUE(read.damaged && !read.note) << text.substr(0, 80);
+  }
 }
 
 TEST(Commands, UpdateRefusesBeforeThePortOpens) {

@@ -15,6 +15,7 @@
 #include "app/start_up.h"
 #include "core/process.h"
 #include "qt/command_line.h"
+#include "run/rescue_note.h"
 
 namespace {
 
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
   // Renders the main window into a PNG file after start-up and ends.
   const QString screenshot = parser.value(QStringLiteral("screenshot"));
   const QString settingsShot = parser.value(QStringLiteral("screenshot-settings"));
+  // A picture is taken without asking anything.
+  if (screenshot.isEmpty()) startUp.rescueFolder = skyrelay::DefaultRescueFolder();
 
   skyrelay::app::MainWin window;
   // SIGINT, SIGTERM and SIGHUP end the program as closing the window does,

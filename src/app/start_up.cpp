@@ -4,9 +4,45 @@
 
 #include "app/app_text.h"
 #include "core/settings_file.h"
+#include "core/texts.h"
 #include "run/commands.h"
+#include "run/rescue.h"
 
 namespace skyrelay::app {
+
+namespace {
+
+// A run that was ended from outside (the PC switched off, the program killed)
+// may have left the station in its update mode: the layout does not run until
+// it is released. The release goes to the port and interface of that run.
+void OfferRelease(MainWin& window) {
+  Context& ctx = window.ctx();
+  const RescueNoteRead read = ReadRescueNote(ctx.rescueFolder);
+  if (read.damaged) {
+    window.ShowMessage(DamagedRescueNoteText(read.path), "Achtung!", Icon::Information,
+                       Buttons::Ok);
+  }
+  if (!read.note) return;
+  const std::string question = InterruptedRunText(*read.note, RestoreWay::Menu) +
+                               "\r\rDie Zentrale jetzt aus dem Update-Mode nehmen?";
+  if (window.ShowMessage(question, "Unterbrochener Lauf", Icon::Information, Buttons::YesNo) !=
+      Answer::Yes) {
+    return;
+  }
+  const StationRelease release = ReleaseStation(ctx, read.note);
+  if (release.confirmed) {
+    window.ShowMessage("Die Zentrale ist aus dem Update-Mode genommen.", "Zentrale freigegeben",
+                       Icon::Information, Buttons::Ok);
+  } else if (release.portFailure) {
+    window.ShowMessage(GermanMessage(*release.portFailure).text + "\r" + GermanCause(ctx.report),
+                       "Fehler!", Icon::Stop, Buttons::Ok);
+  } else if (!release.cancelled) {
+    window.ShowMessage("Die Zentrale hat die Freigabe nicht bestätigt!\r" + GermanCause(ctx.report),
+                       "Fehler!", Icon::Stop, Buttons::Ok);
+  }
+}
+
+}  // namespace
 
 void StartUp(MainWin& window, const StartUpOptions& options) {
   Context& ctx = window.ctx();
@@ -26,6 +62,8 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
   if (!path.empty() && std::filesystem::is_regular_file(path, error)) {
     LoadUpdateDescription(ctx, path);
   }
+  ctx.rescueFolder = options.rescueFolder;
+  OfferRelease(window);
   window.ShowReadiness();
   // Enter starts the update when it can; otherwise the menus are the way on
   // (F10, Ctrl+O).

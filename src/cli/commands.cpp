@@ -11,6 +11,7 @@
 #include "qt/serial_ports.h"
 #include "run/commands.h"
 #include "run/info.h"
+#include "run/rescue.h"
 #include "run/update_run.h"
 #include "sim/sim.h"
 
@@ -100,7 +101,58 @@ bool LoadPackage(Session& s) {
   return false;
 }
 
+// The note of an interrupted run, when there is one that can be read.
+std::optional<RescueNote> ReadNote(Session& s) {
+  return ReadRescueNote(s.ctx->rescueFolder).note;
+}
+
+// A text with message-box line breaks, as lines.
+std::string Lines(std::string text) {
+  std::replace(text.begin(), text.end(), '\r', '\n');
+  return text;
+}
+
+// The release with the note's port and interface, unless the command line names
+// its own; says how it went. 0 when the station confirmed it.
+int ReleaseAndSay(Session& s, std::optional<RescueNote> note) {
+  Context& ctx = *s.ctx;
+  if (note && s.options.port) note->port = ctx.settings.ComPortNumber;
+  if (note && s.options.interfaceKind) note->interfaceKind = ctx.settings.InterfaceKind;
+  const StationRelease release = ReleaseStation(ctx, note, kSettingsHintCli);
+  s.console.Finish();
+  if (release.cancelled) {
+    std::fprintf(stderr, "Abgebrochen.\n");
+    return 1;
+  }
+  if (release.portFailure) {
+    PrintPortFailure("Freigabe nicht möglich: ", *release.portFailure, ctx.report);
+    return 1;
+  }
+  if (!release.confirmed) {
+    std::fprintf(stderr, "Die Zentrale hat die Freigabe nicht bestätigt!\n%s\n",
+                 GermanCause(ctx.report).c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "Die Zentrale ist aus dem Update-Mode genommen.\n");
+  return 0;
+}
+
 }  // namespace
+
+void TellInterruptedRun(Session& s, bool hint) {
+  const RescueNoteRead read = ReadRescueNote(s.ctx->rescueFolder);
+  if (read.damaged) std::fprintf(stderr, "%s\n", DamagedRescueNoteText(read.path).c_str());
+  if (!read.note) return;
+  std::fprintf(stderr, "%s\n",
+               Lines(InterruptedRunText(*read.note, RestoreWay::CommandLine)).c_str());
+  if (hint) std::fprintf(stderr, "Freigeben mit: skyrelay-update-cli release\n");
+}
+
+int RunReleaseCommand(Session& s) {
+  if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
+  TellInterruptedRun(s, false);
+  return ReleaseAndSay(s, ReadNote(s));
+}
 
 int RunUpdateCommand(Session& s) {
   Context& ctx = *s.ctx;
@@ -114,6 +166,7 @@ int RunUpdateCommand(Session& s) {
                  "beantworten.\nBitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.\n");
     return 2;
   }
+  TellInterruptedRun(s, false);
   // A package that does not load cleanly is not sent to a handheld.
   if (!LoadPackage(s)) {
     PrintVerdict(s);
@@ -122,6 +175,15 @@ int RunUpdateCommand(Session& s) {
   if (const int rc = OpenTrace(s, PackageFilePaths(ctx.desc, ctx.settings.UpdateFilePath));
       rc != 0) {
     return rc;
+  }
+  // After an interrupted run the station may still be in its update mode. The
+  // run would release it at its end all the same; asked first, it is released
+  // on the port of the interrupted run, which may not be this one.
+  if (const std::optional<RescueNote> note = ReadNote(s)) {
+    if (s.console.Message("Die Zentrale jetzt aus dem Update-Mode nehmen?", "Unterbrochener Lauf",
+                          Icon::Information, Buttons::YesNo) == Answer::Yes) {
+      ReleaseAndSay(s, note);
+    }
   }
   const bool started = UpdateCommand(ctx, kSettingsHintCli);
   s.console.Finish();
@@ -138,6 +200,7 @@ int RunUpdateCommand(Session& s) {
 
 int RunPingCommand(Session& s) {
   if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
+  TellInterruptedRun(s, true);
   Context& ctx = *s.ctx;
   ctx.report = RunReport{};
   // Without a port the test would only report, for many seconds, that no
@@ -168,6 +231,7 @@ int RunPingCommand(Session& s) {
 
 int RunInfoCommand(Session& s) {
   if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
+  TellInterruptedRun(s, true);
   Context& ctx = *s.ctx;
   const DeviceInfo info = ReadDeviceInfo(ctx, kSettingsHintCli);
   s.console.Finish();

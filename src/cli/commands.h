@@ -11,6 +11,13 @@ int RunUpdateCommand(Session& s);
 int RunPingCommand(Session& s);
 // Reads the station's and the handheld's identification, writing nothing.
 int RunInfoCommand(Session& s);
+// Takes the command station out of its update mode, as at the end of a run:
+// after an interrupted run on that run's port and interface (unless --port or
+// --interface are given). 0 when the station confirmed it.
+int RunReleaseCommand(Session& s);
+// Says what the note of an interrupted run tells (or that it is damaged), at
+// the start of update, info, ping and release; `hint`: how to release.
+void TellInterruptedRun(Session& s, bool hint);
 // Checks the package named on the command line, without a world or port.
 int RunCheckCommand(Session& s);
 // The serial ports found, one a line: the device, then what is known about it.

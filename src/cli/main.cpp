@@ -8,6 +8,7 @@
 #include "cli/options.h"
 #include "cli/setup.h"
 #include "core/process.h"
+#include "run/rescue_note.h"
 
 namespace skyrelay::cli {
 
@@ -26,6 +27,10 @@ int Run(int argc, char** argv) {
     if (options.command == "check") return RunCheckCommand(s);
     if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
     if (const int rc = LoadSettings(s, argv[0]); rc != 0) return rc;
+    // The simulated station ends with the program: only a real port's run
+    // leaves a note behind, and only such a note concerns this program.
+    if (!s.sim) s.ctx->rescueFolder = DefaultRescueFolder();
+    if (options.command == "release") return RunReleaseCommand(s);
     if (options.command == "update") return RunUpdateCommand(s);
     if (options.command == "info") return RunInfoCommand(s);
     return RunPingCommand(s);

@@ -19,6 +19,7 @@ const char kUsage[] =
     "        skyrelay-update-cli [Optionen] check DATEI.TUP\n"
     "        skyrelay-update-cli [Optionen] ping [--no-wait]\n"
     "        skyrelay-update-cli [Optionen] info\n"
+    "        skyrelay-update-cli [Optionen] release\n"
     "        skyrelay-update-cli ports\n"
     "\n"
     "Befehle:\n"
@@ -29,6 +30,9 @@ const char kUsage[] =
     "  ping [--no-wait]    Port-Test \"in\" (wartet auf die Antwort) oder \"out\" (--no-wait).\n"
     "  info                Liest die Kennung der Zentrale und Art und Version des Handreglers,\n"
     "                      ohne etwas zu schreiben und ohne Update-Mode der Zentrale.\n"
+    "  release             Nimmt die Zentrale aus dem Update-Mode (nach einem unterbrochenen\n"
+    "                      Lauf: am Port und Interface dieses Laufs, wenn --port und\n"
+    "                      --interface fehlen).\n"
     "  ports               Listet die seriellen Ports mit Beschreibung, Hersteller und\n"
     "                      USB-Kennung, um das LocoNet-Interface zu erkennen.\n"
     "\n"
@@ -170,7 +174,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
 
   if (o.command.empty()) return WrongUsage("kein Befehl angegeben");
   if (o.command != "update" && o.command != "check" && o.command != "ping" && o.command != "info" &&
-      o.command != "ports") {
+      o.command != "ports" && o.command != "release") {
     return WrongUsage("unbekannter Befehl " + o.command);
   }
   if (o.command == "check" && o.arguments.empty()) return WrongUsage("check braucht DATEI.TUP");

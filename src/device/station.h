@@ -19,6 +19,9 @@ class Station {
   // Releases the station from its update mode, naming the boot loader version
   // it reported last.
   Done finish_update_mode();
+  // The version a release names when this program did not ask the boot loader
+  // itself (the release after an interrupted run).
+  void set_boot_loader_version(int version) { bootLoaderVersion_ = version; }
   // The station's display: cleared; a value with a small value; a text (UTF-8,
   // sent in Windows-1252, cut after 20 characters). Each is sent and followed by
   // a half-second pause; no answer is awaited.

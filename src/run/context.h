@@ -4,6 +4,7 @@
 //   Context ctx(host);
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/brand.h"
@@ -15,6 +16,7 @@
 #include "link/link.h"
 #include "package/description.h"
 #include "run/report.h"
+#include "run/rescue_note.h"
 
 namespace skyrelay {
 
@@ -41,6 +43,11 @@ class Context {
   bool stationEntryRequested = false;
   // The station took the update mode and shows the update.
   bool updateModeActive = false;
+  // Where the note of a station left in its update mode is kept
+  // (run/rescue_note.h); empty: no note is written or read.
+  std::string rescueFolder;
+  // This run's note while the station may be in its update mode.
+  std::optional<RescueNote> rescueNote;
 
   // How the last "Update" ended.
   RunReport report;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "config/transfer.h"
+#include "run/rescue.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
 
@@ -31,7 +32,12 @@ std::optional<CommandError> EnterStationUpdateMode(Context& ctx) {
   ctx.host.SetStatus(StatusLine{StatusKind::StationUpdateMode});
   // From here the station may be in its boot loader even when no answer comes.
   ctx.stationEntryRequested = true;
-  if (Result<int> entered = ctx.station.enter_boot_loader(); !entered) return entered.error();
+  // Until the release, a note tells the next start that the station may be
+  // waiting for it.
+  WriteRunRescueNote(ctx);
+  Result<int> entered = ctx.station.enter_boot_loader();
+  if (!entered) return entered.error();
+  NoteBootLoaderInRescueNote(ctx, entered.value());
   ctx.link.WaitSeconds(1);
   ctx.station.station_clear();
   ctx.station.station_set_value(10, 50);
@@ -57,6 +63,8 @@ void LeaveStationUpdateMode(Context& ctx) {
     confirmed = false;
   }
   ctx.report.release = confirmed ? Release::Confirmed : Release::Unconfirmed;
+  // Unconfirmed, the station may still be waiting: the note stays for the next start.
+  if (confirmed) ClearRescueNote(ctx);
   ctx.link.SetMustFinish(false);
 }
 

@@ -122,12 +122,13 @@ struct AppWorld {
     files.Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
     Start();
   }
-  void Start() { StartUp(*window, StartUpOptions{SettingsPath()}); }
+  void Start() { StartUp(*window, StartUpOptions{SettingsPath(), rescueFolder}); }
   Context& ctx() { return window->ctx(); }
   QString Status() const { return window->statusLabel()->text(); }
   void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
   testfiles::TempDir files;  // removed after the window is gone
+  std::string rescueFolder;  // the note of an interrupted run; none by default
   sim::SimLoNet sim;
   SimWindowHost* host = nullptr;
   std::unique_ptr<MainWin> window;

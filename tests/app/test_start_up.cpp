@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "app_world.h"
+#include "run/rescue_note.h"
 
 namespace skyrelay::app::test {
 namespace {
@@ -107,6 +108,52 @@ InterfaceDialog& Open(AppWorld& w) {
   w.window->settingsAction()->trigger();
   Send(*w.window->interfaceDialog(), QEvent::WindowActivate);
   return *w.window->interfaceDialog();
+}
+
+// After a run that was killed with the station in its update mode, start-up
+// tells when and on which port, names the backup's way back in the menu and
+// asks: Yes releases the station on the note's port, naming its boot loader
+// version, and removes the note; No leaves both. A damaged note is said to be.
+TEST(StartUp, AnInterruptedRunOffersTheRelease) {
+  for (const Answer answer : {Answer::Yes, Answer::No}) {
+    SCOPED_TRACE(answer == Answer::Yes ? "Ja" : "Nein");
+    AppWorld w;
+    w.rescueFolder = w.Path("state");
+    ASSERT_TRUE(WriteRescueNote(
+        w.rescueFolder, RescueNote{"08.12.2026 01:23", "/dev/ttyUSB7", 3, 5, "/tmp/s.bin"}));
+    w.yesNo = answer;
+    w.Start(w.Package(), "1", "/dev/ttyS0");
+    const bool released = answer == Answer::Yes;
+    ASSERT_EQ(w.messages.size(), released ? 2u : 1u);
+    const ShownMessage& question = w.messages[0];
+    EXPECT_EQ(std::tuple(question.title, question.buttons),
+              std::tuple(QStringLiteral("Unterbrochener Lauf"), Buttons::YesNo));
+    for (const char* part :
+         {"begonnen am 08.12.2026 01:23, Port /dev/ttyUSB7, Interface 3",
+          "Die Sicherung /tmp/s.bin kann zurückgeschrieben werden: Datei → Sicherung "
+          "zurückschreiben …",
+          "Die Zentrale jetzt aus dem Update-Mode nehmen?"}) {
+      EXPECT_TRUE(question.text.contains(QString::fromUtf8(part))) << part;
+    }
+    if (released) {
+      EXPECT_EQ(w.messages[1].text,
+                QStringLiteral("Die Zentrale ist aus dem Update-Mode genommen."));
+    }
+    EXPECT_EQ(w.sim.stationLog.finishRequests, released ? 1 : 0);
+    EXPECT_EQ(w.sim.stationLog.finishedWithVersion, released ? 5 : -1);
+    EXPECT_EQ(ReadRescueNote(w.rescueFolder).note.has_value(), !released);
+    EXPECT_EQ(std::tuple(w.ctx().settings.InterfaceKind, w.ctx().settings.ComPortNumber),
+              std::tuple(1, std::string("/dev/ttyS0")));
+    EXPECT_FALSE(w.host->Port().IsOpen());
+  }
+  AppWorld w;
+  w.rescueFolder = w.Path("state");
+  w.files.Write("state/zentrale-im-update-mode", "kaputt");
+  w.Start();
+  ASSERT_EQ(w.messages.size(), 1u);
+  EXPECT_EQ(w.messages[0].buttons, Buttons::Ok);
+  EXPECT_TRUE(w.messages[0].text.contains(QStringLiteral("beschädigt")));
+  EXPECT_EQ(w.sim.busMessages, 0);
 }
 
 // What start-up makes of the settings file; "Update" disabled, and nothing

@@ -24,6 +24,7 @@
 #include "../real_time.h"
 #include "../support.h"
 #include "run/info.h"
+#include "run/rescue_note.h"
 #include "sim/package.h"
 
 namespace skyrelay {
@@ -109,6 +110,8 @@ class Cli : public ::testing::Test {
   const std::string sample = sim::WriteSamplePackage(dir.Folder() + "paket");
   std::vector<pid_t> sims;  // ended with the test
 
+  // Programs started otherwise keep their notes of interrupted runs here too.
+  void SetUp() override { setenv("XDG_STATE_HOME", (dir.Folder() + "state-other").c_str(), 1); }
   void TearDown() override {
     for (pid_t pid : sims) {
       kill(pid, SIGTERM);
@@ -123,7 +126,10 @@ class Cli : public ::testing::Test {
   pid_t Start(const std::string& arguments, const std::string& tag = "", int* terminal = nullptr,
               bool hangUpIgnored = false) {
     for (const char* name : {"out", "trace"}) fs::remove(File(tag, name));
-    return Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
+    // A note of an interrupted run goes to the test's folder, never the user's;
+    // runs side by side have one each.
+    return Spawn("env XDG_STATE_HOME='" + dir.Folder() + "state" + tag + "' " +
+                     std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
                      "s.cfg' --trace '" + File(tag, "trace").string() + "' " + arguments + " > '" +
                      File(tag, "out").string() + "' 2>&1" + (terminal ? "" : " < /dev/null"),
                  terminal, hangUpIgnored);
@@ -725,6 +731,54 @@ TEST_F(Cli, RealPortsAgainstTheSimulator) {
          {"\nDie Verbindung zum Interface an " + port + " ist unterbrochen.",
           "Update fehlgeschlagen: Die Verbindung zum Interface"},
          {"Timeout"});
+}
+
+// After a run that was killed with the station in its update mode: every start
+// that uses the port tells of the note; "release" goes to the note's port,
+// naming its boot loader version, and removes it; "update --yes" releases first;
+// a station that does not confirm the release keeps the note; a damaged note is
+// said to be damaged and changes nothing else.
+TEST_F(Cli, ReleaseAfterAnInterruptedRun) {
+  const std::string folder = dir.Folder() + "state/skyrelay-update";
+  const auto noteThere = [&] { return ReadRescueNote(folder).note.has_value(); };
+  const Sim sim = StartSim("");
+  const RescueNote note{"08.12.2026 01:23", sim.link.string(), 3, 5, "/tmp/sicherung.bin"};
+  const std::string told =
+      "Der letzte Lauf wurde unterbrochen (begonnen am 08.12.2026 01:23, Port " +
+      sim.link.string() + ", Interface 3).\n";
+  const std::string on = "--interface 3 --port '" + sim.link.string() + "' ";
+  ASSERT_TRUE(WriteRescueNote(folder, note));
+  Expect(Run(on + "info"), 0,
+         {told, "kann zurückgeschrieben werden: skyrelay-update-cli restore /tmp/sicherung.bin\n",
+          "Freigeben mit: skyrelay-update-cli release\n"},
+         {kRelease});
+  EXPECT_TRUE(noteThere());
+  Expect(Run("--simulate info"), 0, {}, {told});  // the simulation leaves the user's note alone
+  Expect(Run("release"), 0, {told, "Die Zentrale ist aus dem Update-Mode genommen.\n", kRelease});
+  EXPECT_EQ(Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes), 1u);
+  EXPECT_FALSE(noteThere());
+
+  ASSERT_TRUE(WriteRescueNote(folder, note));
+  Expect(Run(on + "--yes update '" + SmallPackage() + "'"), kSmallPackageStatus,
+         {told, "Die Zentrale jetzt aus dem Update-Mode nehmen?\n(j/n) j\n",
+          "Die Zentrale ist aus dem Update-Mode genommen.\n", "Update erfolgreich: "});
+  EXPECT_EQ(Count(TracedBytes(sim.Trace(), "<-"), kReleaseBytes), 3u) << "and the run's own";
+  EXPECT_FALSE(noteThere());
+
+  const Sim silent = StartSim("--silent-station");
+  ASSERT_TRUE(
+      WriteRescueNote(folder, RescueNote{"08.12.2026 01:23", silent.link.string(), 3, 5, ""}));
+  Expect(Run("release"), 1,
+         {"Die Zentrale hat die Freigabe nicht bestätigt!\n",
+          "bitte die Zentrale aus- und wieder einschalten.\n"});
+  EXPECT_TRUE(noteThere());
+
+  dir.Write("state/skyrelay-update/zentrale-im-update-mode", "kaputt");
+  Expect(Run(on + "release"), 0,
+         {"Die Notiz " + folder +
+              "/zentrale-im-update-mode über einen unterbrochenen Lauf ist "
+              "beschädigt und wird nicht beachtet.\n",
+          "Die Zentrale ist aus dem Update-Mode genommen.\n"});
 }
 
 // What "info" reads, on the simulated LocoNet: the station's identification and
