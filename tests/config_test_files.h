@@ -1,12 +1,13 @@
 // A temporary folder removed again afterwards, and firmware files built byte by byte.
 #pragma once
 
+#include <stdlib.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -14,11 +15,13 @@ namespace skyrelay::testfiles {
 
 class TempDir {
  public:
+  // A folder of its own, never one that an earlier run left behind.
   TempDir() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("skyrelay-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
+    std::string name = (std::filesystem::temp_directory_path() /
+                        ("skyrelay-" + std::to_string(::getpid()) + "-XXXXXX"))
+                           .string();
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp: " + name);
+    path_ = name;
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
