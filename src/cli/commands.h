@@ -11,6 +11,10 @@ int RunUpdateCommand(Session& s);
 int RunPingCommand(Session& s);
 // Reads the station's and the handheld's identification, writing nothing.
 int RunInfoCommand(Session& s);
+// Reads the handheld's data into a backup file, writing nothing.
+int RunBackupCommand(Session& s);
+// Writes a backup file back into the handheld, after a question.
+int RunRestoreCommand(Session& s);
 // Checks the package named on the command line, without a world or port.
 int RunCheckCommand(Session& s);
 // The serial ports found, one a line: the device, then what is known about it.

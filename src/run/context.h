@@ -18,6 +18,9 @@
 
 namespace skyrelay {
 
+// $XDG_DATA_HOME/skyrelay-update, else ~/.local/share/skyrelay-update.
+std::string DefaultDataFolder();
+
 class Context {
  public:
   explicit Context(Host& host);
@@ -42,6 +45,10 @@ class Context {
   // The station took the update mode and shows the update.
   bool updateModeActive = false;
 
+  // Where backups go (the user's data folder; tests point it elsewhere), and
+  // whether "Update" backs up the user's data before the configuration.
+  std::string dataFolder = DefaultDataFolder();
+  bool backupBeforeConfiguration = true;
   // How the last "Update" ended.
   RunReport report;
 };

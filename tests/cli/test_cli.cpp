@@ -107,6 +107,8 @@ class Cli : public ::testing::Test {
  protected:
   testfiles::TempDir dir;
   const std::string sample = sim::WriteSamplePackage(dir.Folder() + "paket");
+  // The program's backups go into the test's folder, never the user's.
+  void SetUp() override { setenv("XDG_DATA_HOME", (dir.Folder() + "data").c_str(), 1); }
   std::vector<pid_t> sims;  // ended with the test
 
   void TearDown() override {
