@@ -75,7 +75,9 @@ struct World {
   std::function<void(const Bytes&)> onSent;    // sees each message as it goes out
   bool locoRequested = false;                  // the handheld has asked for its loco
   double locoRequestedAt = -1;                 // when it first did
+  testfiles::TempDir dataFolder;               // where the backups go
   explicit World(FarSide far = FarSide::Script) {
+    ctx.dataFolder = dataFolder.Folder();
     host.Attach(&ctx.link);
     host.Port().Open();
     ctx.settings.InterfaceKind = 3;

@@ -61,7 +61,8 @@ void ExpectShown(const RunWorld& w, Strings expected) {
 
 TEST(UpdateRun, OlderRadioHandheldGetsImageAndTextsThenTheStationIsReleased) {
   RunWorld w;
-  w.sim.handheld.locoAddress = 300;  // both bytes of the address count
+  w.ctx.backupBeforeConfiguration = false;  // the stage list without the backup's lines
+  w.sim.handheld.locoAddress = 300;         // both bytes of the address count
   w.sim.ApplyHandheldConfig();
   w.dir.Write("de.txt", sim::LanguageFileText("deutsch", 3, true));
   w.Load(kLanguage);
@@ -215,6 +216,7 @@ TEST(UpdateRun, QuestionsAnswered) {
   };
   for (const auto& c : cases) {
     RunWorld w;
+    w.ctx.backupBeforeConfiguration = false;  // the stage list without the backup's lines
     w.sim.handheld.version = c.installed;
     if (c.outcome == Outcome::NoFirmwareFile) w.sim.handheld.text51 = w.sim.handheld.text52 = "";
     w.sim.ApplyHandheldConfig();
@@ -973,6 +975,7 @@ namespace {
 // faster than a real one, which the estimate allows a minute for.
 TEST(Progress, OneDisplayWithTheTimeLeft) {
   test::RunWorld w;
+  w.ctx.backupBeforeConfiguration = false;  // the stage list without the backup's lines
   w.host.Port().Close();
   w.ctx.settings = {sim::WriteSamplePackage(w.dir.Folder() + "paket/"), 3, "ttyUSB0"};
   ASSERT_TRUE(LoadUpdateDescription(w.ctx, w.ctx.settings.UpdateFilePath));

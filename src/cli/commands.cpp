@@ -9,6 +9,7 @@
 #include "package/description.h"
 #include "package/package_check.h"
 #include "qt/serial_ports.h"
+#include "run/backup.h"
 #include "run/commands.h"
 #include "run/info.h"
 #include "run/rescue.h"
@@ -185,6 +186,7 @@ int RunUpdateCommand(Session& s) {
       ReleaseAndSay(s, note);
     }
   }
+  ctx.backupBeforeConfiguration = !s.options.noBackup;
   const bool started = UpdateCommand(ctx, kSettingsHintCli);
   s.console.Finish();
   if (started && s.sim) {
@@ -193,6 +195,10 @@ int RunUpdateCommand(Session& s) {
                  "Busbelegung %.1f s\n",
                  ctx.host.Now(), ctx.link.stats.messagesSent, ctx.link.stats.messagesReceived,
                  s.sim->busTime);
+  }
+  if (ctx.report.backup.end == BackupEnd::Saved) {
+    std::fprintf(stderr, "Sicherung: %s (%.1f s)\n", ctx.report.backup.path.c_str(),
+                 ctx.report.backup.seconds);
   }
   PrintVerdict(s);
   return RunSucceeded(ctx.report) ? 0 : 1;
@@ -260,6 +266,81 @@ int RunInfoCommand(Session& s) {
               id.kind == HandheldKind::Unknown ? "nicht erkannt" : id.kindText.c_str());
   std::printf("Installierte Firmware: %s\n", id.versionText.c_str());
   return 0;
+}
+
+int RunBackupCommand(Session& s) {
+  if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
+  Context& ctx = *s.ctx;
+  const std::string& path = s.options.arguments[0];
+  const BackupCommandResult r = BackupCommand(ctx, path, s.options.all, kSettingsHintCli);
+  s.console.Finish();
+  if (r.cancelled) {
+    std::fprintf(stderr, "Abgebrochen.\n");
+    return 1;
+  }
+  if (r.portFailure) {
+    PrintPortFailure("Sicherung nicht möglich: ", *r.portFailure, ctx.report);
+    return 1;
+  }
+  if (!r.handheldAnswered) {
+    std::fprintf(stderr, "%s\n", GermanCause(ctx.report).c_str());
+    return 1;
+  }
+  switch (r.backup.end) {
+    case BackupEnd::Saved:
+      std::printf("Sicherung von Handregler %s (Version %s): %s, %zu Bytes, %.1f s\n",
+                  r.identity.articleNumber.c_str(), r.identity.version.c_str(), path.c_str(),
+                  r.backup.bytes, r.backup.seconds);
+      return 0;
+    case BackupEnd::SaveFailed:
+      std::fprintf(stderr, "Sicherung nicht gespeichert: %s: %s\n", path.c_str(),
+                   r.backup.saveProblem.c_str());
+      return 1;
+    default:
+      std::fprintf(stderr, "Sicherung nicht gelesen: der Handregler antwortet nicht mehr.\n");
+      return 1;
+  }
+}
+
+int RunRestoreCommand(Session& s) {
+  if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
+  Context& ctx = *s.ctx;
+  const std::string& path = s.options.arguments[0];
+  const RestoreResult r = RestoreCommand(ctx, path, kSettingsHintCli);
+  s.console.Finish();
+  if (r.cancelled) {
+    std::fprintf(stderr, "Abgebrochen.\n");
+    return 1;
+  }
+  switch (r.end) {
+    case RestoreEnd::FileUnusable:
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), r.file.problem.c_str());
+      return 1;
+    case RestoreEnd::PortFailed:
+      PrintPortFailure("Zurückschreiben nicht möglich: ", *r.portFailure, ctx.report);
+      return 1;
+    case RestoreEnd::NoHandheld:
+      std::fprintf(stderr, "%s\n", GermanCause(ctx.report).c_str());
+      return 1;
+    case RestoreEnd::Declined:
+      std::fprintf(stderr, "Nichts zurückgeschrieben.\n");
+      return 1;
+    case RestoreEnd::Failed:
+      std::fprintf(stderr,
+                   "Zurückschreiben abgebrochen: der Handregler antwortet nicht mehr (%d Seiten "
+                   "geschrieben).\n",
+                   r.pagesWritten);
+      return 1;
+    default:
+      break;
+  }
+  for (uint32_t page : r.pagesWrong) {
+    std::fprintf(stderr, "Seite 0x%06X (%s) wurde falsch zurückgelesen!\n", page,
+                 FlashAreaName(page).c_str());
+  }
+  std::printf("%d Seiten zurückgeschrieben, %zu davon fehlerhaft.\n", r.pagesWritten,
+              r.pagesWrong.size());
+  return r.ok() ? 0 : 1;
 }
 
 int RunCheckCommand(Session& s) {

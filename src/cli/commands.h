@@ -18,6 +18,10 @@ int RunReleaseCommand(Session& s);
 // Says what the note of an interrupted run tells (or that it is damaged), at
 // the start of update, info, ping and release; `hint`: how to release.
 void TellInterruptedRun(Session& s, bool hint);
+// Reads the handheld's data into a backup file, writing nothing.
+int RunBackupCommand(Session& s);
+// Writes a backup file back into the handheld, after a question.
+int RunRestoreCommand(Session& s);
 // Checks the package named on the command line, without a world or port.
 int RunCheckCommand(Session& s);
 // The serial ports found, one a line: the device, then what is known about it.

@@ -33,6 +33,8 @@ int Run(int argc, char** argv) {
     if (options.command == "release") return RunReleaseCommand(s);
     if (options.command == "update") return RunUpdateCommand(s);
     if (options.command == "info") return RunInfoCommand(s);
+    if (options.command == "backup") return RunBackupCommand(s);
+    if (options.command == "restore") return RunRestoreCommand(s);
     return RunPingCommand(s);
   } catch (const std::exception& e) {
     s.console.Finish();

@@ -21,6 +21,8 @@ const char kUsage[] =
     "        skyrelay-update-cli [Optionen] info\n"
     "        skyrelay-update-cli [Optionen] release\n"
     "        skyrelay-update-cli ports\n"
+    "        skyrelay-update-cli [Optionen] backup [--all] DATEI.hex\n"
+    "        skyrelay-update-cli [Optionen] restore DATEI.hex\n"
     "\n"
     "Befehle:\n"
     "  update [DATEI.TUP]  Update wie mit der Schaltfläche \"Update\": Port öffnen, Update,\n"
@@ -35,6 +37,11 @@ const char kUsage[] =
     "                      --interface fehlen).\n"
     "  ports               Listet die seriellen Ports mit Beschreibung, Hersteller und\n"
     "                      USB-Kennung, um das LocoNet-Interface zu erkennen.\n"
+    "  backup [--all] DATEI.hex\n"
+    "                      Liest Weichendaten und Einstellungsblock des Handreglers in eine\n"
+    "                      Sicherung (Intel-HEX), ohne etwas zu schreiben; --all auch\n"
+    "                      Sprachtexte und Zeichen.\n"
+    "  restore DATEI.hex   Schreibt eine Sicherung Seite für Seite zurück (nach einer Frage).\n"
     "\n"
     "Optionen:\n"
     "  --port DEV          Serieller Port: /dev/ttyUSB0, ttyACM0 oder eine Nummer (1 = "
@@ -47,6 +54,8 @@ const char kUsage[] =
     "                      oder älteren Version\n"
     "  --force             wie --yes, und auch zu diesen Fragen Ja\n"
     "  --trace FILE        jede LocoNet-Nachricht protokollieren\n"
+    "  --no-backup         update: vor der Konfiguration keine Sicherung anlegen (sonst in\n"
+    "                      $XDG_DATA_HOME/skyrelay-update bzw. ~/.local/share/skyrelay-update)\n"
     "  --simulate          gegen das eingebaute simulierte LocoNet (virtuelle Zeit)\n"
     "  --sim-OPTION WERT   Einstellungen der Simulation (siehe unten)\n"
     "  --help, --version\n"
@@ -89,6 +98,8 @@ QList<QCommandLineOption> KnownOptions(const QStringList& arguments) {
       QCommandLineOption(QStringLiteral("trace"), QString(), QStringLiteral("FILE")),
       QCommandLineOption(QStringLiteral("simulate")),
       QCommandLineOption(QStringLiteral("no-wait")),
+      QCommandLineOption(QStringLiteral("no-backup")),
+      QCommandLineOption(QStringLiteral("all")),
   };
   for (const sim::SimOption& knob : sim::SimOptions()) {
     options.append(QCommandLineOption(QStringLiteral("sim-") + FromUtf8(knob.name),
@@ -164,6 +175,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
   o.save = parser.isSet(QStringLiteral("save"));
   o.simulate = parser.isSet(QStringLiteral("simulate"));
   o.noWait = parser.isSet(QStringLiteral("no-wait"));
+  o.noBackup = parser.isSet(QStringLiteral("no-backup"));
+  o.all = parser.isSet(QStringLiteral("all"));
   for (const QString& word : parts.words) {
     if (o.command.empty()) {
       o.command = Bytes(word);
@@ -174,15 +187,24 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
 
   if (o.command.empty()) return WrongUsage("kein Befehl angegeben");
   if (o.command != "update" && o.command != "check" && o.command != "ping" && o.command != "info" &&
-      o.command != "ports" && o.command != "release") {
+      o.command != "ports" && o.command != "release" && o.command != "backup" &&
+      o.command != "restore") {
     return WrongUsage("unbekannter Befehl " + o.command);
   }
   if (o.command == "check" && o.arguments.empty()) return WrongUsage("check braucht DATEI.TUP");
-  const size_t allowed = o.command == "check" || o.command == "update" ? 1 : 0;
+  if ((o.command == "backup" || o.command == "restore") && o.arguments.empty()) {
+    return WrongUsage(o.command + " braucht DATEI.hex");
+  }
+  const size_t allowed = o.command == "check" || o.command == "update" || o.command == "backup" ||
+                                 o.command == "restore"
+                             ? 1
+                             : 0;
   if (o.arguments.size() > allowed) {
     return WrongUsage("überzähliges Argument " + o.arguments[allowed] + " für " + o.command);
   }
   if (o.noWait && o.command != "ping") return WrongUsage("--no-wait gilt nur für ping");
+  if (o.all && o.command != "backup") return WrongUsage("--all gilt nur für backup");
+  if (o.noBackup && o.command != "update") return WrongUsage("--no-backup gilt nur für update");
   return std::nullopt;
 }
 

@@ -29,6 +29,8 @@ struct Options {
   std::string tracePath;
   bool simulate = false;
   bool noWait = false;
+  bool noBackup = false;  // update: no backup before the configuration
+  bool all = false;       // backup: also the language texts and characters
   // The --sim-NAME options in order: name (without "sim-") and value.
   std::vector<std::pair<std::string, std::string>> simOptions;
 };

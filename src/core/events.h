@@ -57,6 +57,9 @@ enum class NoticeKind {
   WrongFirmwareVersion,
   // The package check before the port opens; args: every problem, one a line.
   PackageProblems,
+  // The backup of the user's data and its restore.
+  BackupFailed,     // args: the file, what went wrong
+  RestoreQuestion,  // question; args: what is written, one a line
 };
 
 struct Notice {
@@ -100,6 +103,9 @@ enum class StatusKind {
   NewConfiguration,
   ExtraCharacterFiles,
   Text,  // text: a finished line (the verdict)
+  BackupReading,
+  BackupSaved,  // text: the file
+  RestorePage,  // number: the page being written
 };
 
 struct StatusLine {

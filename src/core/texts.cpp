@@ -21,7 +21,8 @@ ShownMessage Stop(std::string text, std::string title) {
 
 bool IsQuestion(NoticeKind kind) {
   return kind == NoticeKind::HandheldUnknown || kind == NoticeKind::SoftwareCurrent ||
-         kind == NoticeKind::LoadVersion || kind == NoticeKind::RestartWait;
+         kind == NoticeKind::LoadVersion || kind == NoticeKind::RestartWait ||
+         kind == NoticeKind::RestoreQuestion;
 }
 
 bool IsFailure(NoticeKind kind) {
@@ -120,6 +121,15 @@ ShownMessage GermanMessage(const Notice& n) {
       std::string text = "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen:";
       for (const std::string& line : n.args) text += "\r" + line;
       return Stop(text, "Fehler!");
+    }
+    case NoticeKind::BackupFailed:
+      return Stop("Die Sicherung konnte nicht angelegt werden:\r" + Arg(n, 0) + "\r" + Arg(n, 1) +
+                      "\rEs wird nichts geschrieben.",
+                  "Fehler!");
+    case NoticeKind::RestoreQuestion: {
+      std::string text = "Diese Sicherung in den Handregler zurückschreiben?";
+      for (const std::string& line : n.args) text += "\r" + line;
+      return {text, "Sicherung zurückschreiben", Icon::None, Buttons::YesNo};
     }
   }
   return {};
@@ -230,6 +240,12 @@ std::string GermanStatus(const StatusLine& s) {
       return "Mehr als 100 Zeichendateien: weitere ignoriert";
     case StatusKind::Text:
       return s.text;
+    case StatusKind::BackupReading:
+      return "Lese Sicherung";
+    case StatusKind::BackupSaved:
+      return "Sicherung gespeichert: " + s.text;
+    case StatusKind::RestorePage:
+      return "Zurückschreiben: Seite " + number;
   }
   return s.text;
 }

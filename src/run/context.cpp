@@ -1,5 +1,7 @@
 #include "run/context.h"
 
+#include <cstdlib>
+
 namespace skyrelay {
 
 namespace {
@@ -32,6 +34,13 @@ const char* TimeoutName(Command command) {
 }
 
 }  // namespace
+
+std::string DefaultDataFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && data[0] == '/') return std::string(data) + "/skyrelay-update";
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : ".") + "/.local/share/skyrelay-update";
+}
 
 Context::Context(Host& h) : host(h), link(h), devices(link), handheld(devices), station(devices) {
   link.onEchoMissing = [this] { host.Message(Notice{NoticeKind::MessageNotSent, {}}); };

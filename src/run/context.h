@@ -20,6 +20,9 @@
 
 namespace skyrelay {
 
+// $XDG_DATA_HOME/skyrelay-update, else ~/.local/share/skyrelay-update.
+std::string DefaultDataFolder();
+
 class Context {
  public:
   explicit Context(Host& host);
@@ -49,6 +52,10 @@ class Context {
   // This run's note while the station may be in its update mode.
   std::optional<RescueNote> rescueNote;
 
+  // Where backups go (the user's data folder; tests point it elsewhere), and
+  // whether "Update" backs up the user's data before the configuration.
+  std::string dataFolder = DefaultDataFolder();
+  bool backupBeforeConfiguration = true;
   // How the last "Update" ended.
   RunReport report;
 };

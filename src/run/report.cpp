@@ -125,6 +125,9 @@ RunCause CauseOf(const RunReport& r) {
   if (r.identification.error) return RunCause::NoHandheld;
   if (r.identification.declined) return RunCause::HandheldUnknown;
   if (const RunCause firmware = FirmwareCause(r); firmware != RunCause::None) return firmware;
+  if (r.backup.end == BackupEnd::ReadFailed || r.backup.end == BackupEnd::SaveFailed) {
+    return RunCause::BackupFailed;
+  }
   const ConfigurationResult& c = r.configuration;
   if (c.end == ConfigurationEnd::CommandFailed) return RunCause::HandheldSilent;
   if ((c.end != ConfigurationEnd::NotRun && c.end != ConfigurationEnd::Done) || c.shortfall) {
@@ -212,6 +215,13 @@ std::string GermanCause(const RunReport& r) {
     case RunCause::RestartProblem:
       return "Der Handregler hat sich nach der Installation nicht wie erwartet gemeldet – bitte "
              "ihn kurz ausstecken, wieder einstecken und die Version prüfen.";
+    case RunCause::BackupFailed:
+      if (r.backup.end == BackupEnd::ReadFailed) {
+        return "Die Sicherung ließ sich nicht aus dem Handregler lesen – die Konfiguration wurde "
+               "nicht geschrieben; bitte das Update wiederholen.";
+      }
+      return "Die Sicherung ließ sich nicht speichern – die Konfiguration wurde nicht geschrieben; "
+             "bitte den Ordner prüfen (oder ohne Sicherung: --no-backup).";
     case RunCause::ConfigurationIncomplete:
       return "Die Konfiguration wurde nicht vollständig geschrieben – bitte das Update "
              "wiederholen.";
@@ -231,6 +241,7 @@ bool RunSucceeded(const RunReport& r) {
   // A failure the user was shown is never a success; a time-out or a lost echo
   // that the stage got over is decided by how the stage ended.
   if (r.firstError && !IsLinkReport(r.firstError->kind)) return false;
+  if (r.backup.end == BackupEnd::ReadFailed || r.backup.end == BackupEnd::SaveFailed) return false;
   const ConfigurationEnd config = r.configuration.end;
   if ((config != ConfigurationEnd::NotRun && config != ConfigurationEnd::Done) ||
       r.configuration.shortfall) {

@@ -28,6 +28,20 @@ struct PortProblem {
   std::vector<std::string> available;  // the serial ports there are
 };
 
+// The backup of the user's data before the configuration is written.
+enum class BackupEnd { NotRun, Saved, ReadFailed, SaveFailed };
+
+struct BackupResult {
+  BackupEnd end = BackupEnd::NotRun;
+  // The file written (or meant to be).
+  std::string path;
+  // The read that got no answer (ReadFailed), or why the file was not saved (SaveFailed).
+  std::optional<CommandError> error;
+  std::string saveProblem;
+  size_t bytes = 0;
+  double seconds = 0;  // the time the backup took
+};
+
 struct RunReport {
   RunEnd end = RunEnd::NotRun;
   // The station did not take its update mode (see stationError), or the
@@ -39,6 +53,7 @@ struct RunReport {
   bool stationIdUnanswered = false;
   Identification identification;
   FirmwareResult firmware;
+  BackupResult backup;
   ConfigurationResult configuration;
   Release release = Release::NotNeeded;
   // What ended the run when nothing else should have (an exception).
@@ -83,6 +98,7 @@ enum class RunCause {
   HandheldSilent,       // the handheld stopped answering while being written
   PageNotWritten,       // a flash page did not take its data
   RestartProblem,       // the handheld did not come back as expected after the installation
+  BackupFailed,         // the backup before the configuration could not be read or saved
   ConfigurationIncomplete,
   ReleaseUnconfirmed,
   Other,

