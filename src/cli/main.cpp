@@ -30,6 +30,9 @@ int Run(int argc, char** argv) {
     // The simulated station ends with the program: only a real port's run
     // leaves a note behind, and only such a note concerns this program.
     if (!s.sim) s.ctx->rescueFolder = DefaultRescueFolder();
+    // A simulated handheld's backups stay apart from those of real ones, so
+    // that none of them is ever taken for a real handheld's.
+    if (s.sim) s.ctx->dataFolder = DefaultDataFolder() + "/simuliert";
     if (options.command == "release") return RunReleaseCommand(s);
     if (options.command == "update") return RunUpdateCommand(s);
     if (options.command == "info") return RunInfoCommand(s);

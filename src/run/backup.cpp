@@ -1,5 +1,7 @@
 #include "run/backup.h"
 
+#include "run/rescue.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -189,6 +191,8 @@ BackupResult BackupBeforeConfiguration(Context& ctx, const HandheldIdentity& ide
   BackupResult r = SaveBackup(ctx.host, ctx.handheld, UpdateBackupAreas(ctx.desc), path);
   if (r.end == BackupEnd::Saved) {
     ctx.host.SetStatus(StatusLine{StatusKind::BackupSaved, 0, r.path});
+    // After an interruption the next start names the backup to restore.
+    NoteBackupInRescueNote(ctx, r.path);
   } else {
     const std::string why =
         r.end == BackupEnd::ReadFailed ? "Der Handregler antwortet nicht." : r.saveProblem;

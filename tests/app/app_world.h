@@ -122,7 +122,10 @@ struct AppWorld {
     files.Write("SkyRelayUpd.cfg", updateFile + "\r\n" + kind + "\r\n" + port + "\r\n");
     Start();
   }
-  void Start() { StartUp(*window, StartUpOptions{SettingsPath(), rescueFolder}); }
+  void Start() {
+    StartUp(*window, StartUpOptions{SettingsPath(), rescueFolder});
+    ctx().dataFolder = Path("data");  // the backups stay in the test's folder
+  }
   Context& ctx() { return window->ctx(); }
   QString Status() const { return window->statusLabel()->text(); }
   void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
