@@ -187,7 +187,9 @@ BackupResult BackupBeforeConfiguration(Context& ctx, const HandheldIdentity& ide
       return skipped;
     }
   }
-  const std::string path = ctx.dataFolder + "/" + BackupFileName(identity, std::time(nullptr));
+  const std::string path =
+      (std::filesystem::path(ctx.dataFolder) / BackupFileName(identity, std::time(nullptr)))
+          .string();
   BackupResult r = SaveBackup(ctx.host, ctx.handheld, UpdateBackupAreas(ctx.desc), path);
   if (r.end == BackupEnd::Saved) {
     ctx.host.SetStatus(StatusLine{StatusKind::BackupSaved, 0, r.path});
