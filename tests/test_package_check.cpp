@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "package/data_files.h"
 #include "package/description.h"
 #include "package/firmware_file.h"
+#include "package/intel_hex.h"
 #include "package/package_check.h"
 #include "package/package_file.h"
 #include "run/commands.h"
@@ -303,6 +306,53 @@ TEST(PackageReads, FilesThatAreNoDescriptionAreRefusedByName) {
       ParseUpdateDescription(p.dir.Write("eins.tup", "ZEICHEN=zeichen/zeichen1.bin\n"));
   EXPECT_EQ(load.problems, Problems{});
   EXPECT_EQ(load.description.characterFileCount, 1);
+}
+
+// A backup's Intel HEX file: bytes above 64 KiB, across a 64 KiB boundary and in
+// odd lengths come back as they went in; a damaged line is refused with its number.
+TEST(IntelHex, RoundTripAndDamagedLines) {
+  const FlashImage image{{0xFFF8, std::vector<uint8_t>(20, 0xA5)},
+                         {0x3F0801, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0xFF}}};
+  const std::string text = WriteIntelHex(image);
+  const IntelHexRead read = ReadIntelHex(text);
+  EXPECT_EQ(read.problem, "");
+  EXPECT_EQ(read.image, image);
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));
+  ASSERT_EQ(lines.size(), 7u) << text;
+  // Replaces the hex digits at `at` and gives the line its right checksum again.
+  const auto change = [&](int n, size_t at, const std::string& digits, bool fixSum) {
+    std::vector<std::string> copy = lines;
+    std::string& line = copy[static_cast<size_t>(n - 1)];
+    line.replace(at, digits.size(), digits);
+    if (fixSum) {
+      int sum = 0;
+      for (size_t i = 1; i + 2 < line.size(); i += 2)
+        sum += std::stoi(line.substr(i, 2), nullptr, 16);
+      char hex[3];
+      std::snprintf(hex, sizeof hex, "%02X", -sum & 0xFF);
+      line.replace(line.size() - 2, 2, hex);
+    }
+    std::string joined;
+    for (const std::string& l : copy) joined += l + "\r\n";
+    return joined;
+  };
+  const struct {
+    std::string text, problem;
+  } damaged[] = {
+      {change(3, 9, "00", false), "Zeile 3: falsche Prüfsumme"},
+      {change(5, 1, "11", false), "Zeile 5: falsche Satzlänge"},
+      {change(6, 7, "02", true), "Zeile 6: unbekannter Satztyp 2"},
+      {change(3, 10, "G", false), "Zeile 3: keine Hexadezimalziffer"},
+      {text.substr(0, text.rfind(':')), "Zeile 6: der Dateiende-Satz fehlt"},
+      {text + lines[2] + "\r\n", "Zeile 8: Daten nach dem Dateiende-Satz"},
+  };
+  for (const auto& d : damaged) {
+    const IntelHexRead r = ReadIntelHex(d.text);
+    EXPECT_EQ(r.problem, d.problem) << d.text;
+    EXPECT_TRUE(r.image.empty());
+  }
 }
 
 }  // namespace

@@ -199,6 +199,9 @@ int RunUpdateCommand(Session& s) {
   if (ctx.report.backup.end == BackupEnd::Saved) {
     std::fprintf(stderr, "Sicherung: %s (%.1f s)\n", ctx.report.backup.path.c_str(),
                  ctx.report.backup.seconds);
+  } else if (ctx.report.backup.end == BackupEnd::Skipped) {
+    std::fprintf(stderr,
+                 "Keine Sicherung: der Handregler antwortete vor der Konfiguration nicht.\n");
   }
   PrintVerdict(s);
   return RunSucceeded(ctx.report) ? 0 : 1;

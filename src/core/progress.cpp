@@ -32,6 +32,8 @@ double ProgressTracker::ModelSeconds(ProgressStage stage) {
       return 0.415;
     case ProgressStage::Restart:
       return 1.0;
+    case ProgressStage::Backup:
+      return 0.42;
     case ProgressStage::LanguageTexts:
       return 0.16;
     case ProgressStage::TurnoutSymbols:

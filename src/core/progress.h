@@ -16,6 +16,7 @@ namespace skyrelay {
 enum class ProgressStage {
   Firmware,           // blocks of the image
   Restart,            // seconds waited for the restarted handheld
+  Backup,             // pages of the user's data read before the configuration
   LanguageTexts,      // texts of all language files
   TurnoutSymbols,     // symbols
   TurnoutAssignment,  // sections
@@ -23,7 +24,7 @@ enum class ProgressStage {
   Characters,         // character files
   Settings,           // the settings block
 };
-inline constexpr int kProgressStageCount = 8;
+inline constexpr int kProgressStageCount = 9;
 
 struct RunProgress {
   ProgressStage stage = ProgressStage::Firmware;

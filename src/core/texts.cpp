@@ -141,6 +141,8 @@ std::string GermanStageName(ProgressStage stage) {
       return "Firmware";
     case ProgressStage::Restart:
       return "Neustart";
+    case ProgressStage::Backup:
+      return "Sicherung";
     case ProgressStage::LanguageTexts:
       return "Sprachtexte";
     case ProgressStage::TurnoutSymbols:

@@ -140,6 +140,25 @@ std::string BackupFileName(const HandheldIdentity& identity, std::time_t when) {
   return article + "_v" + version + "_" + stamp + ".hex";
 }
 
+int BackupPages(const std::vector<FlashArea>& areas) {
+  uint32_t pages = 0;
+  for (const FlashArea& area : areas) pages += (area.size + FlashPageSize - 1) / FlashPageSize;
+  return static_cast<int>(pages);
+}
+
+std::string FreeBackupPath(const std::string& folder, const HandheldIdentity& identity,
+                           std::time_t when) {
+  const std::filesystem::path first =
+      std::filesystem::path(folder) / BackupFileName(identity, when);
+  std::filesystem::path path = first;
+  // A second backup within the same second gets a number of its own.
+  for (int n = 2; std::filesystem::exists(path); n++) {
+    path = first;
+    path.replace_filename(first.stem().string() + "_" + std::to_string(n) + ".hex");
+  }
+  return path.string();
+}
+
 BackupResult SaveBackup(Host& host, Handheld& handheld, const std::vector<FlashArea>& areas,
                         const std::string& path) {
   BackupResult r;
@@ -147,9 +166,15 @@ BackupResult SaveBackup(Host& host, Handheld& handheld, const std::vector<FlashA
   const double started = host.Now();
   FlashImage image;
   host.SetStatus(StatusLine{StatusKind::BackupReading, 0});
+  const int pages = BackupPages(areas);
+  int pagesRead = 0;
+  host.Progress(ProgressStage::Backup, 0, pages);
   for (const FlashArea& area : areas) {
     std::vector<uint8_t>& bytes = image[area.address];
     for (uint32_t offset = 0; offset < area.size; offset += kReadChunk) {
+      if (offset > 0 && offset % FlashPageSize == 0) {
+        host.Progress(ProgressStage::Backup, ++pagesRead, pages);
+      }
       const Result<std::vector<int>> read = ReadFlash(handheld, area.address + offset, kReadChunk);
       if (!read) {
         r.end = BackupEnd::ReadFailed;
@@ -159,6 +184,7 @@ BackupResult SaveBackup(Host& host, Handheld& handheld, const std::vector<FlashA
       }
       for (int b : read.value()) bytes.push_back(static_cast<uint8_t>(b));
     }
+    host.Progress(ProgressStage::Backup, ++pagesRead, pages);
   }
   r.bytes = ImageSize(image);
   std::error_code error;
@@ -183,13 +209,11 @@ BackupResult BackupBeforeConfiguration(Context& ctx, const HandheldIdentity& ide
   if (!ctx.handheld.read_info_block()) {
     if (!ctx.handheld.send_pm01(false) || !ctx.handheld.read_info_block()) {
       BackupResult skipped;
-      skipped.end = BackupEnd::Saved;
+      skipped.end = BackupEnd::Skipped;
       return skipped;
     }
   }
-  const std::string path =
-      (std::filesystem::path(ctx.dataFolder) / BackupFileName(identity, std::time(nullptr)))
-          .string();
+  const std::string path = FreeBackupPath(ctx.dataFolder, identity, std::time(nullptr));
   BackupResult r = SaveBackup(ctx.host, ctx.handheld, UpdateBackupAreas(ctx.desc), path);
   if (r.end == BackupEnd::Saved) {
     ctx.host.SetStatus(StatusLine{StatusKind::BackupSaved, 0, r.path});
@@ -248,8 +272,8 @@ BackupFileInfo ReadBackupFile(const std::string& path) {
     return info;
   }
   info.image = std::move(read.image);
-  static const std::regex kName(R"((\w+)_v(.+)_(\d{4}-\d{2}-\d{2})_(\d{2})(\d{2})(\d{2})\.hex)",
-                                std::regex::icase);
+  static const std::regex kName(
+      R"((\w+)_v(.+)_(\d{4}-\d{2}-\d{2})_(\d{2})(\d{2})(\d{2})(?:_\d+)?\.hex)", std::regex::icase);
   std::smatch m;
   const std::string name = std::filesystem::path(path).filename().string();
   if (std::regex_match(name, m, kName)) {

@@ -36,6 +36,14 @@ std::string FlashAreaName(uint32_t address);
 // "58400_v2.1_2026-12-08_013512.hex".
 std::string BackupFileName(const HandheldIdentity& identity, std::time_t when);
 
+// The path in `folder` for a backup at `when`: BackupFileName, or with "_2",
+// "_3", ... before ".hex" when a backup of the same second is there already.
+std::string FreeBackupPath(const std::string& folder, const HandheldIdentity& identity,
+                           std::time_t when);
+
+// The pages `areas` cover: the steps of the backup's progress.
+int BackupPages(const std::vector<FlashArea>& areas);
+
 // Reads `areas` from the handheld and saves them in the file `path` (its
 // folder is made when missing). Nothing is written to the handheld.
 BackupResult SaveBackup(Host& host, Handheld& handheld, const std::vector<FlashArea>& areas,
@@ -43,7 +51,8 @@ BackupResult SaveBackup(Host& host, Handheld& handheld, const std::vector<FlashA
 
 // Before the configuration: the areas an update of ctx.desc overwrites, saved
 // in ctx.dataFolder under BackupFileName. Tells where it went (the status), or
-// why it failed (a message box). Saved when the run may write.
+// why it failed (a message box). Saved when the run may write; Skipped when the
+// handheld is silent (the configuration then ends before it writes).
 BackupResult BackupBeforeConfiguration(Context& ctx, const HandheldIdentity& identity);
 
 // The command "backup": opens the port, identifies the handheld without a

@@ -29,7 +29,9 @@ struct PortProblem {
 };
 
 // The backup of the user's data before the configuration is written.
-enum class BackupEnd { NotRun, Saved, ReadFailed, SaveFailed };
+// Skipped: the handheld did not answer before the backup; the configuration
+// that follows ends before it writes anything, so nothing was saved.
+enum class BackupEnd { NotRun, Saved, ReadFailed, SaveFailed, Skipped };
 
 struct BackupResult {
   BackupEnd end = BackupEnd::NotRun;

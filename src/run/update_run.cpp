@@ -85,7 +85,7 @@ void RunStages(Context& ctx) {
   if (r.firmware.configurationMayFollow && ctx.backupBeforeConfiguration) {
     // What the configuration overwrites is saved first; without it nothing is written.
     r.backup = BackupBeforeConfiguration(ctx, r.identification.identity);
-    if (r.backup.end != BackupEnd::Saved) return;
+    if (r.backup.end == BackupEnd::ReadFailed || r.backup.end == BackupEnd::SaveFailed) return;
   }
   if (r.firmware.configurationMayFollow) {
     r.configuration = TransferConfiguration(ctx.host, ctx.handheld, ctx.desc);
@@ -94,8 +94,9 @@ void RunStages(Context& ctx) {
 
 }  // namespace
 
-ProgressPlan PlanRun(Description& desc) {
+ProgressPlan PlanRun(Description& desc, bool backup) {
   ProgressPlan plan = PlanConfiguration(desc);
+  if (backup) plan[ProgressStage::Backup] = BackupPages(UpdateBackupAreas(desc));
   // Only one of the firmware files goes in; which one, the handheld decides.
   if (!desc.radioFirmwarePath.empty() || !desc.digitalSetFirmwarePath.empty()) {
     plan[ProgressStage::Firmware] = 497;
@@ -113,7 +114,7 @@ const RunReport& RunUpdate(Context& ctx) {
   const long repeatsBefore = ctx.devices.repeats;
   ctx.stationEntryRequested = false;
   r.startedAt = ctx.host.Now();
-  ctx.host.progress.Start(PlanRun(ctx.desc), r.startedAt);
+  ctx.host.progress.Start(PlanRun(ctx.desc, ctx.backupBeforeConfiguration), r.startedAt);
   struct EndProgress {
     Host& host;
     ~EndProgress() { host.progress = ProgressTracker{}; }

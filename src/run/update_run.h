@@ -25,8 +25,9 @@ std::optional<CommandError> EnterStationUpdateMode(Context& ctx);
 // cannot be abandoned.
 void LeaveStationUpdateMode(Context& ctx);
 // The steps a run of the description is expected to report: the firmware (when
-// the description names one) with the restart, and the configuration.
-ProgressPlan PlanRun(Description& desc);
+// the description names one) with the restart, the backup before the
+// configuration (with `backup`), and the configuration.
+ProgressPlan PlanRun(Description& desc, bool backup = false);
 // Runs the stages and returns their report (kept in ctx.report). Throws
 // LinkLostError (after recording the failed end) when the interface went away.
 const RunReport& RunUpdate(Context& ctx);
