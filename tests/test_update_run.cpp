@@ -973,11 +973,11 @@ namespace {
 
 // The whole sample package in one display: the share of the run only grows, the
 // restart wait says what it waits for, and once the run has measured its pace
-// the time left is right within a few percent. The simulated handheld restarts
+// the time left is right within a few percent, the backup before the
+// configuration (a minute) included. The simulated handheld restarts
 // faster than a real one, which the estimate allows a minute for.
 TEST(Progress, OneDisplayWithTheTimeLeft) {
   test::RunWorld w;
-  w.ctx.backupBeforeConfiguration = false;  // the stage list without the backup's lines
   w.host.Port().Close();
   w.ctx.settings = {sim::WriteSamplePackage(w.dir.Folder() + "paket/"), 3, "ttyUSB0"};
   ASSERT_TRUE(LoadUpdateDescription(w.ctx, w.ctx.settings.UpdateFilePath));
@@ -1016,8 +1016,9 @@ TEST(Progress, OneDisplayWithTheTimeLeft) {
       << "all done only at the end";
   using S = ProgressStage;
   EXPECT_EQ(stages,
-            (std::vector<S>{S::Firmware, S::Restart, S::LanguageTexts, S::TurnoutSymbols,
+            (std::vector<S>{S::Firmware, S::Restart, S::Backup, S::LanguageTexts, S::TurnoutSymbols,
                             S::TurnoutAssignment, S::TurnoutList, S::Characters, S::Settings}));
+  EXPECT_EQ(w.ctx.report.backup.end, BackupEnd::Saved);
   RunProgress restart;
   restart.stage = S::Restart;
   restart.waited = 23;
