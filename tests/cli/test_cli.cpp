@@ -23,6 +23,8 @@
 #include "../config_test_files.h"
 #include "../real_time.h"
 #include "../support.h"
+#include "package/intel_hex.h"
+#include "run/backup.h"
 #include "run/info.h"
 #include "run/rescue_note.h"
 #include "sim/package.h"
@@ -784,6 +786,55 @@ TEST_F(Cli, ReleaseAfterAnInterruptedRun) {
               "/zentrale-im-update-mode über einen unterbrochenen Lauf ist "
               "beschädigt und wird nicht beachtet.\n",
           "Die Zentrale ist aus dem Update-Mode genommen.\n"});
+}
+
+// "backup" reads without writing; the backup an update made before its
+// configuration, written back by "restore --yes", gives the handheld its areas
+// as they were before the update, byte for byte (skyrelay-sim's dump); a
+// damaged file is refused before a byte goes to the port.
+TEST_F(Cli, BackupAndRestoreAgainstTheSimulator) {
+  const sim::SimLoNet before;
+  const auto areas = [&](const std::vector<uint8_t>& memory, const FlashImage& like) {
+    FlashImage image;
+    for (const auto& [address, bytes] : like) {
+      image[address].assign(memory.begin() + address, memory.begin() + address + bytes.size());
+    }
+    return image;
+  };
+  const std::string saved = dir.Folder() + "handregler.hex";
+  EXPECT_EQ(Run("--simulate backup '" + saved + "'").status, 0);
+  const FlashImage all = ReadBackupFile(saved).image;
+  EXPECT_EQ(ImageSize(all), 39u * 512);
+  EXPECT_EQ(areas(before.flash.memory, all), all);
+
+  const fs::path dump = dir.path() / "dump.bin";
+  const Sim sim = StartSim("--dump '" + dump.string() + "'");
+  const std::string on = "--interface 3 --port '" + sim.link.string() + "' --yes ";
+  EXPECT_EQ(Run(on + "update '" + SmallPackage() + "'").status, kSmallPackageStatus);
+  std::vector<fs::path> backups;
+  for (const auto& e : fs::recursive_directory_iterator(dir.path() / "data")) {
+    if (e.path().extension() == ".hex") backups.push_back(e.path());
+  }
+  ASSERT_EQ(backups.size(), 1u);
+  const FlashImage image = ReadBackupFile(backups[0].string()).image;
+  EXPECT_EQ(ImageSize(image), 2u * 512) << "the settings block's page and the turnout list";
+
+  std::string damaged = ReadAll(backups[0]);
+  damaged[damaged.find(':', 100) + 12] ^= 1;
+  const std::string traced = sim.Trace();
+  Expect(Run(on + "restore '" + dir.Write("kaputt.hex", damaged) + "'"), 1,
+         {"Keine Sicherung im Intel-HEX-Format (Zeile "});
+  EXPECT_EQ(sim.Trace(), traced) << "nothing sent";
+
+  Expect(Run(on + "restore '" + backups[0].string() + "'"), 0,
+         {"2 Seiten zurückgeschrieben, 0 davon fehlerhaft.\n"});
+  kill(sims.back(), SIGTERM);
+  ASSERT_EQ(Wait(sims.back(), 10), 0);
+  sims.pop_back();
+  const std::string flash = ReadAll(dump);
+  ASSERT_EQ(flash.size(), before.flash.memory.size());
+  EXPECT_EQ(areas(std::vector<uint8_t>(flash.begin(), flash.end()), image),
+            areas(before.flash.memory, image));
 }
 
 // What "info" reads, on the simulated LocoNet: the station's identification and
