@@ -241,7 +241,16 @@ BackupCommandResult BackupCommand(Context& ctx, const std::string& path, bool al
   try {
     result.portFailure = OpenPortRecorded(ctx);
     if (!result.portFailure) {
-      result.backup = SaveBackup(ctx.host, ctx.handheld, CommandBackupAreas(all), path);
+      // The display tells the time taken and, once the pace is known, the time left.
+      const std::vector<FlashArea> areas = CommandBackupAreas(all);
+      ProgressPlan plan;
+      plan[ProgressStage::Backup] = BackupPages(areas);
+      ctx.host.progress.Start(plan, ctx.host.Now());
+      struct EndProgress {
+        Host& host;
+        ~EndProgress() { host.progress = ProgressTracker{}; }
+      } endProgress{ctx.host};
+      result.backup = SaveBackup(ctx.host, ctx.handheld, areas, path);
     }
   } catch (const RunCancelled&) {
     result.cancelled = true;
