@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -152,6 +153,10 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   barPolicy.setRetainSizeWhenHidden(true);
   progressBar_->setSizePolicy(barPolicy);
   progressBar_->hide();
+  backupLabel_ = new ElidedLabel(QString(), content_);
+  backupLabel_->setObjectName(QStringLiteral("BackupLabel"));
+  backupLabel_->setAlignment(Qt::AlignCenter);
+  backupLabel_->hide();
 
   // The design's order and look: the heading, captions right-aligned beside
   // their values, the button and the status line centred under them.
@@ -179,6 +184,7 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   column->addWidget(hintLabel_);
   column->addWidget(progressBar_);
   column->addWidget(statusLabel_);
+  column->addWidget(backupLabel_);
   column->addStretch(1);
   updateButton_->setMinimumWidth(updateButton_->fontMetrics().averageCharWidth() * 16);
   progressBar_->setMinimumWidth(progressBar_->fontMetrics().horizontalAdvance(
@@ -205,6 +211,15 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   updateFileAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   settingsAction_ = fileMenu_->addAction(QStringLiteral("&Einstellungen"));
   settingsAction_->setObjectName(QStringLiteral("SettingsAction"));
+  fileMenu_->addSeparator();
+  backupAction_ = fileMenu_->addAction(QString::fromUtf8("Sicherung &lesen …"));
+  backupAction_->setObjectName(QStringLiteral("BackupAction"));
+  backupAllAction_ = fileMenu_->addAction(QStringLiteral("Sicherung mit &Texten und Zeichen"));
+  backupAllAction_->setObjectName(QStringLiteral("BackupAllAction"));
+  backupAllAction_->setCheckable(true);
+  restoreAction_ = fileMenu_->addAction(QString::fromUtf8("Sicherung &zurückschreiben …"));
+  restoreAction_->setObjectName(QStringLiteral("RestoreAction"));
+  fileMenu_->addSeparator();
   endAction_ = fileMenu_->addAction(QStringLiteral("&Beenden"));
   endAction_->setObjectName(QStringLiteral("EndAction"));
   endAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -221,6 +236,8 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   connect(updateFileAction_, &QAction::triggered, this, &MainWin::ChooseUpdateFile);
   connect(settingsAction_, &QAction::triggered, this, &MainWin::ShowSettingsDialog);
   connect(endAction_, &QAction::triggered, this, &QWidget::close);
+  connect(backupAction_, &QAction::triggered, this, &MainWin::RunBackupCommand);
+  connect(restoreAction_, &QAction::triggered, this, &MainWin::RunRestoreCommand);
   connect(updateButton_, &QPushButton::clicked, this, &MainWin::RunUpdateCommand);
   connect(inButton_, &QPushButton::clicked, this, [this] { RunPortTest(false); });
   connect(outButton_, &QPushButton::clicked, this, [this] { RunPortTest(true); });
@@ -466,6 +483,9 @@ void MainWin::ShowReadiness() {
   const bool ready = missing.isEmpty();
   const bool wasEnabled = updateButton_->isEnabled();
   updateButton_->setEnabled(ready && !running_);
+  const bool portSet = MissingPortSetting(settings).empty();
+  backupAction_->setEnabled(portSet && !running_);
+  restoreAction_->setEnabled(portSet && !running_);
   hintLabel_->setText(missing.join(QLatin1Char('\n')));
   if (hintLabel_->isHidden() != ready) {
     hintLabel_->setVisible(!ready);
@@ -506,6 +526,8 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
   SetCommandsEnabled(false);
   progressBar_->hide();
   progressBar_->reset();
+  // The last update's backup is no outcome of this command.
+  backupLabel_->hide();
   try {
     command();
   } catch (const QuitRequested&) {
@@ -526,6 +548,13 @@ void MainWin::RunUpdateCommand() {
     // The last run's end is no status of this one.
     statusLabel_->clear();
     UpdateCommand(*ctx_);
+    if (ctx_->report.identification.ok()) {
+      lastHandheld_ = ctx_->report.identification.identity;
+    }
+    // The status line has moved on since the backup; its path stays shown.
+    if (ctx_->report.backup.end == BackupEnd::Saved && !ctx_->report.backup.path.empty()) {
+      ShowBackupSaved(ctx_->report.backup.path);
+    }
     // The core's own last status stays; a run that did not succeed (also one
     // that did not start) adds its likely cause and what to do, on a line of
     // its own.
@@ -540,6 +569,122 @@ void MainWin::RunUpdateCommand() {
 
 void MainWin::RunPortTest(bool noWait) {
   RunWithPort([this, noWait] { PortTestCommand(*ctx_, noWait); });
+}
+
+void MainWin::ShowBackupSaved(const std::string& path) {
+  const QString line = QString::fromUtf8("Sicherung: ") + QString::fromStdString(path);
+  backupLabel_->SetFullText(line, line);
+  if (backupLabel_->isHidden()) {
+    backupLabel_->show();
+    FitToContent();
+  }
+}
+
+std::string MainWin::ShowSaveDialog(const QString& title, const QString& name) {
+  const QString folder = QString::fromStdString(ctx_->dataFolder);
+  if (saveDialog_) return saveDialog_(title, folder, name);
+  // The dialog opens in the data folder even before the first backup.
+  QDir().mkpath(folder);
+  QFileDialog dialog(this, title, folder);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("Sicherungen (*.hex)"));
+  dialog.setDefaultSuffix(QStringLiteral("hex"));
+  dialog.selectFile(name);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst().toStdString();
+}
+
+std::string MainWin::ShowBackupDialog(const QString& title) {
+  const QString folder = QString::fromStdString(ctx_->dataFolder);
+  if (fileDialog_) return fileDialog_(title, QStringLiteral("hex"), folder);
+  QFileDialog dialog(this, title, QDir(folder).exists() ? folder : QDir::homePath());
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(QStringLiteral("Sicherungen (*.hex *.HEX)"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst().toStdString();
+}
+
+void MainWin::ShowOutcome(const std::string& what, const std::string& otherwise) {
+  std::string cause = GermanCause(ctx_->report);
+  if (cause.empty()) cause = otherwise;
+  statusLabel_->setText(DisplayText(cause.empty() ? what : what + "\r" + cause));
+  FitToContent();
+}
+
+void MainWin::RunBackupCommand() {
+  if (running_ || !backupAction_->isEnabled()) return;
+  const QString name =
+      QString::fromStdString(BackupFileName(lastHandheld_, QDateTime::currentSecsSinceEpoch()));
+  const std::string path = ShowSaveDialog(QString::fromUtf8("Sicherung lesen"), name);
+  if (path.empty()) return;
+  const bool all = backupAllAction_->isChecked();
+  RunWithPort([this, &path, all] {
+    statusLabel_->clear();
+    const BackupCommandResult r = BackupCommand(*ctx_, path, all);
+    if (r.handheldAnswered) lastHandheld_ = r.identity;
+    if (r.cancelled) {
+      ShowOutcome("Sicherung abgebrochen");
+    } else if (r.portFailure) {
+      ShowOutcome("Sicherung nicht möglich", GermanMessage(*r.portFailure).text);
+    } else if (!r.handheldAnswered) {
+      ShowOutcome("Sicherung nicht möglich");
+    } else if (r.backup.end == BackupEnd::Saved) {
+      statusLabel_->setText(DisplayText("Sicherung gespeichert: " + path));
+    } else if (r.backup.end == BackupEnd::SaveFailed) {
+      ShowOutcome("Sicherung nicht gespeichert: " + path, r.backup.saveProblem);
+    } else {
+      ShowOutcome("Sicherung nicht gelesen: der Handregler antwortet nicht mehr.");
+    }
+  });
+}
+
+void MainWin::RunRestoreCommand() {
+  if (running_ || !restoreAction_->isEnabled()) return;
+  const std::string path = ShowBackupDialog(QString::fromUtf8("Sicherung zurückschreiben"));
+  if (path.empty()) return;
+  RunWithPort([this, &path] {
+    statusLabel_->clear();
+    const RestoreResult r = RestoreCommand(*ctx_, path);
+    if (!r.identity.articleNumber.empty()) lastHandheld_ = r.identity;
+    const std::string written = std::to_string(r.pagesWritten) + " Seiten zurückgeschrieben";
+    switch (r.end) {
+      case RestoreEnd::FileUnusable:
+        ShowOutcome("Nicht zurückgeschrieben: " + path, r.file.problem);
+        return;
+      case RestoreEnd::PortFailed:
+        ShowOutcome(r.cancelled ? "Zurückschreiben abgebrochen" : "Zurückschreiben nicht möglich",
+                    r.portFailure ? GermanMessage(*r.portFailure).text : std::string());
+        return;
+      case RestoreEnd::NoHandheld:
+        ShowOutcome("Zurückschreiben nicht möglich");
+        return;
+      case RestoreEnd::Declined:
+        statusLabel_->setText(DisplayText("Nichts zurückgeschrieben."));
+        return;
+      case RestoreEnd::Failed:
+        ShowOutcome(r.cancelled ? "Zurückschreiben abgebrochen (" + written + ")"
+                                : "Zurückschreiben abgebrochen: der Handregler antwortet nicht "
+                                  "mehr (" +
+                                      written + ").");
+        return;
+      case RestoreEnd::NotRun:
+      case RestoreEnd::Done:
+        break;
+    }
+    std::string wrong;
+    for (uint32_t page : r.pagesWrong) {
+      char address[16];
+      std::snprintf(address, sizeof address, "0x%06X", static_cast<unsigned>(page));
+      wrong += std::string(wrong.empty() ? "" : ", ") + address + " (" + FlashAreaName(page) + ")";
+    }
+    if (r.pagesWrong.empty()) {
+      statusLabel_->setText(DisplayText(written));
+    } else {
+      ShowOutcome(written + ", " + std::to_string(r.pagesWrong.size()) +
+                  " davon fehlerhaft: " + wrong);
+    }
+  });
 }
 
 void MainWin::ConfirmQuitDuringRun() {

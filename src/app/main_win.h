@@ -2,7 +2,8 @@
 // run in (the host and the shared state), shows the loaded package, the
 // announced versions, the serial port, the status line and a progress bar,
 // and offers the commands "Update-Datei",
-// "Einstellungen", "Beenden", "Über" and "Update" and the port tests "in" and "out".
+// "Einstellungen", "Sicherung lesen …", "Sicherung zurückschreiben …", "Beenden",
+// "Über" and "Update" and the port tests "in" and "out".
 #pragma once
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include "app/elided_label.h"
 #include "core/brand.h"
 #include "core/host.h"
+#include "run/backup.h"
 #include "run/context.h"
 
 namespace skyrelay::app {
@@ -47,6 +49,11 @@ using MessageHandler =
 // opens in; the chosen full path, or the empty text after a cancel.
 using FileDialogHandler = std::function<std::string(const QString& title, const QString& extension,
                                                     const QString& folder)>;
+
+// The save-file dialog: title, the folder it opens in and the name it
+// proposes; the chosen full path, or the empty text after a cancel.
+using SaveDialogHandler =
+    std::function<std::string(const QString& title, const QString& folder, const QString& name)>;
 
 class MainWin : public QMainWindow {
   Q_OBJECT
@@ -97,6 +104,18 @@ class MainWin : public QMainWindow {
   void ShowSettingsDialog();
   void RunUpdateCommand();
   void RunPortTest(bool noWait);
+  // "Datei" → "Sicherung lesen …": asks where to save, then saves the user's
+  // data (with "Sicherung mit Texten und Zeichen" checked, the language texts
+  // and character definitions too). The status line says where it went or
+  // what failed.
+  void RunBackupCommand();
+  // "Datei" → "Sicherung zurückschreiben …": asks for a backup in the data
+  // folder and writes it back after the core's question; the status line says
+  // how many pages were written or what failed.
+  void RunRestoreCommand();
+  // The backup an update saved before the configuration: named under the
+  // status line until the next command, whatever statuses follow.
+  void ShowBackupSaved(const std::string& path);
   // "Hilfe" → "Über": the program's version, its licence and where its
   // description is.
   void ShowAbout();
@@ -111,11 +130,13 @@ class MainWin : public QMainWindow {
 
   // "Update" is enabled when a package is loaded and an interface and port
   // are chosen, and no command runs; otherwise the hint under it says what is
-  // missing. Called whenever the package or the settings change.
+  // missing. The backup commands need only the interface and port. Called
+  // whenever the package or the settings change.
   void ShowReadiness();
 
   void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
   void SetFileDialog(FileDialogHandler handler) { fileDialog_ = std::move(handler); }
+  void SetSaveDialog(SaveDialogHandler handler) { saveDialog_ = std::move(handler); }
 
   bool running() const { return running_; }
   InterfaceDialog* interfaceDialog() const { return interfaceDialog_; }
@@ -134,6 +155,10 @@ class MainWin : public QMainWindow {
   QAction* updateFileAction() const { return updateFileAction_; }
   QAction* settingsAction() const { return settingsAction_; }
   QAction* aboutAction() const { return aboutAction_; }
+  QAction* backupAction() const { return backupAction_; }
+  QAction* backupAllAction() const { return backupAllAction_; }
+  QAction* restoreAction() const { return restoreAction_; }
+  ElidedLabel* backupLabel() const { return backupLabel_; }
 
  signals:
   // The window closed after a signal; the program ends with status 1.
@@ -163,11 +188,22 @@ class MainWin : public QMainWindow {
   Answer AskUser(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
                  bool defaultNo = false);
 
+  // The save dialog for a backup, in the data folder, proposing `name`.
+  std::string ShowSaveDialog(const QString& title, const QString& name);
+  // The open dialog for a backup, in the data folder.
+  std::string ShowBackupDialog(const QString& title);
+  // A command's outcome in the status line: what happened, and on a line of
+  // its own the likely cause when the report carries one (else `otherwise`).
+  void ShowOutcome(const std::string& what, const std::string& otherwise = {});
+
   HostBinding binding_;
   std::unique_ptr<Context> ctx_;
   std::string settingsPath_;
   MessageHandler messageHandler_;
   FileDialogHandler fileDialog_;
+  SaveDialogHandler saveDialog_;
+  // The handheld seen last in this session: the name a backup is proposed under.
+  HandheldIdentity lastHandheld_;
   bool running_ = false;
   bool quitRequested_ = false;
   bool endedBySignal_ = false;
@@ -191,12 +227,16 @@ class MainWin : public QMainWindow {
   QLabel* statusLabel_;
   QLabel* hintLabel_;
   ElidedProgressBar* progressBar_;
+  ElidedLabel* backupLabel_;
   QPushButton* updateButton_;
   QPushButton* inButton_;
   QPushButton* outButton_;
   QMenu* fileMenu_;
   QAction* updateFileAction_;
   QAction* settingsAction_;
+  QAction* backupAction_;
+  QAction* backupAllAction_;
+  QAction* restoreAction_;
   QAction* endAction_;
   QMenu* helpMenu_;
   QAction* aboutAction_;

@@ -8,6 +8,13 @@ WindowHost::WindowHost(MainWin& window) : window_(window) {
   afterYield = [this] { window_.AfterYield(); };
 }
 
+void WindowHost::ShowStatus(const StatusLine& status) {
+  if (status.kind == StatusKind::BackupSaved && !outsideEventLoop()) {
+    window_.ShowBackupSaved(status.text);
+  }
+  QtHostBase::ShowStatus(status);
+}
+
 void WindowHost::SetStatus(const std::string& text) {
   if (!outsideEventLoop()) window_.ShowStatus(text);
 }

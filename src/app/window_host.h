@@ -15,6 +15,8 @@ class WindowHost : public QtHostBase {
  public:
   explicit WindowHost(MainWin& window);
 
+  // A backup's path stays shown under the status line.
+  void ShowStatus(const StatusLine& status) override;
   void SetStatus(const std::string& text) override;
   // The core's notices: a risky question's box defaults to No.
   Answer Show(const Notice& notice) override;

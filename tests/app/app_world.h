@@ -57,6 +57,12 @@ class SimWindowHost : public VirtualHost {
       window_.AfterYield();
     };
   }
+  void ShowStatus(const StatusLine& status) override {
+    if (status.kind == StatusKind::BackupSaved && !outsideEventLoop) {
+      window_.ShowBackupSaved(status.text);
+    }
+    VirtualHost::ShowStatus(status);
+  }
   void SetStatus(const std::string& text) override {
     VirtualHost::SetStatus(text);
     if (!outsideEventLoop) window_.ShowStatus(text);
@@ -107,6 +113,12 @@ struct AppWorld {
       fileDialogFolder = folder;
       return fileDialogAnswer;
     });
+    window->SetSaveDialog([this](const QString& title, const QString& folder, const QString& name) {
+      fileDialogTitle = title;
+      fileDialogFolder = folder;
+      saveDialogName = name;
+      return fileDialogAnswer;
+    });
   }
   std::string Path(const std::string& relative) const { return (files.path() / relative).string(); }
   std::string SettingsPath() const { return Path("SkyRelayUpd.cfg"); }
@@ -141,6 +153,7 @@ struct AppWorld {
   std::string fileDialogAnswer;
   QString fileDialogTitle;
   QString fileDialogFolder;
+  QString saveDialogName;  // the name the save dialog proposed
 };
 
 }  // namespace skyrelay::app::test

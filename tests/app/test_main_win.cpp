@@ -13,6 +13,8 @@
 
 #include "app/app_text.h"
 #include "app_world.h"
+#include "package/intel_hex.h"
+#include "run/backup.h"
 #include "run/report.h"
 
 namespace skyrelay::app::test {
@@ -138,6 +140,73 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
                 {QString::fromStdString(w.Path("fehlt.tup")) +
                      QString::fromUtf8("\nDie Update-Datei kann nicht geöffnet werden!"),
                  "Fehler!", Icon::Stop, Buttons::Ok}}));
+}
+
+// The areas of `image` as the simulated handheld's DataFlash has them now.
+FlashImage FlashNow(const AppWorld& w, const FlashImage& image) {
+  FlashImage now;
+  for (const auto& [address, bytes] : image) {
+    const auto from = w.sim.flash.memory.begin() + address;
+    now[address].assign(from, from + static_cast<std::ptrdiff_t>(bytes.size()));
+  }
+  return now;
+}
+
+// "Sicherung lesen …" saves the user's data in the data folder, under the
+// name of the handheld seen last; an update then changes those areas and
+// names its own backup under the status line, also after the run; "Sicherung
+// zurückschreiben …", its question answered Yes, writes the menu's backup
+// back byte for byte. Both commands need the interface and port and are
+// refused during a run, their own included.
+TEST(MainWin, BackupAndRestoreFromTheMenu) {
+  AppWorld w;
+  w.Start(w.Package(), "3", "1");
+  MainWin& win = *w.window;
+  const auto commands = [&] {
+    return std::pair(win.backupAction()->isEnabled(), win.restoreAction()->isEnabled());
+  };
+  std::set<std::pair<bool, bool>> duringRuns;
+  w.host->onStatus = [&](const std::string&) { duringRuns.insert(commands()); };
+  EXPECT_EQ(commands(), std::pair(true, true));
+
+  w.fileDialogAnswer = w.Path("data/menu.hex");
+  win.backupAction()->trigger();
+  EXPECT_EQ(w.fileDialogFolder, QString::fromStdString(w.ctx().dataFolder));
+  EXPECT_TRUE(w.saveDialogName.startsWith("handregler_vunbekannt_")) << "no handheld seen yet";
+  EXPECT_EQ(w.Status(), QString::fromStdString("Sicherung gespeichert: " + w.fileDialogAnswer));
+  std::ostringstream text;
+  text << std::ifstream(w.fileDialogAnswer, std::ios::binary).rdbuf();
+  const IntelHexRead saved = ReadIntelHex(text.str());
+  size_t areaBytes = 0;
+  for (const FlashArea& area : CommandBackupAreas(false)) areaBytes += area.size;
+  ASSERT_TRUE(saved.problem.empty()) << saved.problem;
+  EXPECT_EQ(ImageSize(saved.image), areaBytes);
+  EXPECT_TRUE(FlashNow(w, saved.image) == saved.image);
+
+  w.Click(win.updateButton());
+  ASSERT_TRUE(RunSucceeded(w.ctx().report));
+  const std::string runBackup = w.ctx().report.backup.path;
+  EXPECT_TRUE(std::filesystem::exists(runBackup));
+  EXPECT_EQ(std::pair(win.backupLabel()->isVisible(), win.backupLabel()->fullText()),
+            std::pair(true, QString::fromStdString("Sicherung: " + runBackup)));
+  EXPECT_FALSE(FlashNow(w, saved.image) == saved.image) << "the update changed the user's data";
+
+  w.messages.clear();
+  win.restoreAction()->trigger();
+  EXPECT_TRUE(FlashNow(w, saved.image) == saved.image);
+  ASSERT_EQ(w.messages.size(), 1u);
+  EXPECT_EQ(w.messages[0].buttons, Buttons::YesNo);
+  EXPECT_EQ(w.Status(), QString::number(static_cast<int>(areaBytes / sim::kPageSize)) +
+                            " Seiten zurückgeschrieben");
+  EXPECT_FALSE(win.backupLabel()->isVisible()) << "the update's backup went with its run";
+  w.fileDialogAnswer.clear();
+  win.backupAction()->trigger();  // cancelled: the handheld seen last names the backup
+  EXPECT_TRUE(w.saveDialogName.startsWith("58400_v2.1_"));
+  EXPECT_EQ(duringRuns, (std::set<std::pair<bool, bool>>{{false, false}}));
+
+  w.ctx().settings.ComPortNumber.clear();
+  win.ShowReadiness();
+  EXPECT_EQ(commands(), std::pair(false, false));
 }
 
 // Closing asks; "Ja" ends the run at once and releases the station, also while

@@ -44,8 +44,11 @@ TEST(StartUp, BrandCaptionsAndLongNamesFitTheirControls) {
                           "Kontrada Basic oder Kontrada 2 oder Interface 71540", "TALON2",
                           "TalonUpd.cfg"};
     EXPECT_EQ(shown, (BrandCode == "FEN" ? fen : zb4) +
-                         QStringList({"&Update-Datei", "&Einstellungen", "&Beenden", "&Hilfe",
-                                      QString::fromUtf8("Ü&ber")}));
+                         QStringList({"&Update-Datei", "&Einstellungen", "",
+                                      QString::fromUtf8("Sicherung &lesen …"),
+                                      "Sicherung mit &Texten und Zeichen",
+                                      QString::fromUtf8("Sicherung &zurückschreiben …"), "",
+                                      "&Beenden", "&Hilfe", QString::fromUtf8("Ü&ber")}));
     EXPECT_EQ(win.digitalSetVersionLabel()->isHidden(), BrandCode != "FEN");
     EXPECT_TRUE(win.isVisible());
     EXPECT_FALSE(win.windowIcon().pixmap(32, 32).isNull()) << "the icon and its SVG engine";
