@@ -643,6 +643,11 @@ void MainWin::RunRestoreCommand() {
   if (running_ || !restoreAction_->isEnabled()) return;
   const std::string path = ShowBackupDialog(QString::fromUtf8("Sicherung zurückschreiben"));
   if (path.empty()) return;
+  RestoreFrom(path);
+}
+
+void MainWin::RestoreFrom(const std::string& path) {
+  if (running_ || !restoreAction_->isEnabled()) return;
   RunWithPort([this, &path] {
     statusLabel_->clear();
     const RestoreResult r = RestoreCommand(*ctx_, path);

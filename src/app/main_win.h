@@ -113,6 +113,9 @@ class MainWin : public QMainWindow {
   // folder and writes it back after the core's question; the status line says
   // how many pages were written or what failed.
   void RunRestoreCommand();
+  // Writes the backup at path back, as "Sicherung zurückschreiben …" does once
+  // the file is chosen.
+  void RestoreFrom(const std::string& path);
   // The backup an update saved before the configuration: named under the
   // status line until the next command, whatever statuses follow.
   void ShowBackupSaved(const std::string& path);

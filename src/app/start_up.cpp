@@ -33,6 +33,13 @@ void OfferRelease(MainWin& window) {
   if (release.confirmed) {
     window.ShowMessage("Die Zentrale ist aus dem Update-Mode genommen.", "Zentrale freigegeben",
                        Icon::Information, Buttons::Ok);
+    // The run was cut off after its backup: the configuration may be half
+    // written. The restore shows what it would write and asks first.
+    std::error_code error;
+    if (!read.note->backupPath.empty() &&
+        std::filesystem::is_regular_file(read.note->backupPath, error)) {
+      window.RestoreFrom(read.note->backupPath);
+    }
   } else if (release.portFailure) {
     window.ShowMessage(GermanMessage(*release.portFailure).text + "\r" + GermanCause(ctx.report),
                        "Fehler!", Icon::Stop, Buttons::Ok);
@@ -63,6 +70,7 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
     LoadUpdateDescription(ctx, path);
   }
   ctx.rescueFolder = options.rescueFolder;
+  window.ShowReadiness();
   OfferRelease(window);
   window.ShowReadiness();
   // Enter starts the update when it can; otherwise the menus are the way on

@@ -22,6 +22,8 @@
 #include "app/main_win.h"
 #include "app/start_up.h"
 #include "config_test_files.h"
+#include "package/intel_hex.h"
+#include "package/intel_hex.h"
 #include "sim/package.h"
 #include "sim/sim.h"
 #include "sim/virtual_host.h"
@@ -155,5 +157,15 @@ struct AppWorld {
   QString fileDialogFolder;
   QString saveDialogName;  // the name the save dialog proposed
 };
+
+// The areas of `image` as the simulated handheld's DataFlash has them now.
+inline FlashImage FlashNow(const AppWorld& w, const FlashImage& image) {
+  FlashImage now;
+  for (const auto& [address, bytes] : image) {
+    const auto from = w.sim.flash.memory.begin() + address;
+    now[address].assign(from, from + static_cast<std::ptrdiff_t>(bytes.size()));
+  }
+  return now;
+}
 
 }  // namespace skyrelay::app::test

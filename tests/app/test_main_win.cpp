@@ -142,16 +142,6 @@ TEST(MainWin, WholeRunFromTheKeyboardThenTheFileDialog) {
                  "Fehler!", Icon::Stop, Buttons::Ok}}));
 }
 
-// The areas of `image` as the simulated handheld's DataFlash has them now.
-FlashImage FlashNow(const AppWorld& w, const FlashImage& image) {
-  FlashImage now;
-  for (const auto& [address, bytes] : image) {
-    const auto from = w.sim.flash.memory.begin() + address;
-    now[address].assign(from, from + static_cast<std::ptrdiff_t>(bytes.size()));
-  }
-  return now;
-}
-
 // "Sicherung lesen …" saves the user's data in the data folder, under the
 // name of the handheld seen last; an update then changes those areas and
 // names its own backup under the status line, also after the run; "Sicherung

@@ -8,6 +8,8 @@
 #include <tuple>
 
 #include "app_world.h"
+#include "package/intel_hex.h"
+#include "run/backup.h"
 #include "run/rescue_note.h"
 
 namespace skyrelay::app::test {
@@ -157,6 +159,30 @@ TEST(StartUp, AnInterruptedRunOffersTheRelease) {
   EXPECT_EQ(w.messages[0].buttons, Buttons::Ok);
   EXPECT_TRUE(w.messages[0].text.contains(QStringLiteral("beschädigt")));
   EXPECT_EQ(w.sim.busMessages, 0);
+}
+
+// When the interrupted run had made its backup, the release is followed by
+// the restore's own question; Yes writes the backup back byte for byte.
+TEST(StartUp, AfterTheReleaseTheRunsBackupIsOffered) {
+  AppWorld w;
+  FlashImage backup;
+  for (const FlashArea& area : CommandBackupAreas(false)) {
+    std::vector<uint8_t>& bytes = backup[area.address];
+    for (uint32_t i = 0; i < area.size; i++) bytes.push_back(static_cast<uint8_t>(i * 7 + 3));
+  }
+  const std::string path = w.Path("data/58400_v2.1_2026-12-08_012300.hex");
+  w.files.Write("data/58400_v2.1_2026-12-08_012300.hex", WriteIntelHex(backup));
+  w.rescueFolder = w.Path("state");
+  ASSERT_TRUE(
+      WriteRescueNote(w.rescueFolder, RescueNote{"08.12.2026 01:23", "/dev/ttyUSB7", 3, 5, path}));
+  ASSERT_FALSE(FlashNow(w, backup) == backup);
+  w.Start(w.Package(), "3", "1");
+  ASSERT_EQ(w.messages.size(), 3u);
+  EXPECT_EQ(w.messages[2].buttons, Buttons::YesNo);
+  EXPECT_TRUE(w.messages[2].text.contains(QStringLiteral("58400"))) << "names the handheld";
+  EXPECT_EQ(w.sim.stationLog.finishRequests, 1);
+  EXPECT_TRUE(FlashNow(w, backup) == backup);
+  EXPECT_FALSE(ReadRescueNote(w.rescueFolder).note.has_value());
 }
 
 // What start-up makes of the settings file; "Update" disabled, and nothing
