@@ -194,5 +194,34 @@ TEST(Backup, TheCommandReadsWithoutWriting) {
   }
 }
 
+// What a backup's name tells: article, version, date and time as BackupFileName
+// writes them, also with a number for a second backup in the same second; any
+// other name tells nothing, and the file is read all the same.
+TEST(Backup, TheFileNameNamesHandheldAndTime) {
+  testfiles::TempDir dir;
+  const std::string content = WriteIntelHex({{SettingsBlockAddress, std::vector<uint8_t>(512, 7)}});
+  struct Case {
+    const char *name, *article, *version, *date, *time;
+  };
+  for (const Case& c :
+       {Case{"58400_v2.1_2026-12-08_012300.hex", "58400", "2.1", "2026-12-08", "01:23:00"},
+        Case{"58400_v2.1_2026-12-08_012300_2.hex", "58400", "2.1", "2026-12-08", "01:23:00"},
+        Case{"handregler_vunbekannt_2026-01-31_235959.HEX", "handregler", "unbekannt", "2026-01-31",
+             "23:59:59"},
+        Case{"alt_v1_v1.0_2026-12-08_012300.hex", "alt_v1", "1.0", "2026-12-08", "01:23:00"},
+        Case{"58400_v_2026-12-08_012300.hex", "", "", "", ""},
+        Case{"58400_v2.1_2026-12-8_012300.hex", "", "", "", ""},
+        Case{"58400 x_v2.1_2026-12-08_012300.hex", "", "", "", ""},
+        Case{"58400_v2.1_2026-12-08_012300_x.hex", "", "", "", ""},
+        Case{"sicherung.hex", "", "", "", ""}}) {
+    SCOPED_TRACE(c.name);
+    const BackupFileInfo info = ReadBackupFile(dir.Write(c.name, content));
+    EXPECT_EQ(info.problem, "");
+    EXPECT_EQ(std::vector<std::string>({info.article, info.version, info.date, info.time}),
+              std::vector<std::string>({c.article, c.version, c.date, c.time}));
+    EXPECT_EQ(ImageSize(info.image), 512u);
+  }
+}
+
 }  // namespace
 }  // namespace skyrelay

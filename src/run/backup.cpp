@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
+#include <string_view>
 
 #include "device/flash.h"
 #include "link/serial_setup.h"
@@ -19,6 +19,59 @@
 namespace skyrelay {
 
 namespace {
+
+bool IsDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsWord(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+    return c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  });
+}
+
+// ARTICLE_vVERSION_YYYY-MM-DD_HHMMSS.hex, as BackupFileName gives it, perhaps
+// with a number before ".hex" (_2, _3, ...). Fills article, version, date and
+// time when the name is of that form; the article is the longest that fits.
+bool ParseStem(std::string_view stem, BackupFileInfo& info) {
+  constexpr size_t kWhen = 18;  // "_YYYY-MM-DD_HHMMSS"
+  if (stem.size() <= kWhen) return false;
+  const std::string_view when = stem.substr(stem.size() - kWhen);
+  if (when[0] != '_' || !IsDigits(when.substr(1, 4)) || when[5] != '-' ||
+      !IsDigits(when.substr(6, 2)) || when[8] != '-' || !IsDigits(when.substr(9, 2)) ||
+      when[11] != '_' || !IsDigits(when.substr(12, 6))) {
+    return false;
+  }
+  const std::string_view head = stem.substr(0, stem.size() - kWhen);
+  for (size_t v = head.size(); v-- > 0;) {
+    if (head[v] != '_' || v + 2 >= head.size() || (head[v + 1] != 'v' && head[v + 1] != 'V')) {
+      continue;
+    }
+    if (!IsWord(head.substr(0, v))) continue;
+    info.article = std::string(head.substr(0, v));
+    info.version = std::string(head.substr(v + 2));
+    info.date = std::string(when.substr(1, 10));
+    info.time = std::string(when.substr(12, 2)) + ":" + std::string(when.substr(14, 2)) + ":" +
+                std::string(when.substr(16, 2));
+    return true;
+  }
+  return false;
+}
+
+void ReadBackupFileName(const std::string& name, BackupFileInfo& info) {
+  if (name.size() < 4) return;
+  std::string extension = name.substr(name.size() - 4);
+  std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  if (extension != ".hex") return;
+  const std::string_view stem = std::string_view(name).substr(0, name.size() - 4);
+  if (ParseStem(stem, info)) return;
+  const size_t number = stem.rfind('_');
+  if (number != std::string_view::npos && IsDigits(stem.substr(number + 1))) {
+    ParseStem(stem.substr(0, number), info);
+  }
+}
 
 constexpr uint32_t kTurnoutSymbolSize = 32 * FlashPageSize;
 constexpr uint32_t kAssignmentSize = 5 * FlashPageSize;
@@ -281,16 +334,7 @@ BackupFileInfo ReadBackupFile(const std::string& path) {
     return info;
   }
   info.image = std::move(read.image);
-  static const std::regex kName(
-      R"((\w+)_v(.+)_(\d{4}-\d{2}-\d{2})_(\d{2})(\d{2})(\d{2})(?:_\d+)?\.hex)", std::regex::icase);
-  std::smatch m;
-  const std::string name = std::filesystem::path(path).filename().string();
-  if (std::regex_match(name, m, kName)) {
-    info.article = m[1];
-    info.version = m[2];
-    info.date = m[3];
-    info.time = std::string(m[4]) + ":" + std::string(m[5]) + ":" + std::string(m[6]);
-  }
+  ReadBackupFileName(std::filesystem::path(path).filename().string(), info);
   for (const auto& [address, bytes] : info.image) {
     info.lines.push_back(FlashAreaName(address) + ": " + Hex(address) + " bis " +
                          Hex(address + static_cast<uint32_t>(bytes.size()) - 1) + " (" +
