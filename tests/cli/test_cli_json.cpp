@@ -4,6 +4,7 @@
 // program's; and the run itself the same as without --json (exit status,
 // every message on the bus).
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -284,21 +285,31 @@ class CliJson : public ::testing::Test {
     setenv("XDG_DATA_HOME", (dir.Folder() + "data").c_str(), 1);
   }
 
-  // Runs the program with its own settings and trace, standard output and
-  // error apart, input from /dev/null; checks every line of standard output.
+  fs::path File(const std::string& name, int run) const {
+    return dir.path() / (name + std::to_string(run));
+  }
+  // Starts the program with its own settings and trace, standard output and
+  // error apart, input from /dev/null. Returns the run's number.
+  int Start(const std::string& arguments, pid_t& pid) {
+    const int n = runs++;
+    pid =
+        test::Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
+                    "s.cfg' --trace '" + File("trace", n).string() + "' " + arguments + " > '" +
+                    File("out", n).string() + "' 2> '" + File("err", n).string() + "' < /dev/null");
+    return n;
+  }
+  // Runs the program to its end and checks every line of its standard output.
   JsonRun Run(const std::string& arguments) {
-    const std::string n = std::to_string(runs++);
-    const fs::path out = dir.path() / ("out" + n), err = dir.path() / ("err" + n),
-                   trace = dir.path() / ("trace" + n);
+    pid_t pid = -1;
+    const int n = Start(arguments, pid);
+    return Finish(pid, n);
+  }
+  JsonRun Finish(pid_t pid, int n) {
     JsonRun r;
-    r.status =
-        test::Wait(test::Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
-                               "s.cfg' --trace '" + trace.string() + "' " + arguments + " > '" +
-                               out.string() + "' 2> '" + err.string() + "' < /dev/null"),
-                   30);
-    r.err = ReadAll(err);
-    r.trace = ReadAll(trace);
-    std::istringstream lines(ReadAll(out));
+    r.status = test::Wait(pid, 30);
+    r.err = ReadAll(File("err", n));
+    r.trace = ReadAll(File("trace", n));
+    std::istringstream lines(ReadAll(File("out", n)));
     for (std::string line; std::getline(lines, line);) {
       Parser parser(line);
       r.objects.push_back(parser.Parse());
@@ -437,6 +448,15 @@ TEST_F(CliJson, CheckListsEveryProblem) {
   EXPECT_EQ((*bad.Of("check")[0])["problems"].number, 1);
   EXPECT_EQ(ErrorCode(bad), "file-missing");
 
+  // A name that is not UTF-8 comes out as valid UTF-8 all the same.
+  const std::string latin1 = dir.Folder() + "k\xe4putt";
+  fs::rename(dir.path() / "kaputt", latin1);
+  const JsonRun named = Run("--json check '" + latin1 + "/beispiel.tup'");
+  EXPECT_EQ(named.status, 1);
+  ASSERT_EQ(named.Of("check").size(), 1u);
+  EXPECT_EQ((*named.Of("check")[0])["path"].string,
+            dir.Folder() + "k\xef\xbf\xbdputt/beispiel.tup");
+
   const JsonRun good = Run("--json check '" + sample + "'");
   EXPECT_EQ(good.status, 0);
   EXPECT_EQ(good.objects.size(), 2u);
@@ -489,6 +509,31 @@ TEST_F(CliJson, EveryCommandHasItsResult) {
   EXPECT_EQ(ports.status, 0);
   ASSERT_EQ(ports.Of("ports").size(), 1u);
   EXPECT_EQ((*ports.Of("ports")[0])["ports"].kind, Value::Kind::Array);
+}
+
+// A run ended by SIGTERM on the simulator behind a real pseudo-terminal, during
+// the firmware: the station released, exit 143, and the report says so.
+TEST_F(CliJson, SignalEndsTheRunWithItsReport) {
+  const fs::path link = dir.path() / "loconet";
+  const pid_t sim = test::Spawn(std::string(SKYRELAY_SIM_PATH) + " --link '" + link.string() +
+                                "' > /dev/null 2>&1");
+  ASSERT_TRUE(test::Within(5, [&] { return fs::is_symlink(link); }));
+  pid_t pid = -1;
+  const int n = Start(
+      "--json --yes --interface 3 --port '" + link.string() + "' update '" + sample + "'", pid);
+  EXPECT_TRUE(test::Within(20, [&] {
+    return ReadAll(File("out", n)).find(R"("type":"stage","stage":"firmware")") !=
+           std::string::npos;
+  }));
+  kill(pid, SIGTERM);
+  const JsonRun r = Finish(pid, n);
+  kill(sim, SIGTERM);
+  test::Wait(sim, 5);
+  EXPECT_EQ(r.status, 128 + SIGTERM);
+  EXPECT_EQ(ErrorCode(r), "cancelled");
+  EXPECT_EQ(r.report()["signal"].number, SIGTERM);
+  EXPECT_EQ(r.report()["end"].string, "cancelled");
+  EXPECT_EQ(r.report()["release"].string, "confirmed");
 }
 
 }  // namespace
