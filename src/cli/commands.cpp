@@ -239,7 +239,7 @@ int RunPingCommand(Session& s) {
     }
     const bool answered = PortTestCommand(ctx, s.options.noWait);
     s.console.Finish();
-    if (s.json && !answered) s.json->Fail("no-answer", "");
+    if (s.json && !answered) s.json->Fail("no-answer", "Der Port-Test bekam keine Antwort.");
     const bool opened = ctx.host.Port().IsOpen();
     ctx.host.Port().Close();
     return answered && opened ? 0 : 1;

@@ -103,6 +103,7 @@ const char* StatusCode(StatusKind kind) {
 bool HasNumber(StatusKind kind) {
   switch (kind) {
     case StatusKind::FirmwarePercent:
+    case StatusKind::RestartWait:
     case StatusKind::WakeUpAttempt:
     case StatusKind::PortTestResult:
     case StatusKind::Language:
