@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/json_output.h"
 #include "package/description.h"
 #include "package/package_check.h"
 #include "qt/serial_ports.h"
@@ -87,8 +88,9 @@ bool LoadPackage(Session& s) {
   } unwatch{ctx.host};
   std::error_code error;
   if (!std::filesystem::exists(path, error)) {
-    s.console.Message(path + "\rDie Update-Datei wurde nicht gefunden!", "Fehler!", Icon::Stop,
-                      Buttons::Ok);
+    s.console.Show(ShownMessage{path + "\rDie Update-Datei wurde nicht gefunden!", "Fehler!",
+                                Icon::Stop, Buttons::Ok},
+                   NoticeKind::DescriptionUnreadable);
     report.firstError =
         Notice{NoticeKind::DescriptionUnreadable, {path, "Die Update-Datei wurde nicht gefunden!"}};
     report.packageProblems.push_back(PackageProblem{ProblemKind::DescriptionUnreadable, path});
@@ -121,6 +123,11 @@ int ReleaseAndSay(Session& s, std::optional<RescueNote> note) {
   if (note && s.options.interfaceKind) note->interfaceKind = ctx.settings.InterfaceKind;
   const StationRelease release = ReleaseStation(ctx, note, kSettingsHintCli);
   s.console.Finish();
+  if (s.json && !release.cancelled && !release.portFailure) {
+    s.json->ReleaseResult(release, note ? note->port : ctx.settings.ComPortNumber,
+                          note ? note->interfaceKind : ctx.settings.InterfaceKind,
+                          note.has_value());
+  }
   if (release.cancelled) {
     std::fprintf(stderr, "Abgebrochen.\n");
     return 1;
@@ -165,6 +172,11 @@ int RunUpdateCommand(Session& s) {
     std::fprintf(stderr,
                  "skyrelay-update-cli: ohne Terminal kann niemand die Fragen des Updates "
                  "beantworten.\nBitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.\n");
+    if (s.json) {
+      s.json->Fail(
+          "no-terminal",
+          "Ohne Terminal kann niemand die Fragen des Updates beantworten: --yes oder --no.");
+    }
     return 2;
   }
   TellInterruptedRun(s, false);
@@ -181,8 +193,9 @@ int RunUpdateCommand(Session& s) {
   // run would release it at its end all the same; asked first, it is released
   // on the port of the interrupted run, which may not be this one.
   if (const std::optional<RescueNote> note = ReadNote(s)) {
-    if (s.console.Message("Die Zentrale jetzt aus dem Update-Mode nehmen?", "Unterbrochener Lauf",
-                          Icon::Information, Buttons::YesNo) == Answer::Yes) {
+    if (s.console.Show(ShownMessage{"Die Zentrale jetzt aus dem Update-Mode nehmen?",
+                                    "Unterbrochener Lauf", Icon::Information, Buttons::YesNo},
+                       std::nullopt, false, "release-station") == Answer::Yes) {
       ReleaseAndSay(s, note);
     }
   }
@@ -226,6 +239,7 @@ int RunPingCommand(Session& s) {
     }
     const bool answered = PortTestCommand(ctx, s.options.noWait);
     s.console.Finish();
+    if (s.json && !answered) s.json->Fail("no-answer", "Der Port-Test bekam keine Antwort.");
     const bool opened = ctx.host.Port().IsOpen();
     ctx.host.Port().Close();
     return answered && opened ? 0 : 1;
@@ -252,6 +266,7 @@ int RunInfoCommand(Session& s) {
     PrintPortFailure("Info nicht möglich: ", *info.portFailure, ctx.report);
     return 1;
   }
+  if (s.json) s.json->Info(info);
   if (info.stationId) {
     std::printf(
         "Zentrale: Kennung %lld%s\n", static_cast<long long>(*info.stationId),
@@ -289,6 +304,7 @@ int RunBackupCommand(Session& s) {
     std::fprintf(stderr, "%s\n", GermanCause(ctx.report).c_str());
     return 1;
   }
+  if (s.json) s.json->Backup(path, r, CommandBackupAreas(s.options.all));
   switch (r.backup.end) {
     case BackupEnd::Saved:
       std::printf("Sicherung von Handregler %s (Version %s): %s, %zu Bytes, %.1f s\n",
@@ -298,12 +314,46 @@ int RunBackupCommand(Session& s) {
     case BackupEnd::SaveFailed:
       std::fprintf(stderr, "Sicherung nicht gespeichert: %s: %s\n", path.c_str(),
                    r.backup.saveProblem.c_str());
+      if (s.json) s.json->Fail("backup-failed", path + ": " + r.backup.saveProblem);
       return 1;
     default:
       std::fprintf(stderr, "Sicherung nicht gelesen: der Handregler antwortet nicht mehr.\n");
+      if (s.json) s.json->Fail("handheld-silent", "Der Handregler antwortet nicht mehr.");
       return 1;
   }
 }
+
+namespace {
+
+// The restore's result and, when it did not get through, why: for what the
+// world's report cannot tell.
+void RestoreForScripts(JsonOutput& json, const std::string& path, const RestoreResult& r) {
+  switch (r.end) {
+    case RestoreEnd::FileUnusable:
+      json.Fail("backup-file-unusable", path + ": " + r.file.problem);
+      return;
+    case RestoreEnd::NotRun:
+    case RestoreEnd::PortFailed:
+      return;
+    case RestoreEnd::NoHandheld:
+      break;
+    case RestoreEnd::Declined:
+      json.Fail("declined", "Nichts zurückgeschrieben.");
+      break;
+    case RestoreEnd::Failed:
+      if (!r.cancelled) json.Fail("handheld-silent", "Der Handregler antwortet nicht mehr.");
+      break;
+    case RestoreEnd::Done:
+      if (!r.pagesWrong.empty()) {
+        json.Fail("pages-wrong",
+                  std::to_string(r.pagesWrong.size()) + " Seiten wurden falsch zurückgelesen.");
+      }
+      break;
+  }
+  json.Restore(path, r);
+}
+
+}  // namespace
 
 int RunRestoreCommand(Session& s) {
   if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
@@ -311,6 +361,7 @@ int RunRestoreCommand(Session& s) {
   const std::string& path = s.options.arguments[0];
   const RestoreResult r = RestoreCommand(ctx, path, kSettingsHintCli);
   s.console.Finish();
+  if (s.json) RestoreForScripts(*s.json, path, r);
   if (r.cancelled) {
     std::fprintf(stderr, "Abgebrochen.\n");
     return 1;
@@ -348,14 +399,16 @@ int RunRestoreCommand(Session& s) {
 
 int RunCheckCommand(Session& s) {
   const std::vector<PackageProblem> problems = CheckPackage(s.options.arguments[0]);
+  if (s.json) s.json->Check(s.options.arguments[0], problems);
   for (const PackageProblem& p : problems) std::printf("%s\n", ProblemLine(p).c_str());
   if (problems.empty()) std::printf("%s: in Ordnung\n", s.options.arguments[0].c_str());
   return problems.empty() ? 0 : 1;
 }
 
 // The serial ports found, one a line: the device, then what is known about it.
-int RunPortsCommand() {
+int RunPortsCommand(JsonOutput* json) {
   const std::vector<SerialPortEntry> ports = ListSerialPorts();
+  if (json) json->Ports(ports);
   if (ports.empty()) {
     std::printf("Keine seriellen Ports gefunden.\n");
     return 0;

@@ -25,6 +25,7 @@ int RunRestoreCommand(Session& s);
 // Checks the package named on the command line, without a world or port.
 int RunCheckCommand(Session& s);
 // The serial ports found, one a line: the device, then what is known about it.
-int RunPortsCommand();
+// With --json also as one object.
+int RunPortsCommand(JsonOutput* json);
 
 }  // namespace skyrelay::cli

@@ -89,6 +89,7 @@ void Console::Finish() {
 }
 
 void Console::Progress(const RunProgress& progress) {
+  if (observer_) observer_->OnProgress(progress);
   progressShown_ = true;
   const std::string text = GermanProgress(progress);
   if (errIsTerminal_) {
@@ -115,6 +116,7 @@ void Console::Status(const std::string& text) {
 }
 
 void Console::Status(const StatusLine& status) {
+  if (observer_) observer_->OnStatus(status);
   const std::string text = GermanStatus(status);
   const bool frame = status.kind == StatusKind::RestartWait;
   const bool percentage = status.kind == StatusKind::FirmwarePercent;
@@ -176,7 +178,22 @@ Answer Console::Message(const std::string& text, const std::string& title, Icon 
   return Show(ShownMessage{text, title, icon, buttons}, std::nullopt);
 }
 
-Answer Console::Show(const ShownMessage& shown, std::optional<NoticeKind> kind, bool risky) {
+Answer Console::Show(const ShownMessage& shown, std::optional<NoticeKind> kind, bool risky,
+                     std::string_view ownKind) {
+  if (!observer_) return ShowAndAnswer(shown, kind, risky);
+  Answer answer = Answer::Ok;
+  try {
+    answer = ShowAndAnswer(shown, kind, risky);
+  } catch (const RunCancelled&) {
+    observer_->OnShown(shown, kind, ownKind, risky, std::nullopt);
+    throw;
+  }
+  observer_->OnShown(shown, kind, ownKind, risky, answer);
+  return answer;
+}
+
+Answer Console::ShowAndAnswer(const ShownMessage& shown, std::optional<NoticeKind> kind,
+                              bool risky) {
   const std::string& text = shown.text;
   EndLine();
   FlushCounter();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/host.h"
 #include "core/texts.h"
@@ -18,6 +19,20 @@ enum class AnswerPolicy {
   Yes,    // --yes: Yes to the routine questions; a risky one is refused
   No,     // --no: No to every question
   Force,  // --force: Yes to every question, the risky ones too
+};
+
+// Told of every event the console shows, as the core raised it, before any of
+// the console's own choices of what to print (--json).
+class ConsoleObserver {
+ public:
+  virtual ~ConsoleObserver() = default;
+  virtual void OnStatus(const StatusLine& status) = 0;
+  virtual void OnProgress(const RunProgress& progress) = 0;
+  // A box or question once it was shown (and answered): the notice's kind, or
+  // for a box of the program's own `ownKind`; no answer when the run ended at
+  // the question.
+  virtual void OnShown(const ShownMessage& shown, std::optional<NoticeKind> kind,
+                       std::string_view ownKind, bool risky, std::optional<Answer> answer) = 0;
 };
 
 class Console {
@@ -34,13 +49,17 @@ class Console {
   void Status(const StatusLine& status);
   Answer Message(const Notice& notice);
   void Progress(const RunProgress& progress);
-  // Boxes (shown with their kind, when they show one) and lines of the program's own.
-  Answer Show(const ShownMessage& shown, std::optional<NoticeKind> kind, bool risky = false);
+  // Boxes (shown with their kind, when they show one; the program's own with
+  // `ownKind`) and lines of the program's own.
+  Answer Show(const ShownMessage& shown, std::optional<NoticeKind> kind, bool risky = false,
+              std::string_view ownKind = {});
   void Status(const std::string& text);
   Answer Message(const std::string& text, const std::string& title, Icon icon, Buttons buttons);
   // Ends a progress line that is still open.
   void Finish();
   int messagesShown() const { return messagesShown_; }
+  // Who is told of every event as well; none by default.
+  void Observe(ConsoleObserver* observer) { observer_ = observer; }
 
   // --yes answers "weiter warten?" Yes this many times (70 s each), then No:
   // the restart is waited for about five minutes at most.
@@ -50,6 +69,7 @@ class Console {
   void EndLine();
   void FlushCounter();
   Answer Ask(bool risky);
+  Answer ShowAndAnswer(const ShownMessage& shown, std::optional<NoticeKind> kind, bool risky);
 
   std::FILE* err_;
   std::FILE* in_;
@@ -64,6 +84,7 @@ class Console {
   bool inAnimation_ = false;
   int messagesShown_ = 0;
   const std::atomic<bool>* cancel_;
+  ConsoleObserver* observer_ = nullptr;
   int restartWaitAnswers_ = 0;
   int lastDecile_ = -1;
   std::string lastCounterKind_;

@@ -2,9 +2,11 @@
 // desktop program.
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "cli/options.h"
 #include "cli/setup.h"
 #include "core/process.h"
@@ -14,18 +16,25 @@ namespace skyrelay::cli {
 
 namespace {
 
-int Run(int argc, char** argv) {
-  Options options;
-  if (const std::optional<int> exitStatus = ParseOptions(argc, argv, options)) return *exitStatus;
-
+int Run(const Options& options, int argc, char** argv, JsonOutput* json) {
   InstallSignalHandlers();
 
-  if (options.command == "ports") return RunPortsCommand();
+  if (options.command == "ports") return RunPortsCommand(json);
   Session s(options);
+  s.json = json;
+  if (json) s.console.Observe(json);
+  // However the command ends, the final report takes the world as it was left.
+  struct HandOver {
+    Session& s;
+    ~HandOver() {
+      if (s.json && s.ctx) s.json->Ended(s.ctx->report, s.ctx->devices.repeats, s.ctx->host.Now());
+    }
+  } handOver{s};
   try {
     // Checking reads files only: no world, no port.
     if (options.command == "check") return RunCheckCommand(s);
     if (const int rc = BuildWorld(s, argc, argv); rc != 0) return rc;
+    if (json) json->Began(s.ctx->host.Now());
     if (const int rc = LoadSettings(s, argv[0]); rc != 0) return rc;
     // The simulated station ends with the program: only a real port's run
     // leaves a note behind, and only such a note concerns this program.
@@ -42,9 +51,11 @@ int Run(int argc, char** argv) {
   } catch (const std::exception& e) {
     s.console.Finish();
     std::fprintf(stderr, "skyrelay-update-cli: unerwarteter Fehler: %s\n", e.what());
+    if (json) json->Fail("unexpected", e.what());
   } catch (const RunCancelled&) {
     s.console.Finish();
     std::fprintf(stderr, "Abgebrochen.\n");
+    if (json) json->Fail("cancelled", "Abgebrochen.");
   }
   if (s.ctx) s.ctx->host.Port().Close();
   return 1;
@@ -56,8 +67,18 @@ int Run(int argc, char** argv) {
 // way: 128 and the signal's number. A run that got through all the same keeps
 // its success.
 int Main(int argc, char** argv) {
-  const int status = Run(argc, argv);
-  if (const int signal = EndingSignal(); signal != 0 && status == 1) return 128 + signal;
+  Options options;
+  if (const std::optional<int> exitStatus = ParseOptions(argc, argv, options)) {
+    // A wrong command line ends the command too; --help and --version run none.
+    if (options.json && *exitStatus == 2) JsonOutput(stdout, options.command).Report(2, 0);
+    return *exitStatus;
+  }
+  std::unique_ptr<JsonOutput> json;
+  if (options.json) json = JsonOutput::OnStandardOutput(options.command);
+  int status = Run(options, argc, argv, json.get());
+  const int signal = EndingSignal();
+  if (signal != 0 && status == 1) status = 128 + signal;
+  if (json) json->Report(status, signal);
   return status;
 }
 

@@ -56,6 +56,8 @@ const char kUsage[] =
     "  --trace FILE        jede LocoNet-Nachricht protokollieren\n"
     "  --no-backup         update: vor der Konfiguration keine Sicherung anlegen (sonst in\n"
     "                      $XDG_DATA_HOME/skyrelay-update bzw. ~/.local/share/skyrelay-update)\n"
+    "  --json              für Skripte: je Zeile ein JSON-Objekt auf der Standardausgabe,\n"
+    "                      die Texte weiter auf der Fehlerausgabe\n"
     "  --simulate          gegen das eingebaute simulierte LocoNet (virtuelle Zeit)\n"
     "  --sim-OPTION WERT   Einstellungen der Simulation (siehe unten)\n"
     "  --help, --version\n"
@@ -63,7 +65,16 @@ const char kUsage[] =
     "Rückgabewert: 0 Erfolg, 1 Fehler, 2 falscher Aufruf, 128 + Signal nach einem Abbruch\n"
     "(130 Strg-C, 143 SIGTERM).\n";
 
+namespace {
+std::string gWrongUsage;
+}  // namespace
+
+const std::string& WrongUsageText() {
+  return gWrongUsage;
+}
+
 int WrongUsage(const std::string& what) {
+  gWrongUsage = what + " (siehe skyrelay-update-cli --help)";
   std::fprintf(stderr, "skyrelay-update-cli: %s (siehe skyrelay-update-cli --help)\n",
                what.c_str());
   return 2;
@@ -100,6 +111,7 @@ QList<QCommandLineOption> KnownOptions(const QStringList& arguments) {
       QCommandLineOption(QStringLiteral("no-wait")),
       QCommandLineOption(QStringLiteral("no-backup")),
       QCommandLineOption(QStringLiteral("all")),
+      QCommandLineOption(QStringLiteral("json")),
   };
   for (const sim::SimOption& knob : sim::SimOptions()) {
     options.append(QCommandLineOption(QStringLiteral("sim-") + FromUtf8(knob.name),
@@ -130,6 +142,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
   // The options before a wrong argument may end the program first (--help,
   // --version, a wrong --interface).
   parser.parse(parts.options);
+  // Known before anything can be wrong: a wrong command line has its report too.
+  o.json = parser.isSet(QStringLiteral("json"));
 
   QHash<QString, qsizetype> seen;
   for (const QString& name : parser.optionNames()) {

@@ -17,6 +17,8 @@ extern const char kUsage[];
 // Says what is wrong with the command line in one line, with where to look
 // ("(siehe skyrelay-update-cli --help)"), and returns the exit status 2.
 int WrongUsage(const std::string& what);
+// The last line WrongUsage printed (without the program's name), or empty.
+const std::string& WrongUsageText();
 
 struct Options {
   std::string command;
@@ -31,6 +33,7 @@ struct Options {
   bool noWait = false;
   bool noBackup = false;  // update: no backup before the configuration
   bool all = false;       // backup: also the language texts and characters
+  bool json = false;      // one JSON object a line on standard output, for scripts
   // The --sim-NAME options in order: name (without "sim-") and value.
   std::vector<std::pair<std::string, std::string>> simOptions;
 };

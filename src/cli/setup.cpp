@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <span>
 
+#include "cli/json_output.h"
 #include "core/settings_file.h"
 #include "link/link.h"
 #include "package/display_code.h"
@@ -240,6 +241,7 @@ int OpenTrace(Session& s, const std::vector<std::string>& readFiles) {
                    "skyrelay-update-cli: --trace %s würde die Datei %s des Update-Pakets "
                    "überschreiben; bitte eine andere Datei angeben.\n",
                    path.c_str(), file.c_str());
+      if (s.json) s.json->Fail("trace-refused", "--trace " + path + ": " + file);
       return 2;
     }
     if (same(s.options.settingsPath)) {
@@ -247,12 +249,14 @@ int OpenTrace(Session& s, const std::vector<std::string>& readFiles) {
                    "skyrelay-update-cli: --trace %s würde die Einstellungsdatei %s "
                    "überschreiben; bitte eine andere Datei angeben.\n",
                    path.c_str(), s.options.settingsPath.c_str());
+      if (s.json) s.json->Fail("trace-refused", "--trace " + path + ": " + s.options.settingsPath);
       return 2;
     }
   }
   s.trace = std::fopen(path.c_str(), "w");
   if (!s.trace) {
     std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n", path.c_str());
+    if (s.json) s.json->Fail("trace-refused", "--trace " + path);
     return 2;
   }
   // Line by line, each written at once: a run that is killed leaves its trace
@@ -284,6 +288,7 @@ int LoadSettings(Session& s, const char* argv0) {
   std::string problem;
   if (o.save && !WriteSettingsFile(o.settingsPath, settings, &problem)) {
     std::fprintf(stderr, "skyrelay-update-cli: %s\n", problem.c_str());
+    if (s.json) s.json->Fail("settings-not-written", problem);
     return 1;
   }
   if (s.options.simulate) {

@@ -20,6 +20,8 @@ class SimLoNet;
 
 namespace skyrelay::cli {
 
+class JsonOutput;
+
 // The world of one program run: the real port or the simulation.
 struct Session {
   explicit Session(const Options& o);
@@ -32,6 +34,8 @@ struct Session {
   std::unique_ptr<Host> host;
   std::unique_ptr<Context> ctx;
   std::FILE* trace = nullptr;
+  // --json: the objects for scripts; none without it.
+  JsonOutput* json = nullptr;
 };
 
 // Ctrl-C, Ctrl-\, SIGTERM and a hang-up end the run at its next wait or

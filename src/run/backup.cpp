@@ -182,6 +182,19 @@ std::string FlashAreaName(uint32_t address) {
   return "Flash";
 }
 
+FlashAreaKind FlashAreaOf(uint32_t address) {
+  const auto in = [address](uint32_t base, uint32_t size) {
+    return address >= base && address < base + size;
+  };
+  if (in(AssignmentAreaBase, kAssignmentSize)) return FlashAreaKind::TurnoutAssignment;
+  if (in(SymbolAreaBase, kTurnoutSymbolSize)) return FlashAreaKind::TurnoutSymbols;
+  if (in(CharacterAreaBase, kCharacterSize)) return FlashAreaKind::Characters;
+  if (in(LanguageTextBase, kLanguageCount * LanguageAreaSize)) return FlashAreaKind::LanguageTexts;
+  if (in(SettingsBlockAddress, FlashPageSize)) return FlashAreaKind::Settings;
+  if (in(TurnoutListPage, FlashPageSize)) return FlashAreaKind::TurnoutList;
+  return FlashAreaKind::Other;
+}
+
 std::string BackupFileName(const HandheldIdentity& identity, std::time_t when) {
   std::tm local{};
   localtime_r(&when, &local);

@@ -31,6 +31,17 @@ std::vector<FlashArea> UpdateBackupAreas(const Description& desc);
 std::vector<FlashArea> CommandBackupAreas(bool all);
 // The German name of the area an address lies in ("Weichensymbole", ...).
 std::string FlashAreaName(uint32_t address);
+// The area an address lies in, for programs that read the result.
+enum class FlashAreaKind {
+  TurnoutAssignment,
+  TurnoutSymbols,
+  Characters,
+  LanguageTexts,
+  Settings,
+  TurnoutList,
+  Other,
+};
+FlashAreaKind FlashAreaOf(uint32_t address);
 
 // The file name of a backup of this handheld at `when` (local time):
 // "58400_v2.1_2026-12-08_013512.hex".
