@@ -78,6 +78,7 @@ struct StationConfig {
   int64_t idNumber = 4200000001;  // ten digits; negative: does not answer read_station_id
   int bootLoaderVersion = 5;
   double answerDelay = 0.003;
+  double releaseDelay = 0;  // added to the answer of the release (finish_update_mode)
 };
 
 struct Faults {

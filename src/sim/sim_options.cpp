@@ -19,6 +19,7 @@ constexpr SimOption kOptions[] = {
     {"station-id", "N|NONE", "Kennnummer der Zentrale (zehn Ziffern) oder keine Antwort"},
     {"boot-loader-version", "N", "Boot-Loader-Version der Zentrale"},
     {"silent-station", "", "keine Zentrale am LocoNet"},
+    {"release-delay", "SEKUNDEN", "die Zentrale bestätigt die Freigabe so viel später (Vorgabe 0)"},
     {"drop-echoes", "N", "die nächsten N Nachrichten des PCs ohne Echo"},
     {"drop-answers", "N", "die nächsten N Antworten gehen verloren"},
     {"drop-after", "M", "die verlorenen Antworten beginnen nach M Antworten"},
@@ -139,6 +140,14 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
     sim.station.bootLoaderVersion = static_cast<int>(n);
   } else if (name == "silent-station") {
     sim.station.present = false;
+  } else if (name == "release-delay") {
+    char* end = nullptr;
+    const double seconds = std::strtod(value.c_str(), &end);
+    if (value.empty() || !end || *end != '\0' || seconds < 0 || seconds > 60) {
+      error = "ungültige Zeit \"" + value + "\"";
+      return false;
+    }
+    sim.station.releaseDelay = seconds;
   } else if (name == "drop-echoes") {
     if (!needNumber(0, 1000000)) return false;
     sim.faults.dropEchoes = static_cast<int>(n);

@@ -81,7 +81,7 @@ void SimLoNet::StationSees(const std::vector<uint8_t>& m) {
     log.finishRequests++;
     log.finishedWithVersion = l.D(1);
     log.inUpdateMode = false;
-    Answer(delay, LongAck(kAckPositive));
+    Answer(delay + station.releaseDelay, LongAck(kAckPositive));
   } else if (f2 == 1 && f3 == 0) {
     log.clears++;
     Answer(delay, LongAck(kAckPositive));

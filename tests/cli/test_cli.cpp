@@ -407,7 +407,9 @@ TEST_F(Cli, EverySignalEndsTheRunAndReleasesTheStation) {
       EXPECT_EQ(mkfifo(pipe.c_str(), 0600), 0);
       options += " --trace '" + pipe.string() + "'";
     } else {
-      c.sim = StartSim("");
+      // The station takes its time to confirm the release, so that the
+      // second signal surely comes while the run waits for it.
+      c.sim = StartSim("--release-delay 0.8");
       options = "--interface 3 --port " + c.sim.device;
     }
     if (c.moment != "(j/n)") options += " --yes";
