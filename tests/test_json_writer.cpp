@@ -48,6 +48,8 @@ TEST(JsonWriter, ObjectsArraysAndNumbers) {
       .Member("f", std::optional<std::string>())
       .Member("g", "text")
       .Member("h", false)
+      .Member("j", 120.0)
+      .Member("k", 1e300)
       .Key("i")
       .BeginArray()
       .BeginObject()
@@ -57,8 +59,10 @@ TEST(JsonWriter, ObjectsArraysAndNumbers) {
       .EndArray()
       .EndArray()
       .EndObject();
-  EXPECT_EQ(w.text(), R"({"a":1,"b":2.5,"c":352.1,"d":0,"e":null,"f":null,"g":"text","h":false,)"
-                      R"("i":[{},-3,[]]})");
+  EXPECT_EQ(w.text(),
+            R"({"a":1,"b":2.5,"c":352.1,"d":0,"e":null,"f":null,"g":"text","h":false,"j":120,)"
+            R"("k":1.0000000000000001e+300,)"
+            R"("i":[{},-3,[]]})");
 }
 
 }  // namespace

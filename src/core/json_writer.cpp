@@ -1,5 +1,6 @@
 #include "core/json_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -147,13 +148,22 @@ JsonWriter& JsonWriter::Integer(long long value) {
 JsonWriter& JsonWriter::Number(double value) {
   if (!std::isfinite(value)) return Null();
   BeforeValue();
+  // Three decimals without trailing zeros; very large values with an exponent,
+  // so that no digit is cut off.
   char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  std::string number = text;
-  number.erase(number.find_last_not_of('0') + 1);
-  if (number.back() == '.') number.pop_back();
-  if (number == "-0") number = "0";
-  out_ += number;
+  const bool large = std::fabs(value) >= 1e15;
+  const int n = std::snprintf(text, sizeof text, large ? "%.17g" : "%.3f", value);
+  size_t length = n > 0 ? std::min(static_cast<size_t>(n), sizeof text - 1) : 0;
+  if (!large) {
+    while (length > 0 && text[length - 1] == '0') length--;
+    if (length > 0 && text[length - 1] == '.') length--;
+  }
+  if (length == 2 && text[0] == '-' && text[1] == '0') length = 0;
+  if (length == 0) {
+    out_.push_back('0');
+  } else {
+    out_.append(text, length);
+  }
   return *this;
 }
 
