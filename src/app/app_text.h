@@ -3,7 +3,10 @@
 
 #include <QString>
 #include <QTranslator>
+#include <optional>
 #include <string>
+
+#include "qt/language.h"
 
 namespace skyrelay::app {
 
@@ -18,6 +21,11 @@ QString ProgramVersionText();
 // the file dialog) into the application, whatever the desktop's language: the
 // program's own texts are German. False when Qt's translations are not there.
 bool InstallGermanQtTexts(QTranslator& translator);
+
+// The language chosen in the menu, kept apart from the settings file in the
+// user's configuration folder ($XDG_CONFIG_HOME/skyrelay-update/language.ini).
+std::optional<Language> RememberedLanguage();
+void RememberLanguage(Language language);
 
 // The folder the program was started from.
 std::string ProgramFolder();

@@ -1,5 +1,6 @@
 #include "app/main_win.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -21,6 +22,7 @@
 #include "app/interface_dialog.h"
 #include "app/window_host.h"
 #include "core/settings_file.h"
+#include "core/translate.h"
 #include "package/description.h"
 #include "run/commands.h"
 #include "run/report.h"
@@ -227,6 +229,21 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
   connect(menuKey, &QShortcut::activated, this,
           [this] { menuBar()->setActiveAction(fileMenu_->menuAction()); });
+  // The language names are the same in either language.
+  languageMenu_ = menuBar()->addMenu(QString::fromStdString(Tr("MainWin", "&Sprache")));
+  languageMenu_->setObjectName(QStringLiteral("LanguageMenu"));
+  germanAction_ = languageMenu_->addAction(QStringLiteral("&Deutsch"));
+  germanAction_->setObjectName(QStringLiteral("GermanAction"));
+  englishAction_ = languageMenu_->addAction(QStringLiteral("&English"));
+  englishAction_->setObjectName(QStringLiteral("EnglishAction"));
+  auto* languages = new QActionGroup(this);
+  for (QAction* action : {germanAction_, englishAction_}) {
+    action->setCheckable(true);
+    languages->addAction(action);
+  }
+  germanAction_->setChecked(true);
+  connect(germanAction_, &QAction::triggered, this, [this] { ChooseLanguage(Language::German); });
+  connect(englishAction_, &QAction::triggered, this, [this] { ChooseLanguage(Language::English); });
   helpMenu_ = menuBar()->addMenu(QStringLiteral("&Hilfe"));
   helpMenu_->setObjectName(QStringLiteral("HelpMenu"));
   aboutAction_ = helpMenu_->addAction(QString::fromUtf8("Ü&ber"));
@@ -501,6 +518,20 @@ void MainWin::ShowAbout() {
       "Lizenz: keine angegeben; auch das Debian-Paket nennt keine.\r" +
       "Kontakt: " + SKYRELAY_CONTACT + "\r\r" + "Beschreibung: " + SKYRELAY_README_PATH;
   AskUser(text, "Über skyrelay-update", Icon::Information, Buttons::Ok);
+}
+
+void MainWin::SetLanguage(Language language) {
+  language_ = language;
+  (language == Language::German ? germanAction_ : englishAction_)->setChecked(true);
+}
+
+void MainWin::ChooseLanguage(Language language) {
+  SetLanguage(language);
+  RememberLanguage(language);
+  // The window's texts are made once; the chosen language shows from the next start.
+  AskUser(language == Language::German ? "Die Sprache wechselt beim nächsten Start zu Deutsch."
+                                       : "The language changes to English at the next start.",
+          Tr("MainWin", "Sprache"), Icon::Information, Buttons::Ok);
 }
 
 void MainWin::ShowSettingsDialog() {

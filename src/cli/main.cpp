@@ -8,6 +8,8 @@
 #include "cli/options.h"
 #include "cli/setup.h"
 #include "core/process.h"
+#include "core/translate.h"
+#include "qt/language.h"
 #include "run/rescue_note.h"
 
 namespace skyrelay::cli {
@@ -15,6 +17,13 @@ namespace skyrelay::cli {
 namespace {
 
 int Run(int argc, char** argv) {
+  // The language comes first: the help and the option errors speak it. A
+  // --language that names none is refused by ParseOptions.
+  Translations translations;
+  const std::optional<std::string_view> named = LanguageArgument(argc, argv);
+  const std::optional<Language> chosen = named ? LanguageNamed(*named) : std::nullopt;
+  translations.Install(chosen.value_or(LocaleLanguage()));
+
   Options options;
   if (const std::optional<int> exitStatus = ParseOptions(argc, argv, options)) return *exitStatus;
 
@@ -41,10 +50,11 @@ int Run(int argc, char** argv) {
     return RunPingCommand(s);
   } catch (const std::exception& e) {
     s.console.Finish();
-    std::fprintf(stderr, "skyrelay-update-cli: unerwarteter Fehler: %s\n", e.what());
+    std::fprintf(stderr, "skyrelay-update-cli: %s\n",
+                 Fill(Tr("Cli", "unerwarteter Fehler: %1"), {e.what()}).c_str());
   } catch (const RunCancelled&) {
     s.console.Finish();
-    std::fprintf(stderr, "Abgebrochen.\n");
+    std::fprintf(stderr, "%s\n", Tr("Cli", "Abgebrochen.").c_str());
   }
   if (s.ctx) s.ctx->host.Port().Close();
   return 1;

@@ -1,0 +1,705 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="de">
+<context>
+    <name>App</name>
+    <message>
+        <source>Aufruf: skyrelay-update [Optionen]
+
+Das Update-Programm mit Fenster: Update-Datei wählen (Datei → Update-Datei),
+Interface und Port einstellen (Datei → Einstellungen) und &quot;Update&quot; klicken.
+
+Optionen:
+  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)
+  --language de|en    Sprache der Texte (Vorgabe: die im Menü gewählte, sonst nach
+                      LC_ALL, LC_MESSAGES, LANG)
+  --screenshot FILE   Bild des Hauptfensters als PNG speichern und beenden
+  --screenshot-settings FILE
+                      dazu ein Bild des Einstellungsdialogs
+  --help, --version
+
+Dazu die Optionen von Qt, z. B. -platform offscreen.
+</source>
+        <translation>Usage: skyrelay-update [options]
+
+The update program with a window: choose the update file (File → Update file),
+set the interface and port (File → Settings) and click &quot;Update&quot;.
+
+Options:
+  --settings FILE     settings file (default: next to the program or ~/.config)
+  --language de|en    language of the texts (default: the one chosen in the menu,
+                      else from LC_ALL, LC_MESSAGES, LANG)
+  --screenshot FILE   save a picture of the main window as PNG and quit
+  --screenshot-settings FILE
+                      and a picture of the settings dialog
+  --help, --version
+
+Also Qt&apos;s options, e.g. -platform offscreen.
+</translation>
+    </message>
+    <message>
+        <source>unbekanntes Argument %1</source>
+        <translation>unknown argument %1</translation>
+    </message>
+    <message>
+        <source>--language nimmt de oder en</source>
+        <translation>--language takes de or en</translation>
+    </message>
+    <message>
+        <source>Bild kann nicht geschrieben werden</source>
+        <translation>cannot write the picture</translation>
+    </message>
+</context>
+<context>
+    <name>Cause</name>
+    <message>
+        <source>Es wurde nichts in den Handregler geschrieben.</source>
+        <translation>Nothing was written to the handheld.</translation>
+    </message>
+    <message>
+        <source>Bitte das Update wiederholen, damit der Handregler vollständig beschrieben ist.</source>
+        <translation>Please repeat the update so that the handheld gets everything.</translation>
+    </message>
+    <message>
+        <source>Den Port %1 gibt es nicht, und es wurde kein serieller Port gefunden – ist das Interface eingesteckt?</source>
+        <translation>There is no port %1, and no serial port was found – is the interface plugged in?</translation>
+    </message>
+    <message>
+        <source>Den Port %1 gibt es nicht – vorhandene Ports: %2.</source>
+        <translation>There is no port %1 – ports found: %2.</translation>
+    </message>
+    <message>
+        <source>Kein Zugriff auf %1 – der Benutzer muss zur Gruppe „dialout“ gehören (danach neu anmelden).</source>
+        <translation>No access to %1 – the user must be in the group &quot;dialout&quot; (then log in again).</translation>
+    </message>
+    <message>
+        <source>Den Port %1 benutzt ein anderes Programm – bitte dieses beenden.</source>
+        <translation>Another program is using the port %1 – please close it.</translation>
+    </message>
+    <message>
+        <source>Der Port %1 ließ sich nicht öffnen – bitte Interface und Port in den Einstellungen prüfen.</source>
+        <translation>The port %1 could not be opened – please check the interface and port in the settings.</translation>
+    </message>
+    <message>
+        <source>Interface und Port müssen gewählt sein.</source>
+        <translation>Choose an interface and a port.</translation>
+    </message>
+    <message>
+        <source>Die Datei %1 fehlt – ist das Update-Paket vollständig ausgepackt?</source>
+        <translation>The file %1 is missing – is the update package completely unpacked?</translation>
+    </message>
+    <message>
+        <source>Das Update-Paket ist fehlerhaft – bitte ein vollständiges, unverändertes Paket verwenden.</source>
+        <translation>The update package is damaged – please use a complete, unchanged package.</translation>
+    </message>
+    <message>
+        <source>Das Interface gibt keine Nachricht zurück – ist es am LocoNet angeschlossen, und passt die Interface-Einstellung?</source>
+        <translation>The interface sends no message back – is it connected to LocoNet, and is the interface setting right?</translation>
+    </message>
+    <message>
+        <source>Die Verbindung zum Interface ist abgerissen – bitte Kabel und Stecker prüfen und das Update wiederholen.</source>
+        <translation>The connection to the interface was lost – please check the cables and plugs and repeat the update.</translation>
+    </message>
+    <message>
+        <source>Die Zentrale antwortet nicht – ist sie eingeschaltet und am LocoNet?</source>
+        <translation>The command station does not answer – is it switched on and connected to LocoNet?</translation>
+    </message>
+    <message>
+        <source>Kein Handregler antwortet – ist er am LocoNet eingesteckt?</source>
+        <translation>No handheld answers – is it plugged into LocoNet?</translation>
+    </message>
+    <message>
+        <source>Der Handregler wurde nicht erkannt – mit diesem Paket lässt er sich nicht aktualisieren.</source>
+        <translation>The handheld was not recognised – this package cannot update it.</translation>
+    </message>
+    <message>
+        <source>Das Paket enthält keine Firmware für diesen Handregler (%1) – bitte das passende Update-Paket wählen.</source>
+        <translation>The package has no firmware for this handheld (%1) – please choose the matching update package.</translation>
+    </message>
+    <message>
+        <source>Einen nicht erkannten Handregler aktualisiert --yes allein nicht; --force versucht es trotzdem.</source>
+        <translation>--yes alone does not update a handheld that was not recognised; --force tries anyway.</translation>
+    </message>
+    <message>
+        <source>Eine schon installierte oder ältere Version lädt --yes allein nicht; --force lädt sie trotzdem.</source>
+        <translation>--yes alone does not load the installed version or an older one; --force loads it anyway.</translation>
+    </message>
+    <message>
+        <source>Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Er arbeitet weiter mit seiner bisherigen Firmware; bitte das Update wiederholen.</source>
+        <translation>The handheld stopped answering – is it still plugged in? It keeps running its old firmware; please repeat the update.</translation>
+    </message>
+    <message>
+        <source>Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Bitte das Update wiederholen.</source>
+        <translation>The handheld stopped answering – is it still plugged in? Please repeat the update.</translation>
+    </message>
+    <message>
+        <source>Der Flash-Speicher des Handreglers nimmt eine Seite nicht an – er arbeitet weiter mit seiner bisherigen Firmware; bitte das Update wiederholen.</source>
+        <translation>The handheld&apos;s flash memory does not take a page – it keeps running its old firmware; please repeat the update.</translation>
+    </message>
+    <message>
+        <source>Der Handregler hat sich nach der Installation nicht wie erwartet gemeldet – bitte ihn kurz ausstecken, wieder einstecken und die Version prüfen.</source>
+        <translation>The handheld did not come back as expected after the installation – please unplug it briefly, plug it in again and check its version.</translation>
+    </message>
+    <message>
+        <source>Die Sicherung ließ sich nicht aus dem Handregler lesen – die Konfiguration wurde nicht geschrieben; bitte das Update wiederholen.</source>
+        <translation>The backup could not be read from the handheld – the configuration was not written; please repeat the update.</translation>
+    </message>
+    <message>
+        <source>Die Sicherung ließ sich nicht speichern – die Konfiguration wurde nicht geschrieben; bitte den Ordner prüfen (oder ohne Sicherung: --no-backup).</source>
+        <translation>The backup could not be saved – the configuration was not written; please check the folder (or go without a backup: --no-backup).</translation>
+    </message>
+    <message>
+        <source>Die Konfiguration wurde nicht vollständig geschrieben – bitte das Update wiederholen.</source>
+        <translation>The configuration was not written completely – please repeat the update.</translation>
+    </message>
+    <message>
+        <source>Die Zentrale hat die Freigabe nicht bestätigt – bitte die Zentrale aus- und wieder einschalten.</source>
+        <translation>The command station did not confirm its release – please switch it off and on again.</translation>
+    </message>
+    <message>
+        <source>Bitte das Update wiederholen.</source>
+        <translation>Please repeat the update.</translation>
+    </message>
+</context>
+<context>
+    <name>Cli</name>
+    <message>
+        <source>unerwarteter Fehler: %1</source>
+        <translation>unexpected error: %1</translation>
+    </message>
+    <message>
+        <source>Abgebrochen.</source>
+        <translation>Cancelled.</translation>
+    </message>
+    <message>
+        <source>Aufruf: skyrelay-update-cli [Optionen] update [DATEI.TUP]
+        skyrelay-update-cli [Optionen] check DATEI.TUP
+        skyrelay-update-cli [Optionen] ping [--no-wait]
+        skyrelay-update-cli [Optionen] info
+        skyrelay-update-cli [Optionen] release
+        skyrelay-update-cli ports
+        skyrelay-update-cli [Optionen] backup [--all] DATEI.hex
+        skyrelay-update-cli [Optionen] restore DATEI.hex
+
+Befehle:
+  update [DATEI.TUP]  Update wie mit der Schaltfläche &quot;Update&quot;: Port öffnen, Update,
+                      Port schließen. Ohne Datei gilt die in den Einstellungen gemerkte.
+  check DATEI.TUP     Prüft das Update-Paket (Beschreibung, Firmware-, Sprach-, Weichen-
+                      und Zeichendateien), ohne einen Port zu benutzen.
+  ping [--no-wait]    Port-Test &quot;in&quot; (wartet auf die Antwort) oder &quot;out&quot; (--no-wait).
+  info                Liest die Kennung der Zentrale und Art und Version des Handreglers,
+                      ohne etwas zu schreiben und ohne Update-Mode der Zentrale.
+  release             Nimmt die Zentrale aus dem Update-Mode (nach einem unterbrochenen
+                      Lauf: am Port und Interface dieses Laufs, wenn --port und
+                      --interface fehlen).
+  ports               Listet die seriellen Ports mit Beschreibung, Hersteller und
+                      USB-Kennung, um das LocoNet-Interface zu erkennen.
+  backup [--all] DATEI.hex
+                      Liest Weichendaten und Einstellungsblock des Handreglers in eine
+                      Sicherung (Intel-HEX), ohne etwas zu schreiben; --all auch
+                      Sprachtexte und Zeichen.
+  restore DATEI.hex   Schreibt eine Sicherung Seite für Seite zurück (nach einer Frage).
+
+Optionen:
+  --port DEV          Serieller Port: /dev/ttyUSB0, ttyACM0 oder eine Nummer (1 = /dev/ttyS0)
+  --interface 1|2|3   1 Zentrale (seriell), 2 Interface 71530, 3 schnelle Interfaces
+  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)
+  --save              --port/--interface (und die Datei) in die Einstellungen schreiben
+  --yes, --no         jede Frage mit Ja bzw. Nein beantworten; --yes sagt nicht Ja zu
+                      einem nicht erkannten Handregler oder einer schon installierten
+                      oder älteren Version
+  --force             wie --yes, und auch zu diesen Fragen Ja
+  --trace FILE        jede LocoNet-Nachricht protokollieren
+  --no-backup         update: vor der Konfiguration keine Sicherung anlegen (sonst in
+                      $XDG_DATA_HOME/skyrelay-update bzw. ~/.local/share/skyrelay-update)
+  --language de|en    Sprache der Texte (Vorgabe: nach LC_ALL, LC_MESSAGES, LANG)
+  --simulate          gegen das eingebaute simulierte LocoNet (virtuelle Zeit)
+  --sim-OPTION WERT   Einstellungen der Simulation (siehe unten)
+  --help, --version
+
+Rückgabewert: 0 Erfolg, 1 Fehler, 2 falscher Aufruf, 128 + Signal nach einem Abbruch
+(130 Strg-C, 143 SIGTERM).
+</source>
+        <translation>Usage: skyrelay-update-cli [options] update [FILE.TUP]
+       skyrelay-update-cli [options] check FILE.TUP
+       skyrelay-update-cli [options] ping [--no-wait]
+       skyrelay-update-cli [options] info
+       skyrelay-update-cli [options] release
+       skyrelay-update-cli ports
+       skyrelay-update-cli [options] backup [--all] FILE.hex
+       skyrelay-update-cli [options] restore FILE.hex
+
+Commands:
+  update [FILE.TUP]   Update as with the &quot;Update&quot; button: open the port, update,
+                      close the port. Without a file, the one in the settings.
+  check FILE.TUP      Checks the update package (description, firmware, language,
+                      turnout and character files) without using a port.
+  ping [--no-wait]    Port test &quot;in&quot; (waits for the answer) or &quot;out&quot; (--no-wait).
+  info                Reads the command station&apos;s identification and the handheld&apos;s
+                      kind and version, writes nothing, no station update mode.
+  release             Takes the command station out of update mode (after an
+                      interrupted run: at that run&apos;s port and interface when
+                      --port and --interface are not given).
+  ports               Lists the serial ports with description, maker and USB
+                      identification, to find the LocoNet interface.
+  backup [--all] FILE.hex
+                      Reads the handheld&apos;s turnout data and settings block into a
+                      backup (Intel HEX) and writes nothing; --all also the
+                      language texts and characters.
+  restore FILE.hex    Writes a backup back page by page (after a question).
+
+Options:
+  --port DEV          Serial port: /dev/ttyUSB0, ttyACM0 or a number (1 = /dev/ttyS0)
+  --interface 1|2|3   1 command station (serial), 2 Interface 71530, 3 fast interfaces
+  --settings FILE     Settings file (default: next to the program or ~/.config)
+  --save              write --port/--interface (and the file) into the settings
+  --yes, --no         answer every question with yes or no; --yes does not say yes
+                      to a handheld that was not recognised or to the installed
+                      or an older version
+  --force             like --yes, and yes to those questions too
+  --trace FILE        log every LocoNet message
+  --no-backup         update: make no backup before the configuration (otherwise in
+                      $XDG_DATA_HOME/skyrelay-update or ~/.local/share/skyrelay-update)
+  --language de|en    language of the texts (default: from LC_ALL, LC_MESSAGES, LANG)
+  --simulate          against the built-in simulated LocoNet (virtual time)
+  --sim-OPTION VALUE  settings of the simulation (see below)
+  --help, --version
+
+Exit status: 0 success, 1 failure, 2 wrong command line, 128 + signal after an
+interruption (130 Ctrl-C, 143 SIGTERM).
+</translation>
+    </message>
+    <message>
+        <source>%1 (siehe skyrelay-update-cli --help)</source>
+        <translation>%1 (see skyrelay-update-cli --help)</translation>
+    </message>
+    <message>
+        <source>--interface nimmt 1, 2 oder 3</source>
+        <translation>--interface takes 1, 2 or 3</translation>
+    </message>
+    <message>
+        <source>--language nimmt de oder en</source>
+        <translation>--language takes de or en</translation>
+    </message>
+    <message>
+        <source>%1 braucht einen Wert</source>
+        <translation>%1 needs a value</translation>
+    </message>
+    <message>
+        <source>unbekannte Option %1</source>
+        <translation>unknown option %1</translation>
+    </message>
+    <message>
+        <source>%1 und --no schließen einander aus</source>
+        <translation>%1 and --no cannot be used together</translation>
+    </message>
+    <message>
+        <source>kein Befehl angegeben</source>
+        <translation>no command given</translation>
+    </message>
+    <message>
+        <source>unbekannter Befehl %1</source>
+        <translation>unknown command %1</translation>
+    </message>
+    <message>
+        <source>check braucht DATEI.TUP</source>
+        <translation>check needs FILE.TUP</translation>
+    </message>
+    <message>
+        <source>%1 braucht DATEI.hex</source>
+        <translation>%1 needs FILE.hex</translation>
+    </message>
+    <message>
+        <source>überzähliges Argument %1 für %2</source>
+        <translation>extra argument %1 for %2</translation>
+    </message>
+    <message>
+        <source>--no-wait gilt nur für ping</source>
+        <translation>--no-wait is only for ping</translation>
+    </message>
+    <message>
+        <source>--all gilt nur für backup</source>
+        <translation>--all is only for backup</translation>
+    </message>
+    <message>
+        <source>--no-backup gilt nur für update</source>
+        <translation>--no-backup is only for update</translation>
+    </message>
+</context>
+<context>
+    <name>MainWin</name>
+    <message>
+        <source>&amp;Sprache</source>
+        <translation>&amp;Language</translation>
+    </message>
+    <message>
+        <source>Sprache</source>
+        <translation>Language</translation>
+    </message>
+</context>
+<context>
+    <name>Message</name>
+    <message>
+        <source>Message kann nicht gesendet werden!</source>
+        <translation>Message cannot be sent!</translation>
+    </message>
+    <message>
+        <source>LocoNet Fehler</source>
+        <translation>LocoNet error</translation>
+    </message>
+    <message>
+        <source>Timeout</source>
+        <translation>Timeout</translation>
+    </message>
+    <message>
+        <source>ComPort Fehler!</source>
+        <translation>COM port error!</translation>
+    </message>
+    <message>
+        <source>Verbindungsfehler:</source>
+        <translation>Connection error:</translation>
+    </message>
+    <message>
+        <source>Zeichenübertragung nicht möglich!</source>
+        <translation>Cannot transfer characters!</translation>
+    </message>
+    <message>
+        <source>Kontrada 1:</source>
+        <translation>Kontrada 1:</translation>
+    </message>
+    <message>
+        <source>Die Verbindung zum Interface an %1 ist unterbrochen.</source>
+        <translation>The connection to the interface at %1 is broken.</translation>
+    </message>
+    <message>
+        <source>Keine Update-Datei: %1</source>
+        <translation>No update file: %1</translation>
+    </message>
+    <message>
+        <source>Fehler!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Einstellungen</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Unerwarteter Fehler beim Öffnen des Ports:</source>
+        <translation>Unexpected error while opening the port:</translation>
+    </message>
+    <message>
+        <source>Unerwarteter Fehler beim Update:</source>
+        <translation>Unexpected error during the update:</translation>
+    </message>
+    <message>
+        <source>Handregler konnte nicht erkannt werden!<byte value="xd"/><byte value="xd"/>Trotzdem ein Update versuchen?</source>
+        <translation>The handheld was not recognised!<byte value="xd"/><byte value="xd"/>Try an update anyway?</translation>
+    </message>
+    <message>
+        <source>Das Update-File ist nicht in Ordnung
+<byte value="xd"/> oder passt nicht zum Gerät!</source>
+        <translation>The update file is damaged
+<byte value="xd"/> or does not fit the device!</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Updatefile nicht vorhanden!</source>
+        <translation>Update file not found!</translation>
+    </message>
+    <message>
+        <source>Achtung!</source>
+        <translation>Attention!</translation>
+    </message>
+    <message>
+        <source>Die Handregler Software ist aktuell!<byte value="xd"/><byte value="xd"/>   Ein Update ist nicht notwendig!<byte value="xd"/><byte value="xd"/>    Update trotzdem durchführen? </source>
+        <translation>The handheld software is up to date!<byte value="xd"/><byte value="xd"/>   No update is needed!<byte value="xd"/><byte value="xd"/>    Update anyway? </translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>%1 :<byte value="xd"/><byte value="xd"/>Version im Handregler: %2<byte value="xd"/><byte value="xd"/>Soll die Version %3 vom %4 geladen werden?</source>
+        <translation>%1 :<byte value="xd"/><byte value="xd"/>Version in the handheld: %2<byte value="xd"/><byte value="xd"/>Load version %3 of %4?</translation>
+    </message>
+    <message>
+        <source>Flash Block kann nicht beschrieben werden!</source>
+        <translation>Cannot write the flash block!</translation>
+    </message>
+    <message>
+        <source>Fehler bei einer Ausgabe auf LocoNet: %1</source>
+        <translation>Error sending on LocoNet: %1</translation>
+    </message>
+    <message>
+        <source>     Das Update wird jetzt geladen!            <byte value="xd"/>Bitte den Handregler nicht von LocoNet trennen<byte value="xd"/>    und das Ende des Vorgangs abwarten! (ca. 60s)</source>
+        <translation>     The update is being installed now!            <byte value="xd"/>Please do not unplug the handheld from LocoNet<byte value="xd"/>    and wait until it has finished! (about 60 s)</translation>
+    </message>
+    <message>
+        <source>%1 meldet sich nicht zurück!<byte value="xd"/>     weiter warten?     </source>
+        <translation>%1 does not report back!<byte value="xd"/>     Keep waiting?     </translation>
+    </message>
+    <message>
+        <source>Achtung</source>
+        <translation>Attention</translation>
+    </message>
+    <message>
+        <source>%1 hat die falsche Lok beim Starten angemeldet!</source>
+        <translation>%1 reported the wrong loco when it started!</translation>
+    </message>
+    <message>
+        <source>Update 58400</source>
+        <translation>Update 58400</translation>
+    </message>
+    <message>
+        <source>Es wurde die falsche Version nach dem Update gelesen!</source>
+        <translation>The wrong version was read after the update!</translation>
+    </message>
+    <message>
+        <source>     Firmware-Update ok!      <byte value="xd"/><byte value="xd"/> Jetzt erhält der Handregler u.U. <byte value="xd"/>  noch neue Daten, bitte nicht <byte value="xd"/>          ausschalten!</source>
+        <translation>     Firmware update ok!      <byte value="xd"/><byte value="xd"/> The handheld may now get <byte value="xd"/>  new data, please do not <byte value="xd"/>          switch off!</translation>
+    </message>
+    <message>
+        <source>Falsche Dateiformat!</source>
+        <translation>Wrong file format!</translation>
+    </message>
+    <message>
+        <source>Einstellungen konnten nicht geschrieben werden!</source>
+        <translation>The settings could not be written!</translation>
+    </message>
+    <message>
+        <source>Falsches Fileformat!</source>
+        <translation>Wrong file format!</translation>
+    </message>
+    <message>
+        <source>Falsche Version!</source>
+        <translation>Wrong version!</translation>
+    </message>
+    <message>
+        <source>Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen:</source>
+        <translation>The update package is not in order; nothing is transferred:</translation>
+    </message>
+    <message>
+        <source>Die Sicherung konnte nicht angelegt werden:</source>
+        <translation>The backup could not be made:</translation>
+    </message>
+    <message>
+        <source>Es wird nichts geschrieben.</source>
+        <translation>Nothing is written.</translation>
+    </message>
+    <message>
+        <source>Diese Sicherung in den Handregler zurückschreiben?</source>
+        <translation>Write this backup back into the handheld?</translation>
+    </message>
+    <message>
+        <source>Sicherung zurückschreiben</source>
+        <translation>Restore backup</translation>
+    </message>
+</context>
+<context>
+    <name>Progress</name>
+    <message>
+        <source>Warte auf den Neustart des Handreglers: %1 s (Nachfrage nach %2 s)</source>
+        <translation>Waiting for the handheld to restart: %1 s (asking after %2 s)</translation>
+    </message>
+    <message>
+        <source>%1 %2 von %3</source>
+        <translation>%1 %2 of %3</translation>
+    </message>
+    <message>
+        <source> · %1 % · %2 vergangen</source>
+        <translation> · %1 % · %2 elapsed</translation>
+    </message>
+    <message>
+        <source> · noch etwa %1</source>
+        <translation> · about %1 left</translation>
+    </message>
+</context>
+<context>
+    <name>Stage</name>
+    <message>
+        <source>Firmware</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Neustart</source>
+        <translation>Restart</translation>
+    </message>
+    <message>
+        <source>Sicherung</source>
+        <translation>Backup</translation>
+    </message>
+    <message>
+        <source>Sprachtexte</source>
+        <translation>Language texts</translation>
+    </message>
+    <message>
+        <source>Weichen</source>
+        <translation>Turnouts</translation>
+    </message>
+    <message>
+        <source>Zeichen</source>
+        <translation>Characters</translation>
+    </message>
+    <message>
+        <source>Einstellungen</source>
+        <translation>Settings</translation>
+    </message>
+</context>
+<context>
+    <name>Status</name>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Lese Version</source>
+        <translation>Reading version</translation>
+    </message>
+    <message>
+        <source>Zentrale Update-Mode</source>
+        <translation>Command station update mode</translation>
+    </message>
+    <message>
+        <source>Zentrale wird aus dem Update-Mode genommen ...</source>
+        <translation>Taking the command station out of update mode ...</translation>
+    </message>
+    <message>
+        <source>Update beendet</source>
+        <translation>Update finished</translation>
+    </message>
+    <message>
+        <source>Fehler beim Update</source>
+        <translation>Update failed</translation>
+    </message>
+    <message>
+        <source>Update abgebrochen</source>
+        <translation>Update cancelled</translation>
+    </message>
+    <message>
+        <source>Fehler im Updatefile!</source>
+        <translation>Error in the update file!</translation>
+    </message>
+    <message>
+        <source>Software aktuell!</source>
+        <translation>Software up to date!</translation>
+    </message>
+    <message>
+        <source>Firmware ok!</source>
+        <translation>Firmware ok!</translation>
+    </message>
+    <message>
+        <source>Sprache:%1 Txt:%2</source>
+        <translation>Language:%1 Txt:%2</translation>
+    </message>
+    <message>
+        <source>Mag.Sym.:%1</source>
+        <translation>Turn.Sym.:%1</translation>
+    </message>
+    <message>
+        <source>SymZuord:%1</source>
+        <translation>SymAssign:%1</translation>
+    </message>
+    <message>
+        <source>Weichenliste</source>
+        <translation>Turnout list</translation>
+    </message>
+    <message>
+        <source>neue Konfiguration</source>
+        <translation>new configuration</translation>
+    </message>
+    <message>
+        <source>Mehr als 100 Zeichendateien: weitere ignoriert</source>
+        <translation>More than 100 character files: the rest ignored</translation>
+    </message>
+    <message>
+        <source>Lese Sicherung</source>
+        <translation>Reading backup</translation>
+    </message>
+    <message>
+        <source>Sicherung gespeichert: %1</source>
+        <translation>Backup saved: %1</translation>
+    </message>
+    <message>
+        <source>Zurückschreiben: Seite %1</source>
+        <translation>Restoring: page %1</translation>
+    </message>
+</context>
+<context>
+    <name>Verdict</name>
+    <message>
+        <source>; die Zentrale hat ihre Kennung nicht gemeldet und war nicht im Update-Mode</source>
+        <translation>; the command station did not report its identification and was not in update mode</translation>
+    </message>
+    <message>
+        <source>Timeout bei %1</source>
+        <translation>Timeout at %1</translation>
+    </message>
+    <message>
+        <source>abgebrochen</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>Unerwarteter Fehler: %1</source>
+        <translation>Unexpected error: %1</translation>
+    </message>
+    <message>
+        <source>%1 Probleme im Update-Paket</source>
+        <translation>%1 problems in the update package</translation>
+    </message>
+    <message>
+        <source>die Datei bringt Version %1, älter als die im Handregler (%2)</source>
+        <translation>the file has version %1, older than the one in the handheld (%2)</translation>
+    </message>
+    <message>
+        <source>keine Firmware für diesen Handregler</source>
+        <translation>no firmware for this handheld</translation>
+    </message>
+    <message>
+        <source>Zentrale hat die Freigabe nicht bestätigt</source>
+        <translation>the command station did not confirm its release</translation>
+    </message>
+    <message>
+        <source>Konfiguration unvollständig</source>
+        <translation>configuration incomplete</translation>
+    </message>
+    <message>
+        <source>Fehler beim Update</source>
+        <translation>update error</translation>
+    </message>
+    <message>
+        <source>Update fehlgeschlagen: %1</source>
+        <translation>Update failed: %1</translation>
+    </message>
+    <message>
+        <source>Firmware %1 geprüft</source>
+        <translation>firmware %1 checked</translation>
+    </message>
+    <message>
+        <source>keine Firmware im Paket</source>
+        <translation>no firmware in the package</translation>
+    </message>
+    <message>
+        <source>Firmware-Update abgelehnt</source>
+        <translation>firmware update declined</translation>
+    </message>
+    <message>
+        <source>, Konfiguration geschrieben</source>
+        <translation>, configuration written</translation>
+    </message>
+    <message>
+        <source>, Konfiguration nicht übertragen</source>
+        <translation>, configuration not transferred</translation>
+    </message>
+    <message>
+        <source>Update erfolgreich: %1</source>
+        <translation>Update successful: %1</translation>
+    </message>
+</context>
+</TS>
