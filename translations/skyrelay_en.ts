@@ -325,6 +325,336 @@ interruption (130 Ctrl-C, 143 SIGTERM).
         <source>--no-backup gilt nur für update</source>
         <translation>--no-backup is only for update</translation>
     </message>
+    <message>
+        <source>Bitte --interface 1 oder 3 und --port angeben (mit --save merken).</source>
+        <translation>Please give --interface 1 or 3 and --port (--save remembers them).</translation>
+    </message>
+    <message>
+        <source>Abgebrochen.
+</source>
+        <translation>Cancelled.
+</translation>
+    </message>
+    <message>
+        <source>Die Zentrale ist aus dem Update-Mode genommen.
+</source>
+        <translation>The command station is out of update mode.
+</translation>
+    </message>
+    <message>
+        <source>Die Zentrale hat die Freigabe nicht bestätigt!
+</source>
+        <translation>The command station did not confirm its release!
+</translation>
+    </message>
+    <message>
+        <source>Dauer: %.1f s
+</source>
+        <translation>Time taken: %.1f s
+</translation>
+    </message>
+    <message>
+        <source>Firmware: %d Seiten geschrieben, %d geprüft, %d wiederholt
+</source>
+        <translation>Firmware: %d pages written, %d checked, %d repeated
+</translation>
+    </message>
+    <message>
+        <source>%ld Antwort wiederholt
+</source>
+        <translation>%ld answer repeated
+</translation>
+    </message>
+    <message>
+        <source>%ld Antworten wiederholt
+</source>
+        <translation>%ld answers repeated
+</translation>
+    </message>
+    <message>
+        <source>Die Update-Datei wurde nicht gefunden!</source>
+        <translation>The update file was not found!</translation>
+    </message>
+    <message>
+        <source>Fehler!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.
+</source>
+        <translation>The update package is not in order; nothing is transferred.
+</translation>
+    </message>
+    <message>
+        <source>Freigabe nicht möglich: </source>
+        <translation>Cannot release: </translation>
+    </message>
+    <message>
+        <source>Die Zentrale hat die Freigabe nicht bestätigt!
+%s
+</source>
+        <translation>The command station did not confirm its release!
+%s
+</translation>
+    </message>
+    <message>
+        <source>Freigeben mit: skyrelay-update-cli release
+</source>
+        <translation>Release it with: skyrelay-update-cli release
+</translation>
+    </message>
+    <message>
+        <source>update braucht DATEI.TUP (keine angegeben und keine gemerkt)</source>
+        <translation>update needs FILE.TUP (none given and none remembered)</translation>
+    </message>
+    <message>
+        <source>skyrelay-update-cli: ohne Terminal kann niemand die Fragen des Updates beantworten.
+Bitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.
+</source>
+        <translation>skyrelay-update-cli: without a terminal nobody can answer the update&apos;s questions.
+Please give --yes (yes to every question) or --no (no to every question).
+</translation>
+    </message>
+    <message>
+        <source>Die Zentrale jetzt aus dem Update-Mode nehmen?</source>
+        <translation>Take the command station out of update mode now?</translation>
+    </message>
+    <message>
+        <source>Unterbrochener Lauf</source>
+        <translation>Interrupted run</translation>
+    </message>
+    <message>
+        <source>Simulation: %.1f s LocoNet-Zeit, %ld Nachrichten gesendet, %ld empfangen, Busbelegung %.1f s
+</source>
+        <translation>Simulation: %.1f s LocoNet time, %ld messages sent, %ld received, bus busy %.1f s
+</translation>
+    </message>
+    <message>
+        <source>Sicherung: %s (%.1f s)
+</source>
+        <translation>Backup: %s (%.1f s)
+</translation>
+    </message>
+    <message>
+        <source>Keine Sicherung: der Handregler antwortete vor der Konfiguration nicht.
+</source>
+        <translation>No backup: the handheld did not answer before the configuration.
+</translation>
+    </message>
+    <message>
+        <source>Port-Test nicht möglich: </source>
+        <translation>Port test not possible: </translation>
+    </message>
+    <message>
+        <source>Port-Test fehlgeschlagen: </source>
+        <translation>Port test failed: </translation>
+    </message>
+    <message>
+        <source>Info nicht möglich: </source>
+        <translation>Info not possible: </translation>
+    </message>
+    <message>
+        <source>Zentrale: Kennung %lld%s
+</source>
+        <translation>Command station: identification %lld%s
+</translation>
+    </message>
+    <message>
+        <source> (wird für das Update in den Update-Mode gesetzt)</source>
+        <translation> (is put into update mode for the update)</translation>
+    </message>
+    <message>
+        <source>Zentrale: keine Kennung gemeldet
+</source>
+        <translation>Command station: no identification reported
+</translation>
+    </message>
+    <message>
+        <source>Handregler: keine Antwort
+</source>
+        <translation>Handheld: no answer
+</translation>
+    </message>
+    <message>
+        <source>Handregler: Artikel %s, %s
+</source>
+        <translation>Handheld: article %s, %s
+</translation>
+    </message>
+    <message>
+        <source>nicht erkannt</source>
+        <translation>not recognised</translation>
+    </message>
+    <message>
+        <source>Installierte Firmware: %s
+</source>
+        <translation>Installed firmware: %s
+</translation>
+    </message>
+    <message>
+        <source>Sicherung nicht möglich: </source>
+        <translation>Backup not possible: </translation>
+    </message>
+    <message>
+        <source>Sicherung von Handregler %s (Version %s): %s, %zu Bytes, %.1f s
+</source>
+        <translation>Backup of handheld %s (version %s): %s, %zu bytes, %.1f s
+</translation>
+    </message>
+    <message>
+        <source>Sicherung nicht gespeichert: %s: %s
+</source>
+        <translation>Backup not saved: %s: %s
+</translation>
+    </message>
+    <message>
+        <source>Sicherung nicht gelesen: der Handregler antwortet nicht mehr.
+</source>
+        <translation>Backup not read: the handheld stopped answering.
+</translation>
+    </message>
+    <message>
+        <source>Zurückschreiben nicht möglich: </source>
+        <translation>Restore not possible: </translation>
+    </message>
+    <message>
+        <source>Nichts zurückgeschrieben.
+</source>
+        <translation>Nothing restored.
+</translation>
+    </message>
+    <message>
+        <source>Zurückschreiben abgebrochen: der Handregler antwortet nicht mehr (%d Seiten geschrieben).
+</source>
+        <translation>Restore stopped: the handheld stopped answering (%d pages written).
+</translation>
+    </message>
+    <message>
+        <source>Seite 0x%06X (%s) wurde falsch zurückgelesen!
+</source>
+        <translation>Page 0x%06X (%s) read back wrong!
+</translation>
+    </message>
+    <message>
+        <source>%d Seiten zurückgeschrieben, %zu davon fehlerhaft.
+</source>
+        <translation>%d pages restored, %zu of them wrong.
+</translation>
+    </message>
+    <message>
+        <source>%s: in Ordnung
+</source>
+        <translation>%s: in order
+</translation>
+    </message>
+    <message>
+        <source>Keine seriellen Ports gefunden.
+</source>
+        <translation>No serial ports found.
+</translation>
+    </message>
+    <message>
+        <source>(keine Angaben)</source>
+        <translation>(no details)</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Schwerer Fehler</source>
+        <translation>Serious error</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Meldung</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>Warte auf den Neustart [%1]</source>
+        <translation>Waiting for the restart [%1]</translation>
+    </message>
+    <message>
+        <source>Warte auf den Neustart ...
+</source>
+        <translation>Waiting for the restart ...
+</translation>
+    </message>
+    <message>
+        <source>(j/n) n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)
+</source>
+        <translation>(y/n) n  (--yes waits at most about 5 minutes for the restart)
+</translation>
+    </message>
+    <message>
+        <source>(j/n) n  (--yes allein sagt hier nicht Ja; --force tut es)
+</source>
+        <translation>(y/n) n  (--yes alone does not say yes here; --force does)
+</translation>
+    </message>
+    <message>
+        <source>(j/n) j
+</source>
+        <translation>(y/n) y
+</translation>
+    </message>
+    <message>
+        <source>(j/n) n
+</source>
+        <translation>(y/n) n
+</translation>
+    </message>
+    <message>
+        <source>(j/n) n  (keine Eingabe möglich: Nein)
+</source>
+        <translation>(y/n) n  (no input possible: no)
+</translation>
+    </message>
+    <message>
+        <source>(j/N) </source>
+        <translation>(y/N) </translation>
+    </message>
+    <message>
+        <source>(j/n) </source>
+        <translation>(y/n) </translation>
+    </message>
+    <message>
+        <source>Handregler - Version: %1</source>
+        <translation>Handheld - version: %1</translation>
+    </message>
+    <message>
+        <source>Digital Set - Version: %1</source>
+        <translation>Digital Set - version: %1</translation>
+    </message>
+    <message>
+        <source>
+Bitte warten: die Zentrale wird freigegeben ...
+</source>
+        <translation>
+Please wait: releasing the command station ...
+</translation>
+    </message>
+    <message>
+        <source>skyrelay-update-cli: --trace %s würde die Datei %s des Update-Pakets überschreiben; bitte eine andere Datei angeben.
+</source>
+        <translation>skyrelay-update-cli: --trace %s would overwrite the file %s of the update package; please give another file.
+</translation>
+    </message>
+    <message>
+        <source>skyrelay-update-cli: --trace %s würde die Einstellungsdatei %s überschreiben; bitte eine andere Datei angeben.
+</source>
+        <translation>skyrelay-update-cli: --trace %s would overwrite the settings file %s; please give another file.
+</translation>
+    </message>
+    <message>
+        <source>skyrelay-update-cli: %s kann nicht geschrieben werden
+</source>
+        <translation>skyrelay-update-cli: cannot write %s
+</translation>
+    </message>
 </context>
 <context>
     <name>MainWin</name>
