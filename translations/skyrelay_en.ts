@@ -49,6 +49,97 @@ Also Qt&apos;s options, e.g. -platform offscreen.
         <source>Bild kann nicht geschrieben werden</source>
         <translation>cannot write the picture</translation>
     </message>
+    <message>
+        <source>Achtung!</source>
+        <translation>Attention!</translation>
+    </message>
+    <message>
+        <source>Die Zentrale jetzt aus dem Update-Mode nehmen?</source>
+        <translation>Take the command station out of update mode now?</translation>
+    </message>
+    <message>
+        <source>Unterbrochener Lauf</source>
+        <translation>Interrupted run</translation>
+    </message>
+    <message>
+        <source>Die Zentrale ist aus dem Update-Mode genommen.</source>
+        <translation>The command station is out of update mode.</translation>
+    </message>
+    <message>
+        <source>Zentrale freigegeben</source>
+        <translation>Command station released</translation>
+    </message>
+    <message>
+        <source>Fehler!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Die Zentrale hat die Freigabe nicht bestätigt!</source>
+        <translation>The command station did not confirm its release!</translation>
+    </message>
+</context>
+<context>
+    <name>Backup</name>
+    <message>
+        <source>Weichenzuordnung</source>
+        <translation>Turnout assignment</translation>
+    </message>
+    <message>
+        <source>Weichensymbole</source>
+        <translation>Turnout symbols</translation>
+    </message>
+    <message>
+        <source>Zeichen</source>
+        <translation>Characters</translation>
+    </message>
+    <message>
+        <source>Sprachtexte</source>
+        <translation>Language texts</translation>
+    </message>
+    <message>
+        <source>Einstellungen</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Weichenliste</source>
+        <translation>Turnout list</translation>
+    </message>
+    <message>
+        <source>Die Datei kann nicht geschrieben werden.</source>
+        <translation>Cannot write the file.</translation>
+    </message>
+    <message>
+        <source>Der Handregler antwortet nicht.</source>
+        <translation>The handheld does not answer.</translation>
+    </message>
+    <message>
+        <source>Die Datei kann nicht gelesen werden.</source>
+        <translation>Cannot read the file.</translation>
+    </message>
+    <message>
+        <source>Keine Sicherung im Intel-HEX-Format (%1).</source>
+        <translation>Not a backup in Intel HEX format (%1).</translation>
+    </message>
+    <message>
+        <source>Die Sicherung enthält keine Daten.</source>
+        <translation>The backup holds no data.</translation>
+    </message>
+    <message>
+        <source>%1: %2 bis %3 (%4 Bytes)</source>
+        <translation>%1: %2 to %3 (%4 bytes)</translation>
+    </message>
+    <message>
+        <source>Sicherung unbekannter Herkunft</source>
+        <translation>Backup of unknown origin</translation>
+    </message>
+    <message>
+        <source>Sicherung von Handregler %1 (Version %2) vom %3 %4</source>
+        <translation>Backup of handheld %1 (version %2) from %3 %4</translation>
+    </message>
+    <message>
+        <source>Angeschlossen: Handregler %1, Version %2</source>
+        <translation>Connected: handheld %1, version %2</translation>
+    </message>
 </context>
 <context>
     <name>Cause</name>
@@ -159,6 +250,89 @@ Also Qt&apos;s options, e.g. -platform offscreen.
     <message>
         <source>Bitte das Update wiederholen.</source>
         <translation>Please repeat the update.</translation>
+    </message>
+</context>
+<context>
+    <name>Check</name>
+    <message>
+        <source>Zeilenende nur mit CR (ohne LF): die folgenden Zeilen werden mit dieser zu einer Zeile</source>
+        <translation>line end with CR only (no LF): the following lines become one line with this one</translation>
+    </message>
+    <message>
+        <source>gemischte Kodierung: UTF-8 („%1“) und Windows-1252 in einer Datei; die ganze Datei wird als Windows-1252 gelesen, „%1“ wird zu „%2“</source>
+        <translation>mixed encoding: UTF-8 (&quot;%1&quot;) and Windows-1252 in one file; the whole file is read as Windows-1252, &quot;%1&quot; becomes &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>kaputte Kodierung: das Byte %1 ist weder in UTF-8 noch in Windows-1252 ein Zeichen, es wird zu „%2“</source>
+        <translation>broken encoding: the byte %1 is a character neither in UTF-8 nor in Windows-1252, it becomes &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>hier steht ein Byte, das kein UTF-8 ist (Windows-1252)</source>
+        <translation>here is a byte that is not UTF-8 (Windows-1252)</translation>
+    </message>
+    <message>
+        <source>falsches Format (drittes Zeichen ist kein &apos;:&apos;)</source>
+        <translation>wrong format (third character is not &apos;:&apos;)</translation>
+    </message>
+    <message>
+        <source>Die Update-Datei kann nicht geöffnet werden</source>
+        <translation>Cannot open the update file</translation>
+    </message>
+    <message>
+        <source>Keine Update-Datei: %1</source>
+        <translation>No update file: %1</translation>
+    </message>
+    <message>
+        <source>unbekannter Schlüssel %1, die Zeile wird nicht gelesen</source>
+        <translation>unknown key %1, the line is not read</translation>
+    </message>
+    <message>
+        <source>unbekannter Schlüssel %1 – meinten Sie %2?</source>
+        <translation>unknown key %1 – did you mean %2?</translation>
+    </message>
+    <message>
+        <source>Falsche Version! Die Datei trägt Version %1, angekündigt ist %2</source>
+        <translation>Wrong version! The file has version %1, announced is %2</translation>
+    </message>
+    <message>
+        <source>keine (%1 fehlt, zählt als 0)</source>
+        <translation>none (%1 is missing, counts as 0)</translation>
+    </message>
+    <message>
+        <source>Datei zu kurz: nur %1 von %2 Blöcken vollständig</source>
+        <translation>file too short: only %1 of %2 blocks complete</translation>
+    </message>
+    <message>
+        <source>falsche Blocknummer %1 (erwartet %2)</source>
+        <translation>wrong block number %1 (expected %2)</translation>
+    </message>
+    <message>
+        <source>%1, die Übertragung der Datei endet hier</source>
+        <translation>%1, the transfer of the file ends here</translation>
+    </message>
+    <message>
+        <source>Steuerzeichen %1</source>
+        <translation>control character %1</translation>
+    </message>
+    <message>
+        <source>Zeichen %1 gibt es im Display nicht, es wird zum Leerzeichen: „%2“</source>
+        <translation>character %1 is not on the display, it becomes a blank: &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>Zeichen %1 gibt es im Display nicht, sie werden zum Leerzeichen: „%2“</source>
+        <translation>characters %1 are not on the display, they become blanks: &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>Text hat %1 Zeichen, das Display zeigt nur die ersten %2: „%3“</source>
+        <translation>text has %1 characters, the display shows only the first %2: &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>enthält Werte über 255 (erste an Position %1)</source>
+        <translation>has values over 255 (first at position %1)</translation>
+    </message>
+    <message>
+        <source>Warnung: </source>
+        <translation>Warning: </translation>
     </message>
 </context>
 <context>
@@ -657,6 +831,108 @@ Please wait: releasing the command station ...
     </message>
 </context>
 <context>
+    <name>File</name>
+    <message>
+        <source>Datei zu kurz: %1 statt %2 Bytes</source>
+        <translation>file too short: %1 instead of %2 bytes</translation>
+    </message>
+    <message>
+        <source>Datei zu kurz</source>
+        <translation>file too short</translation>
+    </message>
+    <message>
+        <source>Zeile %1: %2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>Daten nach dem Dateiende-Satz</source>
+        <translation>data after the end-of-file record</translation>
+    </message>
+    <message>
+        <source>kein Intel-HEX-Satz</source>
+        <translation>not an Intel HEX record</translation>
+    </message>
+    <message>
+        <source>keine Hexadezimalziffer</source>
+        <translation>not a hexadecimal digit</translation>
+    </message>
+    <message>
+        <source>falsche Satzlänge</source>
+        <translation>wrong record length</translation>
+    </message>
+    <message>
+        <source>falsche Prüfsumme</source>
+        <translation>wrong checksum</translation>
+    </message>
+    <message>
+        <source>falsche Länge der Adresse</source>
+        <translation>wrong address length</translation>
+    </message>
+    <message>
+        <source>unbekannter Satztyp %1</source>
+        <translation>unknown record type %1</translation>
+    </message>
+    <message>
+        <source>der Dateiende-Satz fehlt</source>
+        <translation>the end-of-file record is missing</translation>
+    </message>
+    <message>
+        <source>Datei nicht gefunden</source>
+        <translation>File not found</translation>
+    </message>
+    <message>
+        <source>Datei darf nicht gelesen werden (keine Berechtigung)</source>
+        <translation>File may not be read (no permission)</translation>
+    </message>
+    <message>
+        <source>Dateiname zu lang</source>
+        <translation>File name too long</translation>
+    </message>
+    <message>
+        <source>Datei kann nicht gelesen werden</source>
+        <translation>Cannot read the file</translation>
+    </message>
+    <message>
+        <source>keine Datei, sondern ein Ordner</source>
+        <translation>not a file but a folder</translation>
+    </message>
+    <message>
+        <source>keine Datei, sondern eine FIFO</source>
+        <translation>not a file but a FIFO</translation>
+    </message>
+    <message>
+        <source>keine Datei, sondern ein Gerät</source>
+        <translation>not a file but a device</translation>
+    </message>
+    <message>
+        <source>keine Datei, sondern ein Socket</source>
+        <translation>not a file but a socket</translation>
+    </message>
+    <message>
+        <source>keine Datei, sondern keine gewöhnliche Datei</source>
+        <translation>not a file but something else</translation>
+    </message>
+    <message>
+        <source>Datei zu groß: %1 Bytes, höchstens %2 Bytes sind erlaubt</source>
+        <translation>File too large: %1 bytes, at most %2 bytes are allowed</translation>
+    </message>
+</context>
+<context>
+    <name>Identify</name>
+    <message>
+        <source>Funk- oder LocoNet-Handregler</source>
+        <translation>radio or LocoNet handheld</translation>
+    </message>
+    <message>
+        <source>Handregler aus Digital-Set</source>
+        <translation>handheld from a Digital Set</translation>
+    </message>
+    <message>
+        <source>%1 vom: %2</source>
+        <translation>%1 of: %2</translation>
+    </message>
+</context>
+<context>
     <name>MainWin</name>
     <message>
         <source>&amp;Sprache</source>
@@ -665,6 +941,178 @@ Please wait: releasing the command station ...
     <message>
         <source>Sprache</source>
         <translation>Language</translation>
+    </message>
+    <message>
+        <source>Update läuft noch. Wirklich beenden?<byte value="xd"/><byte value="xd"/>Die Zentrale wird freigegeben. Hat die Installation noch nicht begonnen, behält der Handregler seine bisherige Firmware; das Update kann danach wiederholt werden. Eine begonnene Installation läuft im Handregler weiter: ihn dann nicht vom LocoNet trennen.</source>
+        <translation>The update is still running. Quit anyway?<byte value="xd"/><byte value="xd"/>The command station is released. If the installation has not started yet, the handheld keeps its old firmware; the update can be repeated later. An installation that has started goes on in the handheld: then do not unplug it from LocoNet.</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>ComPort:</source>
+        <translation>COM port:</translation>
+    </message>
+    <message>
+        <source>Update-Datei:</source>
+        <translation>Update file:</translation>
+    </message>
+    <message>
+        <source>Handregler - Version:</source>
+        <translation>Handheld - version:</translation>
+    </message>
+    <message>
+        <source>Digital Set - Version:</source>
+        <translation>Digital Set - version:</translation>
+    </message>
+    <message>
+        <source>&amp;Datei</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Update-Datei</source>
+        <translation>&amp;Update file</translation>
+    </message>
+    <message>
+        <source>&amp;Einstellungen</source>
+        <translation>&amp;Settings</translation>
+    </message>
+    <message>
+        <source>Sicherung &amp;lesen …</source>
+        <translation>&amp;Read backup …</translation>
+    </message>
+    <message>
+        <source>Sicherung mit &amp;Texten und Zeichen</source>
+        <translation>Backup with &amp;texts and characters</translation>
+    </message>
+    <message>
+        <source>Sicherung &amp;zurückschreiben …</source>
+        <translation>Rest&amp;ore backup …</translation>
+    </message>
+    <message>
+        <source>&amp;Beenden</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message>
+        <source>&amp;Hilfe</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>Ü&amp;ber</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>PB Dateien (*.%1 *.%2)</source>
+        <translation>PB files (*.%1 *.%2)</translation>
+    </message>
+    <message>
+        <source>TUP-File --&gt; Update-Laden: TUP-File</source>
+        <translation>TUP file --&gt; load update: TUP file</translation>
+    </message>
+    <message>
+        <source>Keine Update-Datei gewählt (Datei → Update-Datei).</source>
+        <translation>No update file chosen (File → Update file).</translation>
+    </message>
+    <message>
+        <source>Die Update-Datei ist nicht geladen (Datei → Update-Datei).</source>
+        <translation>The update file is not loaded (File → Update file).</translation>
+    </message>
+    <message>
+        <source>Lizenz: keine angegeben; auch das Debian-Paket nennt keine.</source>
+        <translation>Licence: none given; the Debian package names none either.</translation>
+    </message>
+    <message>
+        <source>Kontakt: %1</source>
+        <translation>Contact: %1</translation>
+    </message>
+    <message>
+        <source>Beschreibung: %1</source>
+        <translation>Description: %1</translation>
+    </message>
+    <message>
+        <source>Über skyrelay-update</source>
+        <translation>About skyrelay-update</translation>
+    </message>
+    <message>
+        <source>Unerwarteter Fehler:</source>
+        <translation>Unexpected error:</translation>
+    </message>
+    <message>
+        <source>Fehler!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Sicherung: %1</source>
+        <translation>Backup: %1</translation>
+    </message>
+    <message>
+        <source>Sicherungen (*.hex)</source>
+        <translation>Backups (*.hex)</translation>
+    </message>
+    <message>
+        <source>Sicherungen (*.hex *.HEX)</source>
+        <translation>Backups (*.hex *.HEX)</translation>
+    </message>
+    <message>
+        <source>Sicherung lesen</source>
+        <translation>Read backup</translation>
+    </message>
+    <message>
+        <source>Sicherung abgebrochen</source>
+        <translation>Backup cancelled</translation>
+    </message>
+    <message>
+        <source>Sicherung nicht möglich</source>
+        <translation>Backup not possible</translation>
+    </message>
+    <message>
+        <source>Sicherung nicht gespeichert: %1</source>
+        <translation>Backup not saved: %1</translation>
+    </message>
+    <message>
+        <source>Sicherung nicht gelesen: der Handregler antwortet nicht mehr.</source>
+        <translation>Backup not read: the handheld stopped answering.</translation>
+    </message>
+    <message>
+        <source>Sicherung zurückschreiben</source>
+        <translation>Restore backup</translation>
+    </message>
+    <message>
+        <source>%1 Seiten zurückgeschrieben</source>
+        <translation>%1 pages restored</translation>
+    </message>
+    <message>
+        <source>Nicht zurückgeschrieben: %1</source>
+        <translation>Not restored: %1</translation>
+    </message>
+    <message>
+        <source>Zurückschreiben abgebrochen</source>
+        <translation>Restore cancelled</translation>
+    </message>
+    <message>
+        <source>Zurückschreiben nicht möglich</source>
+        <translation>Restore not possible</translation>
+    </message>
+    <message>
+        <source>Nichts zurückgeschrieben.</source>
+        <translation>Nothing restored.</translation>
+    </message>
+    <message>
+        <source>Zurückschreiben abgebrochen (%1)</source>
+        <translation>Restore cancelled (%1)</translation>
+    </message>
+    <message>
+        <source>Zurückschreiben abgebrochen: der Handregler antwortet nicht mehr (%1).</source>
+        <translation>Restore stopped: the handheld stopped answering (%1).</translation>
+    </message>
+    <message>
+        <source>%1, %2 davon fehlerhaft: %3</source>
+        <translation>%1, %2 of them wrong: %3</translation>
+    </message>
+    <message>
+        <source>Achtung!</source>
+        <translation>Attention!</translation>
     </message>
 </context>
 <context>
@@ -829,6 +1277,117 @@ Please wait: releasing the command station ...
     </message>
 </context>
 <context>
+    <name>Port</name>
+    <message>
+        <source>Ungültiger Portname: &quot;%1&quot;</source>
+        <translation>Invalid port name: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Leitung getrennt</source>
+        <translation>line disconnected</translation>
+    </message>
+    <message>
+        <source>Gerät entfernt oder Leitung getrennt</source>
+        <translation>device removed or line disconnected</translation>
+    </message>
+    <message>
+        <source>Lesefehler</source>
+        <translation>read error</translation>
+    </message>
+    <message>
+        <source>Schreibfehler</source>
+        <translation>write error</translation>
+    </message>
+    <message>
+        <source>Kein Fehler</source>
+        <translation>No error</translation>
+    </message>
+    <message>
+        <source>Der Port wurde nicht gefunden</source>
+        <translation>The port was not found</translation>
+    </message>
+    <message>
+        <source>Der Port wird schon benutzt</source>
+        <translation>The port is already in use</translation>
+    </message>
+    <message>
+        <source>Keine Berechtigung für den Port</source>
+        <translation>No permission for the port</translation>
+    </message>
+    <message>
+        <source>Der Port ist schon geöffnet</source>
+        <translation>The port is already open</translation>
+    </message>
+    <message>
+        <source>Der Port ist nicht geöffnet</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <source>Zeitüberschreitung am Port</source>
+        <translation>Timeout at the port</translation>
+    </message>
+    <message>
+        <source>Fehler beim Schreiben auf den Port</source>
+        <translation>Error writing to the port</translation>
+    </message>
+    <message>
+        <source>Fehler beim Lesen vom Port</source>
+        <translation>Error reading from the port</translation>
+    </message>
+    <message>
+        <source>Das Gerät ist nicht mehr verfügbar oder belegt</source>
+        <translation>The device is no longer available or is busy</translation>
+    </message>
+    <message>
+        <source>Der Port kann das nicht</source>
+        <translation>The port cannot do that</translation>
+    </message>
+    <message>
+        <source>Unbekannter Fehler am Port</source>
+        <translation>Unknown error at the port</translation>
+    </message>
+    <message>
+        <source>Der Port ist nicht geöffnet.</source>
+        <translation>The port is not open.</translation>
+    </message>
+    <message>
+        <source>Ungültige Portangabe: &quot;%1&quot;</source>
+        <translation>Invalid port: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Prozess %1</source>
+        <translation>process %1</translation>
+    </message>
+    <message>
+        <source>Prozess %1 (%2)</source>
+        <translation>process %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Der Port %1 wird von einem anderen Programm benutzt.<byte value="xd"/>Abhilfe: das andere Programm beenden.</source>
+        <translation>Another program is using the port %1.<byte value="xd"/>Fix: close the other program.</translation>
+    </message>
+    <message>
+        <source>Der Port %1 wird von einem anderen Programm benutzt: %2.<byte value="xd"/>Abhilfe: dieses Programm beenden.</source>
+        <translation>Another program is using the port %1: %2.<byte value="xd"/>Fix: close that program.</translation>
+    </message>
+    <message>
+        <source>Keine Berechtigung für %1.<byte value="xd"/>Abhilfe: den Benutzer in die Gruppe dialout aufnehmen (sudo usermod -aG dialout $USER, danach neu anmelden).</source>
+        <translation>No permission for %1.<byte value="xd"/>Fix: add the user to the group dialout (sudo usermod -aG dialout $USER, then log in again).</translation>
+    </message>
+    <message>
+        <source>Der Port %1 wurde nicht gefunden.</source>
+        <translation>The port %1 was not found.</translation>
+    </message>
+    <message>
+        <source>Der Port %1 ist bereits geöffnet oder belegt.</source>
+        <translation>The port %1 is already open or busy.</translation>
+    </message>
+    <message>
+        <source>Der Port %1 kann nicht geöffnet werden.<byte value="xd"/>(%2)</source>
+        <translation>Cannot open the port %1.<byte value="xd"/>(%2)</translation>
+    </message>
+</context>
+<context>
     <name>Progress</name>
     <message>
         <source>Warte auf den Neustart des Handreglers: %1 s (Nachfrage nach %2 s)</source>
@@ -845,6 +1404,125 @@ Please wait: releasing the command station ...
     <message>
         <source> · noch etwa %1</source>
         <translation> · about %1 left</translation>
+    </message>
+</context>
+<context>
+    <name>Rescue</name>
+    <message>
+        <source>Der letzte Lauf wurde unterbrochen (begonnen am %1, Port %2, Interface %3).<byte value="xd"/>Die Zentrale ist womöglich noch im Update-Mode; die Anlage fährt erst wieder, wenn sie freigegeben ist.</source>
+        <translation>The last run was interrupted (started on %1, port %2, interface %3).<byte value="xd"/>The command station may still be in update mode; the layout runs again only once it is released.</translation>
+    </message>
+    <message>
+        <source>Die Sicherung %1 kann zurückgeschrieben werden: %2</source>
+        <translation>The backup %1 can be restored: %2</translation>
+    </message>
+    <message>
+        <source>Datei → Sicherung zurückschreiben …</source>
+        <translation>File → Restore backup …</translation>
+    </message>
+    <message>
+        <source>Die Notiz %1 über einen unterbrochenen Lauf ist beschädigt und wird nicht beachtet.</source>
+        <translation>The note %1 about an interrupted run is damaged and is ignored.</translation>
+    </message>
+</context>
+<context>
+    <name>Run</name>
+    <message>
+        <source>Die Update-Datei kann nicht geöffnet werden!</source>
+        <translation>Cannot open the update file!</translation>
+    </message>
+    <message>
+        <source>Interface 71530 öffnet keinen Port.</source>
+        <translation>Interface 71530 opens no port.</translation>
+    </message>
+    <message>
+        <source>Kein Interface gewählt.</source>
+        <translation>No interface chosen.</translation>
+    </message>
+    <message>
+        <source>Kein ComPort gewählt.</source>
+        <translation>No COM port chosen.</translation>
+    </message>
+    <message>
+        <source>Bitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.</source>
+        <translation>Please first choose the interface and COM port under File → Settings.</translation>
+    </message>
+    <message>
+        <source>unbekannte Ausnahme</source>
+        <translation>unknown exception</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>Auswahl der Zentrale</source>
+        <translation>Choice of command station</translation>
+    </message>
+    <message>
+        <source>Interface:</source>
+        <translation>Interface:</translation>
+    </message>
+    <message>
+        <source>Kontrada 1 oder Duoplex</source>
+        <translation>Kontrada 1 or Duoplex</translation>
+    </message>
+    <message>
+        <source>Kontrada Basic oder Kontrada 2 oder Interface 71540</source>
+        <translation>Kontrada Basic or Kontrada 2 or Interface 71540</translation>
+    </message>
+    <message>
+        <source>Der eigene serielle Anschluss der Zentrale.</source>
+        <translation>The command station&apos;s own serial port.</translation>
+    </message>
+    <message>
+        <source>Öffnet keinen Port: damit ist kein Update möglich.</source>
+        <translation>Opens no port: no update is possible with it.</translation>
+    </message>
+    <message>
+        <source>USB-LocoNet-Adapter und andere schnelle Interfaces mit 115200 Baud:
+ein USB-LocoNet-Adapter ist diese Wahl.</source>
+        <translation>USB LocoNet adapters and other fast interfaces at 115200 baud:
+a USB LocoNet adapter is this choice.</translation>
+    </message>
+    <message>
+        <source>ComPort Nr. :</source>
+        <translation>COM port no. :</translation>
+    </message>
+    <message>
+        <source>Serielle Ports dieses Rechners</source>
+        <translation>Serial ports of this computer</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <source>(keine Ports gefunden)</source>
+        <translation>(no ports found)</translation>
+    </message>
+    <message>
+        <source>Ports …</source>
+        <translation>Ports …</translation>
+    </message>
+    <message>
+        <source>QX9 oder Interface 71540</source>
+        <translation>QX9 or Interface 71540</translation>
+    </message>
+    <message>
+        <source>%1 ist keine Datei</source>
+        <translation>%1 is not a file</translation>
+    </message>
+    <message>
+        <source>%1 ist schreibgeschützt; die Einstellungen werden nicht gespeichert</source>
+        <translation>%1 is write-protected; the settings are not saved</translation>
+    </message>
+    <message>
+        <source>%1 kann nicht geschrieben werden</source>
+        <translation>cannot write %1</translation>
     </message>
 </context>
 <context>
