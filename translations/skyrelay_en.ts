@@ -1526,6 +1526,137 @@ a USB LocoNet adapter is this choice.</translation>
     </message>
 </context>
 <context>
+    <name>Sim</name>
+    <message>
+        <source>Artikelnummer des Handreglers (58400, 58401, 58402)</source>
+        <translation>article number of the handheld (58400, 58401, 58402)</translation>
+    </message>
+    <message>
+        <source>installierte Firmware-Version (Vorgabe 1.0)</source>
+        <translation>installed firmware version (default 1.0)</translation>
+    </message>
+    <message>
+        <source>Texte 51/52: FREI/BELEGT, ROT/GRÜN oder keine</source>
+        <translation>texts 51/52: FREI/BELEGT, ROT/GRÜN or none</translation>
+    </message>
+    <message>
+        <source>Lokadresse im Einstellungsblock (Vorgabe 3)</source>
+        <translation>loco address in the settings block (default 3)</translation>
+    </message>
+    <message>
+        <source>SEKUNDEN</source>
+        <translation>SECONDS</translation>
+    </message>
+    <message>
+        <source>Zeit bis zum Neustart nach dem Laden (Vorgabe 5)</source>
+        <translation>time until the restart after loading (default 5)</translation>
+    </message>
+    <message>
+        <source>der Handregler startet nach dem Laden nicht neu</source>
+        <translation>the handheld does not restart after loading</translation>
+    </message>
+    <message>
+        <source>meldet nach dem Neustart eine falsche Lok an</source>
+        <translation>reports a wrong loco after the restart</translation>
+    </message>
+    <message>
+        <source>meldet nach dem Neustart eine falsche Version</source>
+        <translation>reports a wrong version after the restart</translation>
+    </message>
+    <message>
+        <source>kein Handregler am LocoNet</source>
+        <translation>no handheld on LocoNet</translation>
+    </message>
+    <message>
+        <source>Kennnummer der Zentrale (zehn Ziffern) oder keine Antwort</source>
+        <translation>identification of the command station (ten digits) or no answer</translation>
+    </message>
+    <message>
+        <source>Boot-Loader-Version der Zentrale</source>
+        <translation>boot loader version of the command station</translation>
+    </message>
+    <message>
+        <source>keine Zentrale am LocoNet</source>
+        <translation>no command station on LocoNet</translation>
+    </message>
+    <message>
+        <source>die nächsten N Nachrichten des PCs ohne Echo</source>
+        <translation>the next N messages of the PC without echo</translation>
+    </message>
+    <message>
+        <source>die nächsten N Antworten gehen verloren</source>
+        <translation>the next N answers get lost</translation>
+    </message>
+    <message>
+        <source>die verlorenen Antworten beginnen nach M Antworten</source>
+        <translation>the lost answers begin after M answers</translation>
+    </message>
+    <message>
+        <source>die nächsten N gelesenen Blöcke mit einem falschen Byte</source>
+        <translation>the next N blocks read with one wrong byte</translation>
+    </message>
+    <message>
+        <source>ADRESSE:N</source>
+        <translation>ADDRESS:N</translation>
+    </message>
+    <message>
+        <source>die Seite wird N-mal falsch programmiert (z.B. 0x300200:2)</source>
+        <translation>the page is programmed wrong N times (e.g. 0x300200:2)</translation>
+    </message>
+    <message>
+        <source>Störbytes zwischen den Nachrichten</source>
+        <translation>noise bytes between the messages</translation>
+    </message>
+    <message>
+        <source>N fremde Nachrichten auf einmal vor der nächsten Antwort</source>
+        <translation>N other messages at once before the next answer</translation>
+    </message>
+    <message>
+        <source>die nächsten N Antworten mit einem gekippten Bit (Prüfsumme falsch)</source>
+        <translation>the next N answers with a flipped bit (wrong checksum)</translation>
+    </message>
+    <message>
+        <source>jede K-te Antwort mit einem gekippten Bit (Prüfsumme falsch)</source>
+        <translation>every K-th answer with a flipped bit (wrong checksum)</translation>
+    </message>
+    <message>
+        <source>verschiebt, welche Antworten jede K-te sind (Vorgabe 0)</source>
+        <translation>shifts which answers are every K-th (default 0)</translation>
+    </message>
+    <message>
+        <source>andere Geräte senden alle MS Millisekunden (Peer, Melder, Fahrstufe)</source>
+        <translation>other devices send every MS milliseconds (peer, sensor, speed step)</translation>
+    </message>
+    <message>
+        <source>das Interface verschwindet mit der N-ten Nachricht des PCs</source>
+        <translation>the interface disappears with the N-th message of the PC</translation>
+    </message>
+    <message>
+        <source>unbekannte Option</source>
+        <translation>unknown option</translation>
+    </message>
+    <message>
+        <source>ungültiger Wert &quot;%1&quot;</source>
+        <translation>invalid value &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>ungültige Version &quot;%1&quot;</source>
+        <translation>invalid version &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>erwartet FREI, ROT oder NONE</source>
+        <translation>expects FREI, ROT or NONE</translation>
+    </message>
+    <message>
+        <source>ungültige Zeit &quot;%1&quot;</source>
+        <translation>invalid time &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>erwartet ADRESSE:ANZAHL</source>
+        <translation>expects ADDRESS:COUNT</translation>
+    </message>
+</context>
+<context>
     <name>Stage</name>
     <message>
         <source>Firmware</source>

@@ -81,6 +81,11 @@ int main(int argc, char** argv) {
   const skyrelay::Language language = chosen.value_or(skyrelay::LocaleLanguage());
   skyrelay::Translations translations;
   translations.Install(language);
+  if (named && !chosen) {
+    std::fprintf(stderr, "skyrelay-update: %s\n%s",
+                 skyrelay::Tr("App", "--language nimmt de oder en").c_str(), Usage().c_str());
+    return 2;
+  }
   for (const QString& name : parser.optionNames()) {
     if (name == QLatin1String("h") || name == QLatin1String("help")) {
       std::printf("%s", Usage().c_str());
@@ -110,11 +115,6 @@ int main(int argc, char** argv) {
                                 {parts.unread->text.toStdString()})
                      .c_str(),
                  Usage().c_str());
-    return 2;
-  }
-  if (named && !chosen) {
-    std::fprintf(stderr, "skyrelay-update: %s\n%s",
-                 skyrelay::Tr("App", "--language nimmt de oder en").c_str(), Usage().c_str());
     return 2;
   }
   parser.parse(parts.options);

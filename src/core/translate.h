@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+// Marks a text for lupdate where it is not yet translated (a table of texts);
+// Tr(context, text) translates it where it is shown.
+#define SKYRELAY_TR_NOOP(context, text) text
+
 namespace skyrelay {
 
 // `source` in the language the front end chose; without a translator (or
