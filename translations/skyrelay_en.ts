@@ -929,7 +929,7 @@ Please wait: releasing the command station ...
     </message>
     <message>
         <source>%1 vom: %2</source>
-        <translation>%1 of: %2</translation>
+        <translation>%1 from: %2</translation>
     </message>
 </context>
 <context>
@@ -1139,7 +1139,7 @@ Please wait: releasing the command station ...
     </message>
     <message>
         <source>Zeichenübertragung nicht möglich!</source>
-        <translation>Cannot transfer characters!</translation>
+        <translation>Cannot send characters!</translation>
     </message>
     <message>
         <source>Kontrada 1:</source>
@@ -1201,7 +1201,7 @@ Please wait: releasing the command station ...
     </message>
     <message>
         <source>%1 :<byte value="xd"/><byte value="xd"/>Version im Handregler: %2<byte value="xd"/><byte value="xd"/>Soll die Version %3 vom %4 geladen werden?</source>
-        <translation>%1 :<byte value="xd"/><byte value="xd"/>Version in the handheld: %2<byte value="xd"/><byte value="xd"/>Load version %3 of %4?</translation>
+        <translation>%1 :<byte value="xd"/><byte value="xd"/>Version in the handheld: %2<byte value="xd"/><byte value="xd"/>Load version %3 from %4?</translation>
     </message>
     <message>
         <source>Flash Block kann nicht beschrieben werden!</source>
@@ -1810,7 +1810,7 @@ a USB LocoNet adapter is this choice.</translation>
     </message>
     <message>
         <source>Fehler beim Update</source>
-        <translation>update error</translation>
+        <translation>error during the update</translation>
     </message>
     <message>
         <source>Update fehlgeschlagen: %1</source>

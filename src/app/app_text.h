@@ -18,8 +18,9 @@ QString DisplayText(const std::string& text);
 QString ProgramVersionText();
 
 // Installs Qt's German texts (the standard buttons "Ja", "Nein", "Abbrechen",
-// the file dialog) into the application, whatever the desktop's language: the
-// program's own texts are German. False when Qt's translations are not there.
+// the file dialog) into the application. False when Qt's translations are not
+// there. The program itself installs them through Translations (qt/language.h)
+// when it speaks German.
 bool InstallGermanQtTexts(QTranslator& translator);
 
 // The language chosen in the menu, kept apart from the settings file in the
