@@ -2,7 +2,7 @@
 # Checks a Debian package made by `cpack -G DEB`: exactly the expected files
 # (both programs, the simulator, the desktop entry, the icon, the sample
 # package) and dependencies on Qt's runtime packages and its German
-# translations. Prints its size.
+# translations; the English texts built into the programs answer. Prints its size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deb=${1:?usage: check-deb.sh PACKAGE.deb}
@@ -25,6 +25,19 @@ for exe in skyrelay-update skyrelay-update-cli skyrelay-sim; do
   dpkg-deb -c "$deb" | awk -v f="./usr/bin/$exe" '$6 == f && $1 ~ /x/ {found=1} END {exit !found}' ||
     { echo "check-deb: /usr/bin/$exe is not executable" >&2; exit 1; }
 done
+
+# The translations are built into the programs: the packaged command-line
+# program answers in either language.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+cli="$unpacked/usr/bin/skyrelay-update-cli"
+grep -q '^Usage: skyrelay-update-cli' <<<"$("$cli" --language en --help)" ||
+  { echo "check-deb: skyrelay-update-cli --language en does not speak English" >&2; exit 1; }
+grep -q '^Aufruf: skyrelay-update-cli' <<<"$(env -u LC_ALL -u LC_MESSAGES LANG=de_DE.UTF-8 "$cli" --help)" ||
+  { echo "check-deb: skyrelay-update-cli does not speak German under LANG=de_DE.UTF-8" >&2; exit 1; }
+grep -q '^Usage: skyrelay-update' <<<"$("$unpacked/usr/bin/skyrelay-update" --language en --help)" ||
+  { echo "check-deb: skyrelay-update --language en does not speak English" >&2; exit 1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libqt6svg6 \

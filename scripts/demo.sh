@@ -7,4 +7,4 @@ bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target skyrelay-update-cli make-sample-package
 [ -f examples/paket/beispiel.tup ] || build/make-sample-package examples/paket
-exec build/src/cli/skyrelay-update-cli --simulate --yes update examples/paket/beispiel.tup
+exec build/src/cli/skyrelay-update-cli --language de --simulate --yes update examples/paket/beispiel.tup

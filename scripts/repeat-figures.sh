@@ -14,7 +14,7 @@ package=examples/paket/beispiel.tup
 # Runs one update; prints "ok|fail SECONDS REPEATS".
 run() {
   local out rc=0
-  out=$("$cli" --simulate --yes "$@" update "$package" 2>&1 </dev/null) || rc=$?
+  out=$("$cli" --language de --simulate --yes "$@" update "$package" 2>&1 </dev/null) || rc=$?
   local seconds repeats
   seconds=$(sed -n 's/^Dauer: \([0-9.]*\) s$/\1/p' <<<"$out")
   repeats=$(sed -n 's/^\([0-9]*\) Antwort\(en\)\{0,1\} wiederholt$/\1/p' <<<"$out")

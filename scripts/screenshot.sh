@@ -2,7 +2,8 @@
 # Builds the desktop program when needed, starts it without a display (Qt's
 # offscreen platform) with the sample package loaded, and saves pictures of the
 # main window and the settings dialog to docs/: at 96 dpi (the README's
-# picture, docs/main-window.png), at 144 dpi and at scale factor 2.
+# picture, docs/main-window.png), at 144 dpi and at scale factor 2; and in
+# English at 96 dpi (docs/main-window-en.png, docs/settings-en.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,12 +30,14 @@ printf '%s\r\n3\r\n/dev/ttyUSB0\r\n' "$PWD/examples/paket/beispiel.tup" >"$setti
 
 mkdir -p docs
 shoot() {
-  local name=$1
-  shift
-  env QT_QPA_PLATFORM=offscreen "$@" "$build_dir/src/app/skyrelay-update" --settings "$settings" \
+  local name=$1 language=$2
+  shift 2
+  env QT_QPA_PLATFORM=offscreen "$@" "$build_dir/src/app/skyrelay-update" --language "$language" \
+    --settings "$settings" \
     --screenshot "docs/main-window$name.png" --screenshot-settings "docs/settings$name.png" 2>/dev/null
   echo "docs/main-window$name.png docs/settings$name.png"
 }
-shoot "" QT_FONT_DPI=96
-shoot -144dpi QT_FONT_DPI=144
-shoot -scale2 QT_FONT_DPI=96 QT_SCALE_FACTOR=2
+shoot "" de QT_FONT_DPI=96
+shoot -144dpi de QT_FONT_DPI=144
+shoot -scale2 de QT_FONT_DPI=96 QT_SCALE_FACTOR=2
+shoot -en en QT_FONT_DPI=96

@@ -3,6 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev qt6-base-dev qt6-serialport-dev qt6-translations-l10n clang-format
+  qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools  # lupdate and lrelease for translations/*.ts
   libqt6svg6 dpkg-dev
   xvfb libxcb1-dev  # the desktop program's test on a virtual X server
   clang libclang-rt-14-dev)  # clang and libFuzzer for the fuzz targets (scripts/fuzz.sh)

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QSettings>
 
 namespace skyrelay::app {
 
@@ -25,6 +26,26 @@ bool InstallGermanQtTexts(QTranslator& translator) {
     return false;
   }
   return QCoreApplication::installTranslator(&translator);
+}
+
+namespace {
+
+QSettings LanguageSettings() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("skyrelay-update"),
+                   QStringLiteral("language"));
+}
+
+}  // namespace
+
+std::optional<Language> RememberedLanguage() {
+  return LanguageNamed(
+      LanguageSettings().value(QStringLiteral("language")).toString().toStdString());
+}
+
+void RememberLanguage(Language language) {
+  QSettings settings = LanguageSettings();
+  settings.setValue(QStringLiteral("language"), QString::fromLatin1(LanguageCode(language)));
+  settings.sync();
 }
 
 std::string ProgramFolder() {

@@ -3,7 +3,10 @@
 
 #include <QString>
 #include <QTranslator>
+#include <optional>
 #include <string>
+
+#include "qt/language.h"
 
 namespace skyrelay::app {
 
@@ -15,9 +18,15 @@ QString DisplayText(const std::string& text);
 QString ProgramVersionText();
 
 // Installs Qt's German texts (the standard buttons "Ja", "Nein", "Abbrechen",
-// the file dialog) into the application, whatever the desktop's language: the
-// program's own texts are German. False when Qt's translations are not there.
+// the file dialog) into the application. False when Qt's translations are not
+// there. The program itself installs them through Translations (qt/language.h)
+// when it speaks German.
 bool InstallGermanQtTexts(QTranslator& translator);
+
+// The language chosen in the menu, kept apart from the settings file in the
+// user's configuration folder ($XDG_CONFIG_HOME/skyrelay-update/language.ini).
+std::optional<Language> RememberedLanguage();
+void RememberLanguage(Language language);
 
 // The folder the program was started from.
 std::string ProgramFolder();

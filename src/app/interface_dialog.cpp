@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_text.h"
+#include "core/translate.h"
 #include "qt/serial_ports.h"
 
 namespace skyrelay::app {
@@ -20,26 +21,29 @@ InterfaceDialog::InterfaceDialog(Settings& settings, std::function<void()> onAcc
                                  QWidget* parent)
     : QDialog(parent), settings_(settings), onAccepted_(std::move(onAccepted)) {
   setObjectName(QStringLiteral("InterfaceDialog"));
-  setWindowTitle(QStringLiteral("Auswahl der Zentrale"));
+  setWindowTitle(QString::fromStdString(Tr("Settings", "Auswahl der Zentrale")));
   setModal(false);
 
-  frame_ = new QGroupBox(QStringLiteral("Interface:"), this);
+  frame_ = new QGroupBox(QString::fromStdString(Tr("Settings", "Interface:")), this);
   frame_->setObjectName(QStringLiteral("InterfaceFrame"));
-  const char* captions[3] = {"Kontrada 1 oder Duoplex", "Interface 71530",
-                             "Kontrada Basic oder Kontrada 2 oder Interface 71540"};
+  const std::string captions[3] = {
+      Tr("Settings", "Kontrada 1 oder Duoplex"), "Interface 71530",
+      Tr("Settings", "Kontrada Basic oder Kontrada 2 oder Interface 71540")};
   // What each choice is for, in a line under it.
-  const char* notes[3] = {"Der eigene serielle Anschluss der Zentrale.",
-                          "Öffnet keinen Port: damit ist kein Update möglich.",
-                          "USB-LocoNet-Adapter und andere schnelle Interfaces mit 115200 Baud:\n"
-                          "ein USB-LocoNet-Adapter ist diese Wahl."};
+  const std::string notes[3] = {
+      Tr("Settings", "Der eigene serielle Anschluss der Zentrale."),
+      Tr("Settings", "Öffnet keinen Port: damit ist kein Update möglich."),
+      Tr("Settings",
+         "USB-LocoNet-Adapter und andere schnelle Interfaces mit 115200 Baud:\n"
+         "ein USB-LocoNet-Adapter ist diese Wahl.")};
   group_ = new QButtonGroup(this);
   const int indent = style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
                      style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
   for (int i = 0; i < 3; i++) {
-    options_[i] = new QRadioButton(QString::fromUtf8(captions[i]), frame_);
+    options_[i] = new QRadioButton(QString::fromStdString(captions[i]), frame_);
     options_[i]->setObjectName(QStringLiteral("InterfaceOption%1").arg(i));
     group_->addButton(options_[i], i);
-    notes_[i] = new QLabel(QString::fromUtf8(notes[i]), frame_);
+    notes_[i] = new QLabel(QString::fromStdString(notes[i]), frame_);
     notes_[i]->setObjectName(QStringLiteral("InterfaceNote%1").arg(i));
     notes_[i]->setContentsMargins(indent, 0, 0, 0);
   }
@@ -48,13 +52,13 @@ InterfaceDialog::InterfaceDialog(Settings& settings, std::function<void()> onAcc
   options_[1]->setVisible(false);
   notes_[1]->setVisible(false);
 
-  portCaption_ = new QLabel(QStringLiteral("ComPort Nr. :"), this);
+  portCaption_ = new QLabel(QString::fromStdString(Tr("Settings", "ComPort Nr. :")), this);
   portCaption_->setObjectName(QStringLiteral("PortCaption"));
   portText_ = new QLineEdit(this);
   portText_->setObjectName(QStringLiteral("PortText"));
   portList_ = new QComboBox(this);
   portList_->setObjectName(QStringLiteral("PortList"));
-  portList_->setToolTip(QStringLiteral("Serielle Ports dieses Rechners"));
+  portList_->setToolTip(QString::fromStdString(Tr("Settings", "Serielle Ports dieses Rechners")));
   connect(portList_, &QComboBox::activated, this, [this](int index) {
     const QString name = portList_->itemData(index).toString();
     if (!name.isEmpty()) portText_->setText(name);
@@ -63,9 +67,9 @@ InterfaceDialog::InterfaceDialog(Settings& settings, std::function<void()> onAcc
   okButton_ = new QPushButton(QStringLiteral("OK"), this);
   okButton_->setObjectName(QStringLiteral("OkButton"));
   okButton_->setDefault(true);
-  cancelButton_ = new QPushButton(QStringLiteral("Abbrechen"), this);
+  cancelButton_ = new QPushButton(QString::fromStdString(Tr("Settings", "Abbrechen")), this);
   cancelButton_->setObjectName(QStringLiteral("CancelButton"));
-  versionLabel_ = new QLabel(QStringLiteral("Version:"), this);
+  versionLabel_ = new QLabel(QString::fromStdString(Tr("Settings", "Version:")), this);
   versionLabel_->setObjectName(QStringLiteral("VersionLabel"));
   versionLabel_->setAlignment(Qt::AlignCenter);
   connect(okButton_, &QPushButton::clicked, this, &InterfaceDialog::ApplyChoice);
@@ -139,8 +143,9 @@ void InterfaceDialog::FillFromSettings() {
 void InterfaceDialog::FillPortList() {
   portList_->clear();
   const std::vector<SerialPortEntry> ports = ListSerialPorts();
-  portList_->addItem(ports.empty() ? QStringLiteral("(keine Ports gefunden)")
-                                   : QStringLiteral("Ports …"));
+  portList_->addItem(ports.empty()
+                         ? QString::fromStdString(Tr("Settings", "(keine Ports gefunden)"))
+                         : QString::fromStdString(Tr("Settings", "Ports …")));
   for (const SerialPortEntry& port : ports) {
     const QString name = QString::fromStdString(port.name);
     const QString details = QString::fromStdString(DescribeSerialPort(port));

@@ -14,12 +14,16 @@
 #include "app/program_end.h"
 #include "app/start_up.h"
 #include "core/process.h"
+#include "core/translate.h"
 #include "qt/command_line.h"
+#include "qt/language.h"
 #include "run/rescue_note.h"
 
 namespace {
 
-constexpr const char* kUsage =
+std::string Usage() {
+  // clang-format off
+  return skyrelay::Tr("App",
     "Aufruf: skyrelay-update [Optionen]\n"
     "\n"
     "Das Update-Programm mit Fenster: Update-Datei wählen (Datei → Update-Datei),\n"
@@ -27,19 +31,24 @@ constexpr const char* kUsage =
     "\n"
     "Optionen:\n"
     "  --settings FILE     Einstellungsdatei (Vorgabe: neben dem Programm oder ~/.config)\n"
+    "  --language de|en    Sprache der Texte (Vorgabe: die im Menü gewählte, sonst nach\n"
+    "                      LC_ALL, LC_MESSAGES, LANG)\n"
     "  --screenshot FILE   Bild des Hauptfensters als PNG speichern und beenden\n"
     "  --screenshot-settings FILE\n"
     "                      dazu ein Bild des Einstellungsdialogs\n"
     "  --help, --version\n"
     "\n"
-    "Dazu die Optionen von Qt, z. B. -platform offscreen.\n";
+    "Dazu die Optionen von Qt, z. B. -platform offscreen.\n");
+  // clang-format on
+}
 
-// The program's options; its help is kUsage.
+// The program's options; its help is Usage().
 QList<QCommandLineOption> KnownOptions() {
   return {
       QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}),
       QCommandLineOption(QStringLiteral("version")),
       QCommandLineOption(QStringLiteral("settings"), QString(), QStringLiteral("FILE")),
+      QCommandLineOption(QStringLiteral("language"), QString(), QStringLiteral("de|en")),
       QCommandLineOption(QStringLiteral("screenshot"), QString(), QStringLiteral("FILE")),
       QCommandLineOption(QStringLiteral("screenshot-settings"), QString(), QStringLiteral("FILE")),
   };
@@ -64,9 +73,22 @@ int main(int argc, char** argv) {
   QStringList rawArguments;
   for (int i = 0; i < argc; i++) rawArguments.append(QString::fromLocal8Bit(argv[i]));
   parser.parse(rawArguments);
+  // --language, else the language chosen in the menu, else the locale's. The
+  // texts of the help and of Qt's own dialogs follow it.
+  const std::optional<std::string_view> named = skyrelay::LanguageArgument(argc, argv);
+  const std::optional<skyrelay::Language> chosen =
+      named ? skyrelay::LanguageNamed(*named) : skyrelay::app::RememberedLanguage();
+  const skyrelay::Language language = chosen.value_or(skyrelay::LocaleLanguage());
+  skyrelay::Translations translations;
+  translations.Install(language);
+  if (named && !chosen) {
+    std::fprintf(stderr, "skyrelay-update: %s\n%s",
+                 skyrelay::Tr("App", "--language nimmt de oder en").c_str(), Usage().c_str());
+    return 2;
+  }
   for (const QString& name : parser.optionNames()) {
     if (name == QLatin1String("h") || name == QLatin1String("help")) {
-      std::printf("%s", kUsage);
+      std::printf("%s", Usage().c_str());
       return 0;
     }
     if (name == QLatin1String("version")) {
@@ -81,16 +103,18 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("skyrelay-update"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/skyrelay-update.svg")));
 
-  // Qt's own texts in German, like the program's, whatever the desktop's language.
-  QTranslator qtTranslations;
-  skyrelay::app::InstallGermanQtTexts(qtTranslations);
+  // Now into the application too, for Qt's own texts.
+  translations.Install(language);
 
   // QApplication has taken its own options out of the arguments.
   const skyrelay::CommandLineParts parts =
       skyrelay::SplitCommandLine(QApplication::arguments(), options, false);
   if (parts.unread) {
-    std::fprintf(stderr, "skyrelay-update: unbekanntes Argument %s\n%s",
-                 qPrintable(parts.unread->text), kUsage);
+    std::fprintf(stderr, "skyrelay-update: %s\n%s",
+                 skyrelay::Fill(skyrelay::Tr("App", "unbekanntes Argument %1"),
+                                {parts.unread->text.toStdString()})
+                     .c_str(),
+                 Usage().c_str());
     return 2;
   }
   parser.parse(parts.options);
@@ -103,6 +127,7 @@ int main(int argc, char** argv) {
   if (screenshot.isEmpty()) startUp.rescueFolder = skyrelay::DefaultRescueFolder();
 
   skyrelay::app::MainWin window;
+  window.SetLanguage(language);
   // SIGINT, SIGTERM and SIGHUP end the program as closing the window does,
   // without asking; the program then exits with status 1.
   skyrelay::app::QuitSignals quitSignals;
@@ -126,7 +151,10 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         saved = window.interfaceDialog()->grab().save(settingsShot, "PNG");
       }
-      if (!saved) std::fprintf(stderr, "skyrelay-update: Bild kann nicht geschrieben werden\n");
+      if (!saved) {
+        std::fprintf(stderr, "skyrelay-update: %s\n",
+                     skyrelay::Tr("App", "Bild kann nicht geschrieben werden").c_str());
+      }
       QCoreApplication::exit(saved ? 0 : 1);
     });
   }

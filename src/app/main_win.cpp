@@ -1,5 +1,6 @@
 #include "app/main_win.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -21,6 +22,7 @@
 #include "app/interface_dialog.h"
 #include "app/window_host.h"
 #include "core/settings_file.h"
+#include "core/translate.h"
 #include "package/description.h"
 #include "run/commands.h"
 #include "run/report.h"
@@ -35,15 +37,20 @@ constexpr double kLabelPointSize = 9.75;
 constexpr double kHeadingPointSize = 12.0;
 
 // Every text the core writes into the status line fits it; this is the longest.
-constexpr const char* kLongestStatus = "Mehr als 100 Zeichendateien: weitere ignoriert";
+std::string LongestStatus() {
+  return Tr("Status", "Mehr als 100 Zeichendateien: weitere ignoriert");
+}
 // The question when the window is closed during a run. The firmware is only
 // staged in the handheld's DataFlash until the installation starts; from then
 // on the handheld installs it by itself.
-constexpr const char* kQuitDuringRun =
-    "Update läuft noch. Wirklich beenden?\r\r"
-    "Die Zentrale wird freigegeben. Hat die Installation noch nicht begonnen, behält der "
-    "Handregler seine bisherige Firmware; das Update kann danach wiederholt werden. Eine "
-    "begonnene Installation läuft im Handregler weiter: ihn dann nicht vom LocoNet trennen.";
+std::string QuitDuringRunText() {
+  return Tr("MainWin",
+            "Update läuft noch. Wirklich beenden?\r\r"
+            "Die Zentrale wird freigegeben. Hat die Installation noch nicht begonnen, behält der "
+            "Handregler seine bisherige Firmware; das Update kann danach wiederholt werden. Eine "
+            "begonnene Installation läuft im Handregler weiter: ihn dann nicht vom LocoNet "
+            "trennen.");
+}
 // The release without the event loop gives up after this many seconds.
 constexpr double kReleaseWithoutEventLoopLimit = 5.0;
 // A progress line the bar always shows whole: a long firmware transfer with
@@ -82,6 +89,17 @@ QMessageBox::Icon BoxIcon(Icon icon) {
   return QMessageBox::NoIcon;
 }
 
+// The brand's caption of the fast interfaces in the settings dialog.
+std::string InterfaceCaption(std::string_view caption) {
+  if (caption == kBrandFen.InterfaceOption2Caption) {
+    return Tr("Settings", "Kontrada Basic oder Kontrada 2 oder Interface 71540");
+  }
+  if (caption == kBrandZb4.InterfaceOption2Caption) {
+    return Tr("Settings", "QX9 oder Interface 71540");
+  }
+  return std::string(caption);
+}
+
 }  // namespace
 
 MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent) {
@@ -106,7 +124,7 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   client_->setFont(labelFont);
 
   // Created in tab order: "Update" first.
-  updateButton_ = new QPushButton(QStringLiteral("Update"), content_);
+  updateButton_ = new QPushButton(QString::fromStdString(Tr("MainWin", "Update")), content_);
   updateButton_->setObjectName(QStringLiteral("UpdateButton"));
   // Enter starts the update only while the button has the focus.
   updateButton_->setAutoDefault(true);
@@ -119,25 +137,30 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
 
   heading_ = AddLabel("HeadingLabel", QStringLiteral("TALONII - Update"), Qt::AlignCenter);
   heading_->setFont(headingFont);
-  portCaption_ = AddLabel("PortCaption", QStringLiteral("ComPort:"), Qt::AlignRight);
+  portCaption_ =
+      AddLabel("PortCaption", QString::fromStdString(Tr("MainWin", "ComPort:")), Qt::AlignRight);
   portLabel_ = new ElidedLabel(QString::fromLatin1(kUsualPortName), content_);
   portLabel_->setObjectName(QStringLiteral("PortLabel"));
   portLabel_->setAlignment(Qt::AlignCenter);
   portLabel_->SetFullText(QStringLiteral("---"));
-  packageCaption_ = AddLabel("PackageCaption", QStringLiteral("Update-Datei:"), Qt::AlignRight);
+  packageCaption_ = AddLabel(
+      "PackageCaption", QString::fromStdString(Tr("MainWin", "Update-Datei:")), Qt::AlignRight);
   packageLabel_ = new ElidedLabel(QStringLiteral("beispiel.tup"), content_);
   packageLabel_->setObjectName(QStringLiteral("PackageLabel"));
   packageLabel_->setAlignment(Qt::AlignCenter);
   packageLabel_->SetFullText(QStringLiteral("---"));
-  radioCaption_ = AddLabel("RadioCaption", QStringLiteral("Handregler - Version:"), Qt::AlignRight);
+  radioCaption_ =
+      AddLabel("RadioCaption", QString::fromStdString(Tr("MainWin", "Handregler - Version:")),
+               Qt::AlignRight);
   radioVersionLabel_ = AddLabel("RadioVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
   digitalSetCaption_ =
-      AddLabel("DigitalSetCaption", QStringLiteral("Digital Set - Version:"), Qt::AlignRight);
+      AddLabel("DigitalSetCaption", QString::fromStdString(Tr("MainWin", "Digital Set - Version:")),
+               Qt::AlignRight);
   digitalSetVersionLabel_ =
       AddLabel("DigitalSetVersionLabel", QStringLiteral("---"), Qt::AlignCenter);
   statusLabel_ = AddLabel("StatusLabel", QString(), Qt::AlignCenter);
   statusLabel_->setMinimumWidth(
-      statusLabel_->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongestStatus)) +
+      statusLabel_->fontMetrics().horizontalAdvance(QString::fromStdString(LongestStatus())) +
       statusLabel_->fontMetrics().averageCharWidth() * 2);
   // After a failed run the status line has a second line with the likely
   // cause, which may be longer than the window is wide.
@@ -204,32 +227,49 @@ MainWin::MainWin(HostFactory hostFactory, QWidget* parent) : QMainWindow(parent)
   outer->addWidget(portTests_);
   client_->installEventFilter(this);
 
-  fileMenu_ = menuBar()->addMenu(QStringLiteral("&Datei"));
+  fileMenu_ = menuBar()->addMenu(QString::fromStdString(Tr("MainWin", "&Datei")));
   fileMenu_->setObjectName(QStringLiteral("FileMenu"));
-  updateFileAction_ = fileMenu_->addAction(QStringLiteral("&Update-Datei"));
+  updateFileAction_ = fileMenu_->addAction(QString::fromStdString(Tr("MainWin", "&Update-Datei")));
   updateFileAction_->setObjectName(QStringLiteral("UpdateFileAction"));
   updateFileAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  settingsAction_ = fileMenu_->addAction(QStringLiteral("&Einstellungen"));
+  settingsAction_ = fileMenu_->addAction(QString::fromStdString(Tr("MainWin", "&Einstellungen")));
   settingsAction_->setObjectName(QStringLiteral("SettingsAction"));
   fileMenu_->addSeparator();
-  backupAction_ = fileMenu_->addAction(QString::fromUtf8("Sicherung &lesen …"));
+  backupAction_ = fileMenu_->addAction(QString::fromStdString(Tr("MainWin", "Sicherung &lesen …")));
   backupAction_->setObjectName(QStringLiteral("BackupAction"));
-  backupAllAction_ = fileMenu_->addAction(QStringLiteral("Sicherung mit &Texten und Zeichen"));
+  backupAllAction_ = fileMenu_->addAction(
+      QString::fromStdString(Tr("MainWin", "Sicherung mit &Texten und Zeichen")));
   backupAllAction_->setObjectName(QStringLiteral("BackupAllAction"));
   backupAllAction_->setCheckable(true);
-  restoreAction_ = fileMenu_->addAction(QString::fromUtf8("Sicherung &zurückschreiben …"));
+  restoreAction_ =
+      fileMenu_->addAction(QString::fromStdString(Tr("MainWin", "Sicherung &zurückschreiben …")));
   restoreAction_->setObjectName(QStringLiteral("RestoreAction"));
   fileMenu_->addSeparator();
-  endAction_ = fileMenu_->addAction(QStringLiteral("&Beenden"));
+  endAction_ = fileMenu_->addAction(QString::fromStdString(Tr("MainWin", "&Beenden")));
   endAction_->setObjectName(QStringLiteral("EndAction"));
   endAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   // F10 opens the menu, as on other desktops.
   auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
   connect(menuKey, &QShortcut::activated, this,
           [this] { menuBar()->setActiveAction(fileMenu_->menuAction()); });
-  helpMenu_ = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+  // The language names are the same in either language.
+  languageMenu_ = menuBar()->addMenu(QString::fromStdString(Tr("MainWin", "&Sprache")));
+  languageMenu_->setObjectName(QStringLiteral("LanguageMenu"));
+  germanAction_ = languageMenu_->addAction(QStringLiteral("&Deutsch"));
+  germanAction_->setObjectName(QStringLiteral("GermanAction"));
+  englishAction_ = languageMenu_->addAction(QStringLiteral("&English"));
+  englishAction_->setObjectName(QStringLiteral("EnglishAction"));
+  auto* languages = new QActionGroup(this);
+  for (QAction* action : {germanAction_, englishAction_}) {
+    action->setCheckable(true);
+    languages->addAction(action);
+  }
+  germanAction_->setChecked(true);
+  connect(germanAction_, &QAction::triggered, this, [this] { ChooseLanguage(Language::German); });
+  connect(englishAction_, &QAction::triggered, this, [this] { ChooseLanguage(Language::English); });
+  helpMenu_ = menuBar()->addMenu(QString::fromStdString(Tr("MainWin", "&Hilfe")));
   helpMenu_->setObjectName(QStringLiteral("HelpMenu"));
-  aboutAction_ = helpMenu_->addAction(QString::fromUtf8("Ü&ber"));
+  aboutAction_ = helpMenu_->addAction(QString::fromStdString(Tr("MainWin", "Ü&ber")));
   aboutAction_->setObjectName(QStringLiteral("AboutAction"));
   connect(aboutAction_, &QAction::triggered, this, &MainWin::ShowAbout);
 
@@ -311,8 +351,8 @@ void MainWin::ApplyBrand(const Brand& brand) {
   heading_->setText(QString::fromUtf8(brand.Heading.data(), brand.Heading.size()));
   digitalSetCaption_->setVisible(brand.digitalSetLabelsVisible);
   digitalSetVersionLabel_->setVisible(brand.digitalSetLabelsVisible);
-  interfaceDialog_->SetOption2Caption(QString::fromUtf8(brand.InterfaceOption2Caption.data(),
-                                                        brand.InterfaceOption2Caption.size()));
+  interfaceDialog_->SetOption2Caption(
+      QString::fromStdString(InterfaceCaption(brand.InterfaceOption2Caption)));
   ctx_->ProductName = std::string(brand.ProductName);
   FitToContent();
 }
@@ -445,8 +485,8 @@ std::string MainWin::ShowFileDialog(const QString& title, const QString& extensi
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   // Both spellings, for dialogs that compare letter case.
-  dialog.setNameFilter(
-      QStringLiteral("PB Dateien (*.%1 *.%2)").arg(extension.toUpper(), extension.toLower()));
+  dialog.setNameFilter(QString::fromStdString(Tr("MainWin", "PB Dateien (*.%1 *.%2)"))
+                           .arg(extension.toUpper(), extension.toLower()));
   dialog.selectFile(QString());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst().toStdString();
@@ -456,7 +496,8 @@ void MainWin::ChooseUpdateFile() {
   Settings& settings = ctx_->settings;
   if (!settings.UpdateFilePath.empty()) lastPackagePath_ = settings.UpdateFilePath;
   settings.UpdateFilePath =
-      ShowFileDialog(QStringLiteral("TUP-File --> Update-Laden: TUP-File"), QStringLiteral("TUP"));
+      ShowFileDialog(QString::fromStdString(Tr("MainWin", "TUP-File --> Update-Laden: TUP-File")),
+                     QStringLiteral("TUP"));
   if (settings.UpdateFilePath.empty()) {
     ShowReadiness();
     return;
@@ -473,12 +514,14 @@ void MainWin::ShowReadiness() {
   QStringList missing;
   const Settings& settings = ctx_->settings;
   if (settings.UpdateFilePath.empty()) {
-    missing << QString::fromUtf8("Keine Update-Datei gewählt (Datei → Update-Datei).");
+    missing << QString::fromStdString(
+        Tr("MainWin", "Keine Update-Datei gewählt (Datei → Update-Datei)."));
   } else if (!DescriptionNamesSomething(ctx_->desc)) {
-    missing << QString::fromUtf8("Die Update-Datei ist nicht geladen (Datei → Update-Datei).");
+    missing << QString::fromStdString(
+        Tr("MainWin", "Die Update-Datei ist nicht geladen (Datei → Update-Datei)."));
   }
   if (const std::string setting = MissingPortSetting(settings); !setting.empty()) {
-    missing << QString::fromStdString(setting + " " + kSettingsHint);
+    missing << QString::fromStdString(setting + " " + SettingsHint());
   }
   const bool ready = missing.isEmpty();
   const bool wasEnabled = updateButton_->isEnabled();
@@ -498,9 +541,24 @@ void MainWin::ShowReadiness() {
 void MainWin::ShowAbout() {
   const std::string text =
       windowTitle().toStdString() + "\r" + "skyrelay-update " + SKYRELAY_VERSION + "\r\r" +
-      "Lizenz: keine angegeben; auch das Debian-Paket nennt keine.\r" +
-      "Kontakt: " + SKYRELAY_CONTACT + "\r\r" + "Beschreibung: " + SKYRELAY_README_PATH;
-  AskUser(text, "Über skyrelay-update", Icon::Information, Buttons::Ok);
+      Tr("MainWin", "Lizenz: keine angegeben; auch das Debian-Paket nennt keine.") + "\r" +
+      Fill(Tr("MainWin", "Kontakt: %1"), {SKYRELAY_CONTACT}) + "\r\r" +
+      Fill(Tr("MainWin", "Beschreibung: %1"), {SKYRELAY_README_PATH});
+  AskUser(text, Tr("MainWin", "Über skyrelay-update"), Icon::Information, Buttons::Ok);
+}
+
+void MainWin::SetLanguage(Language language) {
+  language_ = language;
+  (language == Language::German ? germanAction_ : englishAction_)->setChecked(true);
+}
+
+void MainWin::ChooseLanguage(Language language) {
+  SetLanguage(language);
+  RememberLanguage(language);
+  // The window's texts are made once; the chosen language shows from the next start.
+  AskUser(language == Language::German ? "Die Sprache wechselt beim nächsten Start zu Deutsch."
+                                       : "The language changes to English at the next start.",
+          Tr("MainWin", "Sprache"), Icon::Information, Buttons::Ok);
 }
 
 void MainWin::ShowSettingsDialog() {
@@ -535,7 +593,8 @@ void MainWin::RunWithPort(const std::function<void()>& command) {
     ctx_->host.Port().Close();
   } catch (const std::exception& e) {
     ctx_->host.Port().Close();
-    AskUser(std::string("Unerwarteter Fehler:\r") + e.what(), "Fehler!", Icon::Stop, Buttons::Ok);
+    AskUser(Tr("MainWin", "Unerwarteter Fehler:") + "\r" + e.what(), Tr("MainWin", "Fehler!"),
+            Icon::Stop, Buttons::Ok);
   }
   running_ = false;
   SetCommandsEnabled(true);
@@ -572,7 +631,7 @@ void MainWin::RunPortTest(bool noWait) {
 }
 
 void MainWin::ShowBackupSaved(const std::string& path) {
-  const QString line = QString::fromUtf8("Sicherung: ") + QString::fromStdString(path);
+  const QString line = QString::fromStdString(Fill(Tr("MainWin", "Sicherung: %1"), {path}));
   backupLabel_->SetFullText(line, line);
   if (backupLabel_->isHidden()) {
     backupLabel_->show();
@@ -587,7 +646,7 @@ std::string MainWin::ShowSaveDialog(const QString& title, const QString& name) {
   QDir().mkpath(folder);
   QFileDialog dialog(this, title, folder);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(QStringLiteral("Sicherungen (*.hex)"));
+  dialog.setNameFilter(QString::fromStdString(Tr("MainWin", "Sicherungen (*.hex)")));
   dialog.setDefaultSuffix(QStringLiteral("hex"));
   dialog.selectFile(name);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -600,7 +659,7 @@ std::string MainWin::ShowBackupDialog(const QString& title) {
   QFileDialog dialog(this, title, QDir(folder).exists() ? folder : QDir::homePath());
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilter(QStringLiteral("Sicherungen (*.hex *.HEX)"));
+  dialog.setNameFilter(QString::fromStdString(Tr("MainWin", "Sicherungen (*.hex *.HEX)")));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst().toStdString();
 }
@@ -616,7 +675,8 @@ void MainWin::RunBackupCommand() {
   if (running_ || !backupAction_->isEnabled()) return;
   const QString name =
       QString::fromStdString(BackupFileName(lastHandheld_, QDateTime::currentSecsSinceEpoch()));
-  const std::string path = ShowSaveDialog(QString::fromUtf8("Sicherung lesen"), name);
+  const std::string path =
+      ShowSaveDialog(QString::fromStdString(Tr("MainWin", "Sicherung lesen")), name);
   if (path.empty()) return;
   const bool all = backupAllAction_->isChecked();
   RunWithPort([this, &path, all] {
@@ -624,24 +684,26 @@ void MainWin::RunBackupCommand() {
     const BackupCommandResult r = BackupCommand(*ctx_, path, all);
     if (r.handheldAnswered) lastHandheld_ = r.identity;
     if (r.cancelled) {
-      ShowOutcome("Sicherung abgebrochen");
+      ShowOutcome(Tr("MainWin", "Sicherung abgebrochen"));
     } else if (r.portFailure) {
-      ShowOutcome("Sicherung nicht möglich", GermanMessage(*r.portFailure).text);
+      ShowOutcome(Tr("MainWin", "Sicherung nicht möglich"), GermanMessage(*r.portFailure).text);
     } else if (!r.handheldAnswered) {
-      ShowOutcome("Sicherung nicht möglich");
+      ShowOutcome(Tr("MainWin", "Sicherung nicht möglich"));
     } else if (r.backup.end == BackupEnd::Saved) {
-      statusLabel_->setText(DisplayText("Sicherung gespeichert: " + path));
+      statusLabel_->setText(DisplayText(Fill(Tr("Status", "Sicherung gespeichert: %1"), {path})));
     } else if (r.backup.end == BackupEnd::SaveFailed) {
-      ShowOutcome("Sicherung nicht gespeichert: " + path, r.backup.saveProblem);
+      ShowOutcome(Fill(Tr("MainWin", "Sicherung nicht gespeichert: %1"), {path}),
+                  r.backup.saveProblem);
     } else {
-      ShowOutcome("Sicherung nicht gelesen: der Handregler antwortet nicht mehr.");
+      ShowOutcome(Tr("MainWin", "Sicherung nicht gelesen: der Handregler antwortet nicht mehr."));
     }
   });
 }
 
 void MainWin::RunRestoreCommand() {
   if (running_ || !restoreAction_->isEnabled()) return;
-  const std::string path = ShowBackupDialog(QString::fromUtf8("Sicherung zurückschreiben"));
+  const std::string path =
+      ShowBackupDialog(QString::fromStdString(Tr("MainWin", "Sicherung zurückschreiben")));
   if (path.empty()) return;
   RestoreFrom(path);
 }
@@ -652,26 +714,29 @@ void MainWin::RestoreFrom(const std::string& path) {
     statusLabel_->clear();
     const RestoreResult r = RestoreCommand(*ctx_, path);
     if (!r.identity.articleNumber.empty()) lastHandheld_ = r.identity;
-    const std::string written = std::to_string(r.pagesWritten) + " Seiten zurückgeschrieben";
+    const std::string written =
+        Fill(Tr("MainWin", "%1 Seiten zurückgeschrieben"), {std::to_string(r.pagesWritten)});
     switch (r.end) {
       case RestoreEnd::FileUnusable:
-        ShowOutcome("Nicht zurückgeschrieben: " + path, r.file.problem);
+        ShowOutcome(Fill(Tr("MainWin", "Nicht zurückgeschrieben: %1"), {path}), r.file.problem);
         return;
       case RestoreEnd::PortFailed:
-        ShowOutcome(r.cancelled ? "Zurückschreiben abgebrochen" : "Zurückschreiben nicht möglich",
+        ShowOutcome(r.cancelled ? Tr("MainWin", "Zurückschreiben abgebrochen")
+                                : Tr("MainWin", "Zurückschreiben nicht möglich"),
                     r.portFailure ? GermanMessage(*r.portFailure).text : std::string());
         return;
       case RestoreEnd::NoHandheld:
-        ShowOutcome("Zurückschreiben nicht möglich");
+        ShowOutcome(Tr("MainWin", "Zurückschreiben nicht möglich"));
         return;
       case RestoreEnd::Declined:
-        statusLabel_->setText(DisplayText("Nichts zurückgeschrieben."));
+        statusLabel_->setText(DisplayText(Tr("MainWin", "Nichts zurückgeschrieben.")));
         return;
       case RestoreEnd::Failed:
-        ShowOutcome(r.cancelled ? "Zurückschreiben abgebrochen (" + written + ")"
-                                : "Zurückschreiben abgebrochen: der Handregler antwortet nicht "
-                                  "mehr (" +
-                                      written + ").");
+        ShowOutcome(Fill(r.cancelled ? Tr("MainWin", "Zurückschreiben abgebrochen (%1)")
+                                     : Tr("MainWin",
+                                          "Zurückschreiben abgebrochen: der Handregler antwortet "
+                                          "nicht mehr (%1)."),
+                         {written}));
         return;
       case RestoreEnd::NotRun:
       case RestoreEnd::Done:
@@ -686,16 +751,16 @@ void MainWin::RestoreFrom(const std::string& path) {
     if (r.pagesWrong.empty()) {
       statusLabel_->setText(DisplayText(written));
     } else {
-      ShowOutcome(written + ", " + std::to_string(r.pagesWrong.size()) +
-                  " davon fehlerhaft: " + wrong);
+      ShowOutcome(Fill(Tr("MainWin", "%1, %2 davon fehlerhaft: %3"),
+                       {written, std::to_string(r.pagesWrong.size()), wrong}));
     }
   });
 }
 
 void MainWin::ConfirmQuitDuringRun() {
   if (quitRequested_) return;  // already ending: the release is under way
-  const bool yes =
-      AskUser(kQuitDuringRun, "Achtung!", Icon::Stop, Buttons::YesNo, true) == Answer::Yes;
+  const bool yes = AskUser(QuitDuringRunText(), Tr("MainWin", "Achtung!"), Icon::Stop,
+                           Buttons::YesNo, true) == Answer::Yes;
   // A signal that came while the box was open has decided already.
   if (yes) quitRequested_ = true;
 }

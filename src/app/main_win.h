@@ -19,6 +19,7 @@
 #include "app/elided_label.h"
 #include "core/brand.h"
 #include "core/host.h"
+#include "qt/language.h"
 #include "run/backup.h"
 #include "run/context.h"
 
@@ -122,6 +123,11 @@ class MainWin : public QMainWindow {
   // "Hilfe" → "Über": the program's version, its licence and where its
   // description is.
   void ShowAbout();
+  // The language the window speaks: its entry in the "Sprache" menu is
+  // checked. Choosing the other one there remembers it for the next start.
+  void SetLanguage(Language language);
+  // "Sprache" → "Deutsch" or "English".
+  void ChooseLanguage(Language language);
   // Writes UpdateFilePath, InterfaceKind and ComPortNumber to the settings file.
   void WriteSettings();
 
@@ -161,6 +167,8 @@ class MainWin : public QMainWindow {
   QAction* backupAction() const { return backupAction_; }
   QAction* backupAllAction() const { return backupAllAction_; }
   QAction* restoreAction() const { return restoreAction_; }
+  QAction* germanAction() const { return germanAction_; }
+  QAction* englishAction() const { return englishAction_; }
   ElidedLabel* backupLabel() const { return backupLabel_; }
 
  signals:
@@ -241,6 +249,10 @@ class MainWin : public QMainWindow {
   QAction* backupAllAction_;
   QAction* restoreAction_;
   QAction* endAction_;
+  QMenu* languageMenu_;
+  QAction* germanAction_;
+  QAction* englishAction_;
+  Language language_ = Language::German;
   QMenu* helpMenu_;
   QAction* aboutAction_;
   InterfaceDialog* interfaceDialog_;

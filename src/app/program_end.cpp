@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/main_win.h"
+#include "core/translate.h"
 
 namespace skyrelay::app {
 
@@ -34,7 +35,8 @@ MainWin* gExitWindow = nullptr;
 void ReleaseAtExit() {
   MainWin* window = std::exchange(gExitWindow, nullptr);
   if (!window || !window->ReleasePending()) return;
-  std::fprintf(stderr, "skyrelay-update: Zentrale wird aus dem Update-Mode genommen ...\n");
+  std::fprintf(stderr, "skyrelay-update: %s\n",
+               Tr("Status", "Zentrale wird aus dem Update-Mode genommen ...").c_str());
   try {
     window->ReleaseWithoutEventLoop();
   } catch (...) {

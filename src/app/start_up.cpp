@@ -5,6 +5,7 @@
 #include "app/app_text.h"
 #include "core/settings_file.h"
 #include "core/texts.h"
+#include "core/translate.h"
 #include "run/commands.h"
 #include "run/rescue.h"
 
@@ -19,20 +20,20 @@ void OfferRelease(MainWin& window) {
   Context& ctx = window.ctx();
   const RescueNoteRead read = ReadRescueNote(ctx.rescueFolder);
   if (read.damaged) {
-    window.ShowMessage(DamagedRescueNoteText(read.path), "Achtung!", Icon::Information,
+    window.ShowMessage(DamagedRescueNoteText(read.path), Tr("App", "Achtung!"), Icon::Information,
                        Buttons::Ok);
   }
   if (!read.note) return;
-  const std::string question = InterruptedRunText(*read.note, RestoreWay::Menu) +
-                               "\r\rDie Zentrale jetzt aus dem Update-Mode nehmen?";
-  if (window.ShowMessage(question, "Unterbrochener Lauf", Icon::Information, Buttons::YesNo) !=
-      Answer::Yes) {
+  const std::string question = InterruptedRunText(*read.note, RestoreWay::Menu) + "\r\r" +
+                               Tr("App", "Die Zentrale jetzt aus dem Update-Mode nehmen?");
+  if (window.ShowMessage(question, Tr("App", "Unterbrochener Lauf"), Icon::Information,
+                         Buttons::YesNo) != Answer::Yes) {
     return;
   }
   const StationRelease release = ReleaseStation(ctx, read.note);
   if (release.confirmed) {
-    window.ShowMessage("Die Zentrale ist aus dem Update-Mode genommen.", "Zentrale freigegeben",
-                       Icon::Information, Buttons::Ok);
+    window.ShowMessage(Tr("App", "Die Zentrale ist aus dem Update-Mode genommen."),
+                       Tr("App", "Zentrale freigegeben"), Icon::Information, Buttons::Ok);
     // The run was cut off after its backup: the configuration may be half
     // written. The restore shows what it would write and asks first.
     std::error_code error;
@@ -42,10 +43,11 @@ void OfferRelease(MainWin& window) {
     }
   } else if (release.portFailure) {
     window.ShowMessage(GermanMessage(*release.portFailure).text + "\r" + GermanCause(ctx.report),
-                       "Fehler!", Icon::Stop, Buttons::Ok);
+                       Tr("App", "Fehler!"), Icon::Stop, Buttons::Ok);
   } else if (!release.cancelled) {
-    window.ShowMessage("Die Zentrale hat die Freigabe nicht bestätigt!\r" + GermanCause(ctx.report),
-                       "Fehler!", Icon::Stop, Buttons::Ok);
+    window.ShowMessage(Tr("App", "Die Zentrale hat die Freigabe nicht bestätigt!") + "\r" +
+                           GermanCause(ctx.report),
+                       Tr("App", "Fehler!"), Icon::Stop, Buttons::Ok);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "cli/json_output.h"
+#include "core/translate.h"
 #include "package/description.h"
 #include "package/package_check.h"
 #include "qt/serial_ports.h"
@@ -21,8 +22,9 @@ namespace skyrelay::cli {
 
 namespace {
 
-constexpr const char* kSettingsHintCli =
-    "Bitte --interface 1 oder 3 und --port angeben (mit --save merken).";
+std::string SettingsHintCli() {
+  return Tr("Cli", "Bitte --interface 1 oder 3 und --port angeben (mit --save merken).");
+}
 
 // The last lines of an update: the verdict, and for a run that started the
 // time taken and the pages.
@@ -30,23 +32,29 @@ void PrintVerdict(Session& s) {
   const RunReport& r = s.ctx->report;
   s.console.Finish();
   if (r.end == RunEnd::Cancelled) {
-    std::fprintf(stderr, "Abgebrochen.\n");
+    std::fprintf(stderr, "%s", Tr("Cli", "Abgebrochen.\n").c_str());
     if (r.release == Release::Confirmed)
-      std::fprintf(stderr, "Die Zentrale ist aus dem Update-Mode genommen.\n");
+      std::fprintf(stderr, "%s",
+                   Tr("Cli", "Die Zentrale ist aus dem Update-Mode genommen.\n").c_str());
   }
   if (r.release == Release::Unconfirmed) {
-    std::fprintf(stderr, "Die Zentrale hat die Freigabe nicht bestätigt!\n");
+    std::fprintf(stderr, "%s",
+                 Tr("Cli", "Die Zentrale hat die Freigabe nicht bestätigt!\n").c_str());
   }
   std::fprintf(stderr, "%s\n", RunVerdict(r).c_str());
   if (r.startedAt == 0 && r.endedAt == 0) return;
-  std::fprintf(stderr, "Dauer: %.1f s\n", r.endedAt - r.startedAt);
+  std::fprintf(stderr, Tr("Cli", "Dauer: %.1f s\n").c_str(), r.endedAt - r.startedAt);
   if (r.firmware.pagesWritten > 0) {
-    std::fprintf(stderr, "Firmware: %d Seiten geschrieben, %d geprüft, %d wiederholt\n",
+    std::fprintf(stderr,
+                 Tr("Cli", "Firmware: %d Seiten geschrieben, %d geprüft, %d wiederholt\n").c_str(),
                  r.firmware.pagesWritten, r.firmware.pagesVerified, r.firmware.pagesRepeated);
   }
   if (r.answersRepeated > 0) {
-    std::fprintf(stderr, "%ld %s wiederholt\n", r.answersRepeated,
-                 r.answersRepeated == 1 ? "Antwort" : "Antworten");
+    std::fprintf(stderr,
+                 (r.answersRepeated == 1 ? Tr("Cli", "%ld Antwort wiederholt\n")
+                                         : Tr("Cli", "%ld Antworten wiederholt\n"))
+                     .c_str(),
+                 r.answersRepeated);
   }
 }
 
@@ -67,7 +75,7 @@ std::string OneLine(const Notice& notice) {
 void PrintPortFailure(const std::string& what, const Notice& notice, const RunReport& report) {
   std::string line = what + OneLine(notice);
   // The cause names the ports there are, or what keeps the port from opening.
-  if (report.portProblem) line += " " + GermanCause(report);
+  if (report.portProblem) line += ' ' + GermanCause(report);
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
@@ -88,11 +96,11 @@ bool LoadPackage(Session& s) {
   } unwatch{ctx.host};
   std::error_code error;
   if (!std::filesystem::exists(path, error)) {
-    s.console.Show(ShownMessage{path + "\rDie Update-Datei wurde nicht gefunden!", "Fehler!",
-                                Icon::Stop, Buttons::Ok},
-                   NoticeKind::DescriptionUnreadable);
-    report.firstError =
-        Notice{NoticeKind::DescriptionUnreadable, {path, "Die Update-Datei wurde nicht gefunden!"}};
+    const std::string notFound = Tr("Cli", "Die Update-Datei wurde nicht gefunden!");
+    s.console.Show(
+        ShownMessage{path + "\r" + notFound, Tr("Cli", "Fehler!"), Icon::Stop, Buttons::Ok},
+        NoticeKind::DescriptionUnreadable);
+    report.firstError = Notice{NoticeKind::DescriptionUnreadable, {path, notFound}};
     report.packageProblems.push_back(PackageProblem{ProblemKind::DescriptionUnreadable, path});
     return false;
   }
@@ -100,7 +108,9 @@ bool LoadPackage(Session& s) {
   for (const PackageProblem& p : CheckPackage(path)) {
     if (!p.warning) report.packageProblems.push_back(p);
   }
-  std::fprintf(stderr, "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n");
+  std::fprintf(
+      stderr, "%s",
+      Tr("Cli", "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen.\n").c_str());
   return false;
 }
 
@@ -121,7 +131,7 @@ int ReleaseAndSay(Session& s, std::optional<RescueNote> note) {
   Context& ctx = *s.ctx;
   if (note && s.options.port) note->port = ctx.settings.ComPortNumber;
   if (note && s.options.interfaceKind) note->interfaceKind = ctx.settings.InterfaceKind;
-  const StationRelease release = ReleaseStation(ctx, note, kSettingsHintCli);
+  const StationRelease release = ReleaseStation(ctx, note, SettingsHintCli());
   s.console.Finish();
   if (s.json && !release.cancelled && !release.portFailure) {
     s.json->ReleaseResult(release, note ? note->port : ctx.settings.ComPortNumber,
@@ -129,19 +139,19 @@ int ReleaseAndSay(Session& s, std::optional<RescueNote> note) {
                           note.has_value());
   }
   if (release.cancelled) {
-    std::fprintf(stderr, "Abgebrochen.\n");
+    std::fprintf(stderr, "%s", Tr("Cli", "Abgebrochen.\n").c_str());
     return 1;
   }
   if (release.portFailure) {
-    PrintPortFailure("Freigabe nicht möglich: ", *release.portFailure, ctx.report);
+    PrintPortFailure(Tr("Cli", "Freigabe nicht möglich: "), *release.portFailure, ctx.report);
     return 1;
   }
   if (!release.confirmed) {
-    std::fprintf(stderr, "Die Zentrale hat die Freigabe nicht bestätigt!\n%s\n",
+    std::fprintf(stderr, Tr("Cli", "Die Zentrale hat die Freigabe nicht bestätigt!\n%s\n").c_str(),
                  GermanCause(ctx.report).c_str());
     return 1;
   }
-  std::fprintf(stderr, "Die Zentrale ist aus dem Update-Mode genommen.\n");
+  std::fprintf(stderr, "%s", Tr("Cli", "Die Zentrale ist aus dem Update-Mode genommen.\n").c_str());
   return 0;
 }
 
@@ -153,7 +163,8 @@ void TellInterruptedRun(Session& s, bool hint) {
   if (!read.note) return;
   std::fprintf(stderr, "%s\n",
                Lines(InterruptedRunText(*read.note, RestoreWay::CommandLine)).c_str());
-  if (hint) std::fprintf(stderr, "Freigeben mit: skyrelay-update-cli release\n");
+  if (hint)
+    std::fprintf(stderr, "%s", Tr("Cli", "Freigeben mit: skyrelay-update-cli release\n").c_str());
 }
 
 int RunReleaseCommand(Session& s) {
@@ -165,17 +176,20 @@ int RunReleaseCommand(Session& s) {
 int RunUpdateCommand(Session& s) {
   Context& ctx = *s.ctx;
   if (ctx.settings.UpdateFilePath.empty()) {
-    return WrongUsage("update braucht DATEI.TUP (keine angegeben und keine gemerkt)");
+    return WrongUsage(Tr("Cli", "update braucht DATEI.TUP (keine angegeben und keine gemerkt)"));
   }
   // Nobody could answer a question: the run would say No for the user.
   if (s.options.answers == AnswerPolicy::Ask && ::isatty(0) == 0) {
-    std::fprintf(stderr,
-                 "skyrelay-update-cli: ohne Terminal kann niemand die Fragen des Updates "
-                 "beantworten.\nBitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.\n");
+    std::fprintf(stderr, "%s",
+                 Tr("Cli",
+                    "skyrelay-update-cli: ohne Terminal kann niemand die Fragen des Updates "
+                    "beantworten.\nBitte --yes (jede Frage mit Ja) oder --no (mit Nein) angeben.\n")
+                     .c_str());
     if (s.json) {
-      s.json->Fail(
-          "no-terminal",
-          "Ohne Terminal kann niemand die Fragen des Updates beantworten: --yes oder --no.");
+      s.json->Fail("no-terminal",
+                   Tr("Cli",
+                      "Ohne Terminal kann niemand die Fragen des Updates beantworten: --yes "
+                      "oder --no."));
     }
     return 2;
   }
@@ -193,28 +207,33 @@ int RunUpdateCommand(Session& s) {
   // run would release it at its end all the same; asked first, it is released
   // on the port of the interrupted run, which may not be this one.
   if (const std::optional<RescueNote> note = ReadNote(s)) {
-    if (s.console.Show(ShownMessage{"Die Zentrale jetzt aus dem Update-Mode nehmen?",
-                                    "Unterbrochener Lauf", Icon::Information, Buttons::YesNo},
-                       std::nullopt, false, "release-station") == Answer::Yes) {
+    if (s.console.Show(
+            ShownMessage{Tr("Cli", "Die Zentrale jetzt aus dem Update-Mode nehmen?"),
+                         Tr("Cli", "Unterbrochener Lauf"), Icon::Information, Buttons::YesNo},
+            std::nullopt, false, "release-station") == Answer::Yes) {
       ReleaseAndSay(s, note);
     }
   }
   ctx.backupBeforeConfiguration = !s.options.noBackup;
-  const bool started = UpdateCommand(ctx, kSettingsHintCli);
+  const bool started = UpdateCommand(ctx, SettingsHintCli());
   s.console.Finish();
   if (started && s.sim) {
     std::fprintf(stderr,
-                 "Simulation: %.1f s LocoNet-Zeit, %ld Nachrichten gesendet, %ld empfangen, "
-                 "Busbelegung %.1f s\n",
+                 Tr("Cli",
+                    "Simulation: %.1f s LocoNet-Zeit, %ld Nachrichten gesendet, %ld empfangen, "
+                    "Busbelegung %.1f s\n")
+                     .c_str(),
                  ctx.host.Now(), ctx.link.stats.messagesSent, ctx.link.stats.messagesReceived,
                  s.sim->busTime);
   }
   if (ctx.report.backup.end == BackupEnd::Saved) {
-    std::fprintf(stderr, "Sicherung: %s (%.1f s)\n", ctx.report.backup.path.c_str(),
-                 ctx.report.backup.seconds);
+    std::fprintf(stderr, Tr("Cli", "Sicherung: %s (%.1f s)\n").c_str(),
+                 ctx.report.backup.path.c_str(), ctx.report.backup.seconds);
   } else if (ctx.report.backup.end == BackupEnd::Skipped) {
-    std::fprintf(stderr,
-                 "Keine Sicherung: der Handregler antwortete vor der Konfiguration nicht.\n");
+    std::fprintf(
+        stderr, "%s",
+        Tr("Cli", "Keine Sicherung: der Handregler antwortete vor der Konfiguration nicht.\n")
+            .c_str());
   }
   PrintVerdict(s);
   return RunSucceeded(ctx.report) ? 0 : 1;
@@ -228,25 +247,26 @@ int RunPingCommand(Session& s) {
   // Without a port the test would only report, for many seconds, that no
   // message goes out: it ends at the first failure.
   if (const std::string missing = MissingPortSetting(ctx.settings); !missing.empty()) {
-    ctx.report.firstError = Notice{NoticeKind::SettingMissing, {missing, kSettingsHintCli}};
-    PrintPortFailure("Port-Test nicht möglich: ", *ctx.report.firstError, ctx.report);
+    ctx.report.firstError = Notice{NoticeKind::SettingMissing, {missing, SettingsHintCli()}};
+    PrintPortFailure(Tr("Cli", "Port-Test nicht möglich: "), *ctx.report.firstError, ctx.report);
     return 1;
   }
   try {
     if (const std::optional<Notice> failed = OpenPortRecorded(ctx)) {
-      PrintPortFailure("Port-Test fehlgeschlagen: ", *failed, ctx.report);
+      PrintPortFailure(Tr("Cli", "Port-Test fehlgeschlagen: "), *failed, ctx.report);
       return 1;
     }
     const bool answered = PortTestCommand(ctx, s.options.noWait);
     s.console.Finish();
-    if (s.json && !answered) s.json->Fail("no-answer", "Der Port-Test bekam keine Antwort.");
+    if (s.json && !answered)
+      s.json->Fail("no-answer", Tr("Cli", "Der Port-Test bekam keine Antwort."));
     const bool opened = ctx.host.Port().IsOpen();
     ctx.host.Port().Close();
     return answered && opened ? 0 : 1;
   } catch (const RunCancelled&) {
     // The port test puts nothing into update mode; there is nothing to release.
     s.console.Finish();
-    std::fprintf(stderr, "Abgebrochen.\n");
+    std::fprintf(stderr, "%s", Tr("Cli", "Abgebrochen.\n").c_str());
     ctx.host.Port().Close();
     return 1;
   }
@@ -256,33 +276,36 @@ int RunInfoCommand(Session& s) {
   if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
   TellInterruptedRun(s, true);
   Context& ctx = *s.ctx;
-  const DeviceInfo info = ReadDeviceInfo(ctx, kSettingsHintCli);
+  const DeviceInfo info = ReadDeviceInfo(ctx, SettingsHintCli());
   s.console.Finish();
   if (info.cancelled) {
-    std::fprintf(stderr, "Abgebrochen.\n");
+    std::fprintf(stderr, "%s", Tr("Cli", "Abgebrochen.\n").c_str());
     return 1;
   }
   if (info.portFailure) {
-    PrintPortFailure("Info nicht möglich: ", *info.portFailure, ctx.report);
+    PrintPortFailure(Tr("Cli", "Info nicht möglich: "), *info.portFailure, ctx.report);
     return 1;
   }
   if (s.json) s.json->Info(info);
   if (info.stationId) {
-    std::printf(
-        "Zentrale: Kennung %lld%s\n", static_cast<long long>(*info.stationId),
-        info.stationNeedsUpdateMode ? " (wird für das Update in den Update-Mode gesetzt)" : "");
+    std::printf(Tr("Cli", "Zentrale: Kennung %lld%s\n").c_str(),
+                static_cast<long long>(*info.stationId),
+                info.stationNeedsUpdateMode
+                    ? Tr("Cli", " (wird für das Update in den Update-Mode gesetzt)").c_str()
+                    : "");
   } else {
-    std::printf("Zentrale: keine Kennung gemeldet\n");
+    std::printf("%s", Tr("Cli", "Zentrale: keine Kennung gemeldet\n").c_str());
   }
   if (!info.handheldAnswered) {
-    std::printf("Handregler: keine Antwort\n");
+    std::printf("%s", Tr("Cli", "Handregler: keine Antwort\n").c_str());
     std::fprintf(stderr, "%s\n", GermanCause(ctx.report).c_str());
     return 1;
   }
   const HandheldIdentity& id = info.handheld.identity;
-  std::printf("Handregler: Artikel %s, %s\n", id.articleNumber.c_str(),
-              id.kind == HandheldKind::Unknown ? "nicht erkannt" : id.kindText.c_str());
-  std::printf("Installierte Firmware: %s\n", id.versionText.c_str());
+  std::printf(
+      Tr("Cli", "Handregler: Artikel %s, %s\n").c_str(), id.articleNumber.c_str(),
+      id.kind == HandheldKind::Unknown ? Tr("Cli", "nicht erkannt").c_str() : id.kindText.c_str());
+  std::printf(Tr("Cli", "Installierte Firmware: %s\n").c_str(), id.versionText.c_str());
   return 0;
 }
 
@@ -290,14 +313,14 @@ int RunBackupCommand(Session& s) {
   if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
   Context& ctx = *s.ctx;
   const std::string& path = s.options.arguments[0];
-  const BackupCommandResult r = BackupCommand(ctx, path, s.options.all, kSettingsHintCli);
+  const BackupCommandResult r = BackupCommand(ctx, path, s.options.all, SettingsHintCli());
   s.console.Finish();
   if (r.cancelled) {
-    std::fprintf(stderr, "Abgebrochen.\n");
+    std::fprintf(stderr, "%s", Tr("Cli", "Abgebrochen.\n").c_str());
     return 1;
   }
   if (r.portFailure) {
-    PrintPortFailure("Sicherung nicht möglich: ", *r.portFailure, ctx.report);
+    PrintPortFailure(Tr("Cli", "Sicherung nicht möglich: "), *r.portFailure, ctx.report);
     return 1;
   }
   if (!r.handheldAnswered) {
@@ -307,18 +330,22 @@ int RunBackupCommand(Session& s) {
   if (s.json) s.json->Backup(path, r, CommandBackupAreas(s.options.all));
   switch (r.backup.end) {
     case BackupEnd::Saved:
-      std::printf("Sicherung von Handregler %s (Version %s): %s, %zu Bytes, %.1f s\n",
-                  r.identity.articleNumber.c_str(), r.identity.version.c_str(), path.c_str(),
-                  r.backup.bytes, r.backup.seconds);
+      std::printf(
+          Tr("Cli", "Sicherung von Handregler %s (Version %s): %s, %zu Bytes, %.1f s\n").c_str(),
+          r.identity.articleNumber.c_str(), r.identity.version.c_str(), path.c_str(),
+          r.backup.bytes, r.backup.seconds);
       return 0;
     case BackupEnd::SaveFailed:
-      std::fprintf(stderr, "Sicherung nicht gespeichert: %s: %s\n", path.c_str(),
+      std::fprintf(stderr, Tr("Cli", "Sicherung nicht gespeichert: %s: %s\n").c_str(), path.c_str(),
                    r.backup.saveProblem.c_str());
       if (s.json) s.json->Fail("backup-failed", path + ": " + r.backup.saveProblem);
       return 1;
     default:
-      std::fprintf(stderr, "Sicherung nicht gelesen: der Handregler antwortet nicht mehr.\n");
-      if (s.json) s.json->Fail("handheld-silent", "Der Handregler antwortet nicht mehr.");
+      std::fprintf(
+          stderr, "%s",
+          Tr("Cli", "Sicherung nicht gelesen: der Handregler antwortet nicht mehr.\n").c_str());
+      if (s.json)
+        s.json->Fail("handheld-silent", Tr("Cli", "Der Handregler antwortet nicht mehr."));
       return 1;
   }
 }
@@ -338,15 +365,16 @@ void RestoreForScripts(JsonOutput& json, const std::string& path, const RestoreR
     case RestoreEnd::NoHandheld:
       break;
     case RestoreEnd::Declined:
-      json.Fail("declined", "Nichts zurückgeschrieben.");
+      json.Fail("declined", Tr("Cli", "Nichts zurückgeschrieben."));
       break;
     case RestoreEnd::Failed:
-      if (!r.cancelled) json.Fail("handheld-silent", "Der Handregler antwortet nicht mehr.");
+      if (!r.cancelled)
+        json.Fail("handheld-silent", Tr("Cli", "Der Handregler antwortet nicht mehr."));
       break;
     case RestoreEnd::Done:
       if (!r.pagesWrong.empty()) {
-        json.Fail("pages-wrong",
-                  std::to_string(r.pagesWrong.size()) + " Seiten wurden falsch zurückgelesen.");
+        json.Fail("pages-wrong", Fill(Tr("Cli", "%1 Seiten wurden falsch zurückgelesen."),
+                                      {std::to_string(r.pagesWrong.size())}));
       }
       break;
   }
@@ -359,11 +387,11 @@ int RunRestoreCommand(Session& s) {
   if (const int rc = OpenTrace(s, {}); rc != 0) return rc;
   Context& ctx = *s.ctx;
   const std::string& path = s.options.arguments[0];
-  const RestoreResult r = RestoreCommand(ctx, path, kSettingsHintCli);
+  const RestoreResult r = RestoreCommand(ctx, path, SettingsHintCli());
   s.console.Finish();
   if (s.json) RestoreForScripts(*s.json, path, r);
   if (r.cancelled) {
-    std::fprintf(stderr, "Abgebrochen.\n");
+    std::fprintf(stderr, "%s", Tr("Cli", "Abgebrochen.\n").c_str());
     return 1;
   }
   switch (r.end) {
@@ -371,29 +399,31 @@ int RunRestoreCommand(Session& s) {
       std::fprintf(stderr, "%s: %s\n", path.c_str(), r.file.problem.c_str());
       return 1;
     case RestoreEnd::PortFailed:
-      PrintPortFailure("Zurückschreiben nicht möglich: ", *r.portFailure, ctx.report);
+      PrintPortFailure(Tr("Cli", "Zurückschreiben nicht möglich: "), *r.portFailure, ctx.report);
       return 1;
     case RestoreEnd::NoHandheld:
       std::fprintf(stderr, "%s\n", GermanCause(ctx.report).c_str());
       return 1;
     case RestoreEnd::Declined:
-      std::fprintf(stderr, "Nichts zurückgeschrieben.\n");
+      std::fprintf(stderr, "%s", Tr("Cli", "Nichts zurückgeschrieben.\n").c_str());
       return 1;
     case RestoreEnd::Failed:
       std::fprintf(stderr,
-                   "Zurückschreiben abgebrochen: der Handregler antwortet nicht mehr (%d Seiten "
-                   "geschrieben).\n",
+                   Tr("Cli",
+                      "Zurückschreiben abgebrochen: der Handregler antwortet nicht mehr (%d Seiten "
+                      "geschrieben).\n")
+                       .c_str(),
                    r.pagesWritten);
       return 1;
     default:
       break;
   }
   for (uint32_t page : r.pagesWrong) {
-    std::fprintf(stderr, "Seite 0x%06X (%s) wurde falsch zurückgelesen!\n", page,
+    std::fprintf(stderr, Tr("Cli", "Seite 0x%06X (%s) wurde falsch zurückgelesen!\n").c_str(), page,
                  FlashAreaName(page).c_str());
   }
-  std::printf("%d Seiten zurückgeschrieben, %zu davon fehlerhaft.\n", r.pagesWritten,
-              r.pagesWrong.size());
+  std::printf(Tr("Cli", "%d Seiten zurückgeschrieben, %zu davon fehlerhaft.\n").c_str(),
+              r.pagesWritten, r.pagesWrong.size());
   return r.ok() ? 0 : 1;
 }
 
@@ -401,7 +431,8 @@ int RunCheckCommand(Session& s) {
   const std::vector<PackageProblem> problems = CheckPackage(s.options.arguments[0]);
   if (s.json) s.json->Check(s.options.arguments[0], problems);
   for (const PackageProblem& p : problems) std::printf("%s\n", ProblemLine(p).c_str());
-  if (problems.empty()) std::printf("%s: in Ordnung\n", s.options.arguments[0].c_str());
+  if (problems.empty())
+    std::printf(Tr("Cli", "%s: in Ordnung\n").c_str(), s.options.arguments[0].c_str());
   return problems.empty() ? 0 : 1;
 }
 
@@ -410,7 +441,7 @@ int RunPortsCommand(JsonOutput* json) {
   const std::vector<SerialPortEntry> ports = ListSerialPorts();
   if (json) json->Ports(ports);
   if (ports.empty()) {
-    std::printf("Keine seriellen Ports gefunden.\n");
+    std::printf("%s", Tr("Cli", "Keine seriellen Ports gefunden.\n").c_str());
     return 0;
   }
   size_t width = 0;
@@ -418,7 +449,7 @@ int RunPortsCommand(JsonOutput* json) {
   for (const SerialPortEntry& port : ports) {
     const std::string details = DescribeSerialPort(port);
     std::printf("%-*s  %s\n", static_cast<int>(width), port.location.c_str(),
-                details.empty() ? "(keine Angaben)" : details.c_str());
+                details.empty() ? Tr("Cli", "(keine Angaben)").c_str() : details.c_str());
   }
   return 0;
 }

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/translate.h"
+
 namespace skyrelay::cli {
 
 namespace {
@@ -29,16 +31,16 @@ std::string CounterKey(const StatusLine& status) {
   }
 }
 
-const char* IconWord(Icon icon) {
+std::string IconWord(Icon icon) {
   switch (icon) {
     case Icon::Stop:
-      return "Fehler";
+      return Tr("Cli", "Fehler");
     case Icon::Critical:
-      return "Schwerer Fehler";
+      return Tr("Cli", "Schwerer Fehler");
     case Icon::Information:
-      return "Information";
+      return Tr("Cli", "Information");
     default:
-      return "Meldung";
+      return Tr("Cli", "Meldung");
   }
 }
 
@@ -136,7 +138,7 @@ void Console::Status(const StatusLine& status) {
       const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
       shown = "[" + std::string(filled, '#') + std::string(kWidth - filled, '.') + "] " + text;
     } else if (frame) {
-      shown = "Warte auf den Neustart [" + text + "]";
+      shown = Fill(Tr("Cli", "Warte auf den Neustart [%1]"), {text});
     }
     std::fprintf(err_, "\r\033[K%s", shown.c_str());
     lineOpen_ = true;
@@ -159,7 +161,7 @@ void Console::Status(const StatusLine& status) {
   FlushCounter();
   lastCounterKind_ = counterKind;
   if (frame) {
-    if (!inAnimation_) std::fprintf(err_, "Warte auf den Neustart ...\n");
+    if (!inAnimation_) std::fprintf(err_, "%s", Tr("Cli", "Warte auf den Neustart ...\n").c_str());
     inAnimation_ = true;
     return;
   }
@@ -212,14 +214,17 @@ Answer Console::ShowAndAnswer(const ShownMessage& shown, std::optional<NoticeKin
   if (answers_ == AnswerPolicy::Ask) {
     answer = Ask(risky);
   } else if (yes && restartWait && ++restartWaitAnswers_ > kRestartWaitAnswers) {
-    std::fprintf(err_, "(j/n) n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n");
+    std::fprintf(
+        err_, "%s",
+        Tr("Cli", "(j/n) n  (--yes wartet höchstens etwa 5 Minuten auf den Neustart)\n").c_str());
   } else if (risky && answers_ == AnswerPolicy::Yes) {
     // A Yes here may harm the handheld or waste a long transfer: only the
     // user's own Yes or --force gives it.
-    std::fprintf(err_, "(j/n) n  (--yes allein sagt hier nicht Ja; --force tut es)\n");
+    std::fprintf(err_, "%s",
+                 Tr("Cli", "(j/n) n  (--yes allein sagt hier nicht Ja; --force tut es)\n").c_str());
     answer = Answer::Refused;
   } else {
-    std::fprintf(err_, "(j/n) %s\n", yes ? "j" : "n");
+    std::fprintf(err_, "%s", (yes ? Tr("Cli", "(j/n) j\n") : Tr("Cli", "(j/n) n\n")).c_str());
     answer = yes ? Answer::Yes : Answer::No;
   }
   std::fflush(err_);
@@ -259,13 +264,13 @@ Input ReadAnswer(int fd, const std::atomic<bool>* cancel, std::string& line) {
 
 Answer Console::Ask(bool risky) {
   if (!inIsTerminal_) {
-    std::fprintf(err_, "(j/n) n  (keine Eingabe möglich: Nein)\n");
+    std::fprintf(err_, "%s", Tr("Cli", "(j/n) n  (keine Eingabe möglich: Nein)\n").c_str());
     std::fflush(err_);
     return Answer::No;
   }
   for (;;) {
     // A risky question takes Enter alone for No.
-    std::fprintf(err_, risky ? "(j/N) " : "(j/n) ");
+    std::fprintf(err_, "%s", (risky ? Tr("Cli", "(j/N) ") : Tr("Cli", "(j/n) ")).c_str());
     std::fflush(err_);
     std::string line;
     const Input input = ReadAnswer(::fileno(in_), cancel_, line);

@@ -7,6 +7,7 @@
 
 #include "cli/options.h"
 #include "core/json_writer.h"
+#include "core/translate.h"
 #include "device/flash.h"
 #include "package/package_check.h"
 
@@ -628,7 +629,7 @@ void JsonOutput::Check(const std::string& path, const std::vector<PackageProblem
     // The package's problems as an update would name them.
     Fail(CauseCode(CauseOf(report)), GermanCause(report));
   } else if (warnings > 0) {
-    Fail("package-warnings", "Das Update-Paket hat Warnungen.");
+    Fail("package-warnings", Tr("Cli", "Das Update-Paket hat Warnungen."));
   }
 }
 

@@ -10,6 +10,8 @@
 #include "cli/options.h"
 #include "cli/setup.h"
 #include "core/process.h"
+#include "core/translate.h"
+#include "qt/language.h"
 #include "run/rescue_note.h"
 
 namespace skyrelay::cli {
@@ -50,12 +52,13 @@ int Run(const Options& options, int argc, char** argv, JsonOutput* json) {
     return RunPingCommand(s);
   } catch (const std::exception& e) {
     s.console.Finish();
-    std::fprintf(stderr, "skyrelay-update-cli: unerwarteter Fehler: %s\n", e.what());
+    std::fprintf(stderr, "skyrelay-update-cli: %s\n",
+                 Fill(Tr("Cli", "unerwarteter Fehler: %1"), {e.what()}).c_str());
     if (json) json->Fail("unexpected", e.what());
   } catch (const RunCancelled&) {
     s.console.Finish();
-    std::fprintf(stderr, "Abgebrochen.\n");
-    if (json) json->Fail("cancelled", "Abgebrochen.");
+    std::fprintf(stderr, "%s\n", Tr("Cli", "Abgebrochen.").c_str());
+    if (json) json->Fail("cancelled", Tr("Cli", "Abgebrochen."));
   }
   if (s.ctx) s.ctx->host.Port().Close();
   return 1;
@@ -67,6 +70,13 @@ int Run(const Options& options, int argc, char** argv, JsonOutput* json) {
 // way: 128 and the signal's number. A run that got through all the same keeps
 // its success.
 int Main(int argc, char** argv) {
+  // The language comes first: the help and the option errors speak it. A
+  // --language that names none is refused by ParseOptions.
+  Translations translations;
+  const std::optional<std::string_view> named = LanguageArgument(argc, argv);
+  const std::optional<Language> chosen = named ? LanguageNamed(*named) : std::nullopt;
+  translations.Install(chosen.value_or(LocaleLanguage()));
+
   Options options;
   if (const std::optional<int> exitStatus = ParseOptions(argc, argv, options)) {
     // A wrong command line ends the command too; --help and --version run none.

@@ -9,12 +9,16 @@
 #include <string_view>
 
 #include "core/brand.h"
+#include "core/translate.h"
 #include "qt/command_line.h"
+#include "qt/language.h"
 #include "sim/sim_options.h"
 
 namespace skyrelay::cli {
 
-const char kUsage[] =
+std::string Usage() {
+  // clang-format off
+  return Tr("Cli",
     "Aufruf: skyrelay-update-cli [Optionen] update [DATEI.TUP]\n"
     "        skyrelay-update-cli [Optionen] check DATEI.TUP\n"
     "        skyrelay-update-cli [Optionen] ping [--no-wait]\n"
@@ -58,12 +62,15 @@ const char kUsage[] =
     "                      $XDG_DATA_HOME/skyrelay-update bzw. ~/.local/share/skyrelay-update)\n"
     "  --json              für Skripte: je Zeile ein JSON-Objekt auf der Standardausgabe,\n"
     "                      die Texte weiter auf der Fehlerausgabe\n"
+    "  --language de|en    Sprache der Texte (Vorgabe: nach LC_ALL, LC_MESSAGES, LANG)\n"
     "  --simulate          gegen das eingebaute simulierte LocoNet (virtuelle Zeit)\n"
     "  --sim-OPTION WERT   Einstellungen der Simulation (siehe unten)\n"
     "  --help, --version\n"
     "\n"
     "Rückgabewert: 0 Erfolg, 1 Fehler, 2 falscher Aufruf, 128 + Signal nach einem Abbruch\n"
-    "(130 Strg-C, 143 SIGTERM).\n";
+    "(130 Strg-C, 143 SIGTERM).\n");
+  // clang-format on
+}
 
 namespace {
 std::string gWrongUsage;
@@ -74,9 +81,8 @@ const std::string& WrongUsageText() {
 }
 
 int WrongUsage(const std::string& what) {
-  gWrongUsage = what + " (siehe skyrelay-update-cli --help)";
-  std::fprintf(stderr, "skyrelay-update-cli: %s (siehe skyrelay-update-cli --help)\n",
-               what.c_str());
+  gWrongUsage = Fill(Tr("Cli", "%1 (siehe skyrelay-update-cli --help)"), {what});
+  std::fprintf(stderr, "skyrelay-update-cli: %s\n", gWrongUsage.c_str());
   return 2;
 }
 
@@ -92,7 +98,7 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The program's options (its help is kUsage) and the simulation's knobs as
+// The program's options (its help is Usage()) and the simulation's knobs as
 // "sim-NAME". Any other "--sim-NAME" of `arguments` is read as a switch too:
 // the simulation refuses it when it starts, and a run without it ignores it.
 QList<QCommandLineOption> KnownOptions(const QStringList& arguments) {
@@ -107,6 +113,7 @@ QList<QCommandLineOption> KnownOptions(const QStringList& arguments) {
       QCommandLineOption(QStringLiteral("no")),
       QCommandLineOption(QStringLiteral("force")),
       QCommandLineOption(QStringLiteral("trace"), QString(), QStringLiteral("FILE")),
+      QCommandLineOption(QStringLiteral("language"), QString(), QStringLiteral("de|en")),
       QCommandLineOption(QStringLiteral("simulate")),
       QCommandLineOption(QStringLiteral("no-wait")),
       QCommandLineOption(QStringLiteral("no-backup")),
@@ -149,7 +156,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
   for (const QString& name : parser.optionNames()) {
     const QString value = parser.values(name).value(seen[name]++);
     if (name == QLatin1String("h") || name == QLatin1String("help")) {
-      std::printf("%s\nSimulation:\n%s", kUsage, sim::SimOptionsHelp("--sim-").c_str());
+      std::printf("%s\nSimulation:\n%s", Usage().c_str(), sim::SimOptionsHelp("--sim-").c_str());
       return 0;
     }
     if (name == QLatin1String("version")) {
@@ -160,24 +167,29 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
     if (name == QLatin1String("interface")) {
       if (value != QLatin1String("1") && value != QLatin1String("2") &&
           value != QLatin1String("3")) {
-        return WrongUsage("--interface nimmt 1, 2 oder 3");
+        return WrongUsage(Tr("Cli", "--interface nimmt 1, 2 oder 3"));
       }
       o.interfaceKind = value.toInt();
+    } else if (name == QLatin1String("language")) {
+      // main has chosen the language already.
+      if (!LanguageNamed(Bytes(value))) return WrongUsage(Tr("Cli", "--language nimmt de oder en"));
     } else if (name.startsWith(QLatin1String("sim-"))) {
       o.simOptions.emplace_back(Bytes(name.mid(4)), Bytes(value));
     }
   }
   if (const std::optional<UnreadArgument>& unread = parts.unread) {
     const std::string text = Bytes(unread->text);
-    return WrongUsage(unread->missingValue ? text + " braucht einen Wert"
-                                           : "unbekannte Option " + text);
+    return WrongUsage(Fill(unread->missingValue ? Tr("Cli", "%1 braucht einen Wert")
+                                                : Tr("Cli", "unbekannte Option %1"),
+                           {text}));
   }
   // Who answers the questions: one of them at most.
   const bool yes = parser.isSet(QStringLiteral("yes"));
   const bool no = parser.isSet(QStringLiteral("no"));
   const bool force = parser.isSet(QStringLiteral("force"));
   if (no && (yes || force)) {
-    return WrongUsage(std::string(yes ? "--yes" : "--force") + " und --no schließen einander aus");
+    return WrongUsage(
+        Fill(Tr("Cli", "%1 und --no schließen einander aus"), {yes ? "--yes" : "--force"}));
   }
   o.answers = force ? AnswerPolicy::Force
               : yes ? AnswerPolicy::Yes
@@ -199,26 +211,31 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
     }
   }
 
-  if (o.command.empty()) return WrongUsage("kein Befehl angegeben");
+  if (o.command.empty()) return WrongUsage(Tr("Cli", "kein Befehl angegeben"));
   if (o.command != "update" && o.command != "check" && o.command != "ping" && o.command != "info" &&
       o.command != "ports" && o.command != "release" && o.command != "backup" &&
       o.command != "restore") {
-    return WrongUsage("unbekannter Befehl " + o.command);
+    return WrongUsage(Fill(Tr("Cli", "unbekannter Befehl %1"), {o.command}));
   }
-  if (o.command == "check" && o.arguments.empty()) return WrongUsage("check braucht DATEI.TUP");
+  if (o.command == "check" && o.arguments.empty()) {
+    return WrongUsage(Tr("Cli", "check braucht DATEI.TUP"));
+  }
   if ((o.command == "backup" || o.command == "restore") && o.arguments.empty()) {
-    return WrongUsage(o.command + " braucht DATEI.hex");
+    return WrongUsage(Fill(Tr("Cli", "%1 braucht DATEI.hex"), {o.command}));
   }
   const size_t allowed = o.command == "check" || o.command == "update" || o.command == "backup" ||
                                  o.command == "restore"
                              ? 1
                              : 0;
   if (o.arguments.size() > allowed) {
-    return WrongUsage("überzähliges Argument " + o.arguments[allowed] + " für " + o.command);
+    return WrongUsage(
+        Fill(Tr("Cli", "überzähliges Argument %1 für %2"), {o.arguments[allowed], o.command}));
   }
-  if (o.noWait && o.command != "ping") return WrongUsage("--no-wait gilt nur für ping");
-  if (o.all && o.command != "backup") return WrongUsage("--all gilt nur für backup");
-  if (o.noBackup && o.command != "update") return WrongUsage("--no-backup gilt nur für update");
+  if (o.noWait && o.command != "ping") return WrongUsage(Tr("Cli", "--no-wait gilt nur für ping"));
+  if (o.all && o.command != "backup") return WrongUsage(Tr("Cli", "--all gilt nur für backup"));
+  if (o.noBackup && o.command != "update") {
+    return WrongUsage(Tr("Cli", "--no-backup gilt nur für update"));
+  }
   return std::nullopt;
 }
 

@@ -11,8 +11,8 @@
 
 namespace skyrelay::cli {
 
-// The usage, printed with --help.
-extern const char kUsage[];
+// The usage, printed with --help, in the chosen language.
+std::string Usage();
 
 // Says what is wrong with the command line in one line, with where to look
 // ("(siehe skyrelay-update-cli --help)"), and returns the exit status 2.

@@ -4,14 +4,17 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <span>
 
 #include "cli/json_output.h"
 #include "core/settings_file.h"
+#include "core/translate.h"
 #include "link/link.h"
 #include "package/display_code.h"
 #include "qt/qt_host.h"
@@ -24,6 +27,10 @@ namespace skyrelay::cli {
 namespace {
 
 std::atomic<bool> gCancel{false};
+// The note of a second signal, in the chosen language: made before the
+// handler may need it, which can only write it.
+char gWaitNote[256] = "\nBitte warten: die Zentrale wird freigegeben ...\n";
+size_t gWaitNoteLength = std::strlen(gWaitNote);
 // The first of the signals that ended the run, for the exit status.
 std::atomic<int> gSignal{0};
 
@@ -36,9 +43,8 @@ void OnSignal(int signal) {
   int none = 0;
   gSignal.compare_exchange_strong(none, signal);
   if (gCancel.exchange(true)) {
-    static const char kNote[] = "\nBitte warten: die Zentrale wird freigegeben ...\n";
     // Whoever showed the output may be gone: the note is then lost, nothing else.
-    const ssize_t ignored = ::write(2, kNote, sizeof kNote - 1);
+    const ssize_t ignored = ::write(2, gWaitNote, gWaitNoteLength);
     (void)ignored;
   }
   errno = savedErrno;
@@ -98,9 +104,9 @@ class ConsoleQtHost : public QtHostBase {
   Answer Show(const Notice& notice) override { return console_.Message(notice); }
   void ShowProgress(const RunProgress& progress) override { console_.Progress(progress); }
   void SetVersionLabels(const std::string& radio, const std::string& digitalSet) override {
-    if (!radio.empty()) console_.Status("Handregler - Version: " + radio);
+    if (!radio.empty()) console_.Status(Fill(Tr("Cli", "Handregler - Version: %1"), {radio}));
     if (!digitalSet.empty() && CurrentBrand().digitalSetLabelsVisible) {
-      console_.Status("Digital Set - Version: " + digitalSet);
+      console_.Status(Fill(Tr("Cli", "Digital Set - Version: %1"), {digitalSet}));
     }
   }
 
@@ -140,6 +146,9 @@ std::string TraceLine(double t, bool sent, std::span<const uint8_t> bytes, bool 
 }  // namespace
 
 void InstallSignalHandlers() {
+  const std::string note = Tr("Cli", "\nBitte warten: die Zentrale wird freigegeben ...\n");
+  gWaitNoteLength = std::min(note.size(), sizeof gWaitNote - 1);
+  std::memcpy(gWaitNote, note.data(), gWaitNoteLength);
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -238,16 +247,20 @@ int OpenTrace(Session& s, const std::vector<std::string>& readFiles) {
     for (const std::string& file : readFiles) {
       if (!same(file)) continue;
       std::fprintf(stderr,
-                   "skyrelay-update-cli: --trace %s würde die Datei %s des Update-Pakets "
-                   "überschreiben; bitte eine andere Datei angeben.\n",
+                   Tr("Cli",
+                      "skyrelay-update-cli: --trace %s würde die Datei %s des Update-Pakets "
+                      "überschreiben; bitte eine andere Datei angeben.\n")
+                       .c_str(),
                    path.c_str(), file.c_str());
       if (s.json) s.json->Fail("trace-refused", "--trace " + path + ": " + file);
       return 2;
     }
     if (same(s.options.settingsPath)) {
       std::fprintf(stderr,
-                   "skyrelay-update-cli: --trace %s würde die Einstellungsdatei %s "
-                   "überschreiben; bitte eine andere Datei angeben.\n",
+                   Tr("Cli",
+                      "skyrelay-update-cli: --trace %s würde die Einstellungsdatei %s "
+                      "überschreiben; bitte eine andere Datei angeben.\n")
+                       .c_str(),
                    path.c_str(), s.options.settingsPath.c_str());
       if (s.json) s.json->Fail("trace-refused", "--trace " + path + ": " + s.options.settingsPath);
       return 2;
@@ -255,7 +268,9 @@ int OpenTrace(Session& s, const std::vector<std::string>& readFiles) {
   }
   s.trace = std::fopen(path.c_str(), "w");
   if (!s.trace) {
-    std::fprintf(stderr, "skyrelay-update-cli: %s kann nicht geschrieben werden\n", path.c_str());
+    std::fprintf(stderr,
+                 Tr("Cli", "skyrelay-update-cli: %s kann nicht geschrieben werden\n").c_str(),
+                 path.c_str());
     if (s.json) s.json->Fail("trace-refused", "--trace " + path);
     return 2;
   }

@@ -14,6 +14,7 @@
 
 #include "core/brand.h"
 #include "core/text.h"
+#include "core/translate.h"
 
 namespace skyrelay {
 
@@ -70,14 +71,17 @@ bool WriteSettingsFile(const std::string& path, const Settings& settings, std::s
   const std::string target = FollowLinks(path);
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) return fail(target + " ist keine Datei");
+  if (exists && !S_ISREG(st.st_mode))
+    return fail(Fill(Tr("Settings", "%1 ist keine Datei"), {target}));
   if (exists && ((st.st_mode & S_IWUSR) == 0 || ::access(target.c_str(), W_OK) != 0)) {
-    return fail(target + " ist schreibgeschützt; die Einstellungen werden nicht gespeichert");
+    return fail(
+        Fill(Tr("Settings", "%1 ist schreibgeschützt; die Einstellungen werden nicht gespeichert"),
+             {target}));
   }
 
   const std::string temporary = target + ".tmp" + std::to_string(::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return fail(target + " kann nicht geschrieben werden");
+  if (fd < 0) return fail(Fill(Tr("Settings", "%1 kann nicht geschrieben werden"), {target}));
   const std::string text = settings.UpdateFilePath + "\r\n" +
                            std::to_string(settings.InterfaceKind) + "\r\n" +
                            settings.ComPortNumber + "\r\n";
@@ -92,7 +96,7 @@ bool WriteSettingsFile(const std::string& path, const Settings& settings, std::s
   ok = ::close(fd) == 0 && ok;
   if (!ok || ::rename(temporary.c_str(), target.c_str()) != 0) {
     ::unlink(temporary.c_str());
-    return fail(target + " kann nicht geschrieben werden");
+    return fail(Fill(Tr("Settings", "%1 kann nicht geschrieben werden"), {target}));
   }
   return true;
 }

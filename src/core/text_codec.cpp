@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/translate.h"
+
 namespace skyrelay {
 
 namespace {
@@ -200,9 +202,9 @@ std::vector<TextWarning> TextFileWarnings(const std::string& bytes) {
     if (b == '\n') line++;
     if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] != '\n' && !sawLoneCr) {
       sawLoneCr = true;
-      warnings.push_back({line,
-                          "Zeilenende nur mit CR (ohne LF): die folgenden Zeilen werden "
-                          "mit dieser zu einer Zeile"});
+      warnings.push_back({line, Tr("Check",
+                                   "Zeilenende nur mit CR (ohne LF): die folgenden Zeilen werden "
+                                   "mit dieser zu einer Zeile")});
     }
     if (b < 0x80 || utf8) {
       i = b < 0x80 ? i + 1 : Utf8CharacterEnd(bytes, i);
@@ -213,10 +215,11 @@ std::vector<TextWarning> TextFileWarnings(const std::string& bytes) {
     if (end - i > 1 && IsValidUtf8(one)) {
       if (!sawUtf8) {
         sawUtf8 = true;
-        warnings.push_back({line, "gemischte Kodierung: UTF-8 („" + one +
-                                      "“) und Windows-1252 in einer Datei; die ganze Datei wird "
-                                      "als Windows-1252 gelesen, „" +
-                                      one + "“ wird zu „" + Cp1252ToUtf8(one) + "“"});
+        warnings.push_back({line, Fill(Tr("Check",
+                                          "gemischte Kodierung: UTF-8 („%1“) und Windows-1252 in "
+                                          "einer Datei; die ganze Datei wird als Windows-1252 "
+                                          "gelesen, „%1“ wird zu „%2“"),
+                                       {one, Cp1252ToUtf8(one)})});
       }
     } else {
       if (firstStray == 0) firstStray = line;
@@ -224,15 +227,17 @@ std::vector<TextWarning> TextFileWarnings(const std::string& bytes) {
         sawBroken = true;
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%02X", b);
-        warnings.push_back({line, std::string("kaputte Kodierung: das Byte ") + hex +
-                                      " ist weder in UTF-8 noch in Windows-1252 ein Zeichen, es "
-                                      "wird zu „\xEF\xBF\xBD“"});
+        warnings.push_back({line, Fill(Tr("Check",
+                                          "kaputte Kodierung: das Byte %1 ist weder in UTF-8 noch "
+                                          "in Windows-1252 ein Zeichen, es wird zu „%2“"),
+                                       {hex, "\xEF\xBF\xBD"})});
       }
     }
     i = end;
   }
   if (sawUtf8 && firstStray > 0) {
-    warnings.push_back({firstStray, "hier steht ein Byte, das kein UTF-8 ist (Windows-1252)"});
+    warnings.push_back(
+        {firstStray, Tr("Check", "hier steht ein Byte, das kein UTF-8 ist (Windows-1252)")});
   }
   return warnings;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/translate.h"
+
 namespace skyrelay {
 
 namespace {
@@ -42,94 +44,117 @@ bool IsFailure(NoticeKind kind) {
 ShownMessage GermanMessage(const Notice& n) {
   switch (n.kind) {
     case NoticeKind::MessageNotSent:
-      return {"Message kann nicht gesendet werden!", "LocoNet Fehler", Icon::Critical, Buttons::Ok};
+      return {Tr("Message", "Message kann nicht gesendet werden!"), Tr("Message", "LocoNet Fehler"),
+              Icon::Critical, Buttons::Ok};
     case NoticeKind::CommandTimeout:
-      return {Arg(n, 0), "Timeout", Icon::Critical, Buttons::Ok};
+      return {Arg(n, 0), Tr("Message", "Timeout"), Icon::Critical, Buttons::Ok};
     case NoticeKind::PortError:
-      return {Arg(n, 0), "ComPort Fehler!", Icon::None, Buttons::Ok};
+      return {Arg(n, 0), Tr("Message", "ComPort Fehler!"), Icon::None, Buttons::Ok};
     case NoticeKind::StationPortError:
-      return {Arg(n, 0), "Verbindungsfehler:", Icon::None, Buttons::Ok};
+      return {Arg(n, 0), Tr("Message", "Verbindungsfehler:"), Icon::None, Buttons::Ok};
     case NoticeKind::InterfaceDialogue:
-      return {"Zeichenübertragung nicht möglich!", "Kontrada 1:", Icon::None, Buttons::Ok};
+      return {Tr("Message", "Zeichenübertragung nicht möglich!"), Tr("Message", "Kontrada 1:"),
+              Icon::None, Buttons::Ok};
     case NoticeKind::LinkLost: {
-      std::string text = "Die Verbindung zum Interface an " + Arg(n, 0) + " ist unterbrochen.";
-      if (!Arg(n, 1).empty()) text += "\r(" + Arg(n, 1) + ")";
-      return {text, "ComPort Fehler!", Icon::Critical, Buttons::Ok};
+      std::string text =
+          Fill(Tr("Message", "Die Verbindung zum Interface an %1 ist unterbrochen."), {Arg(n, 0)});
+      if (!Arg(n, 1).empty()) text += "\r(" + Arg(n, 1) + ')';
+      return {text, Tr("Message", "ComPort Fehler!"), Icon::Critical, Buttons::Ok};
     }
     case NoticeKind::NoUpdateFile:
-      return Stop("Keine Update-Datei: " + Arg(n, 0), "Fehler!");
+      return Stop(Fill(Tr("Message", "Keine Update-Datei: %1"), {Arg(n, 0)}),
+                  Tr("Message", "Fehler!"));
     case NoticeKind::SettingMissing:
-      return Stop(Arg(n, 0) + "\r" + Arg(n, 1), "Einstellungen");
+      return Stop(Arg(n, 0) + "\r" + Arg(n, 1), Tr("Message", "Einstellungen"));
     case NoticeKind::PortOpenFailed:
-      return Stop("Unerwarteter Fehler beim Öffnen des Ports:\r" + Arg(n, 0), "Fehler!");
+      return Stop(Tr("Message", "Unerwarteter Fehler beim Öffnen des Ports:") + "\r" + Arg(n, 0),
+                  Tr("Message", "Fehler!"));
     case NoticeKind::UnexpectedError:
-      return Stop("Unerwarteter Fehler beim Update:\r" + Arg(n, 0), "Fehler!");
+      return Stop(Tr("Message", "Unerwarteter Fehler beim Update:") + "\r" + Arg(n, 0),
+                  Tr("Message", "Fehler!"));
     case NoticeKind::HandheldUnknown:
-      return {"Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?", "",
-              Icon::None, Buttons::YesNo};
+      return {Tr("Message",
+                 "Handregler konnte nicht erkannt werden!\r\rTrotzdem ein Update versuchen?"),
+              "", Icon::None, Buttons::YesNo};
     case NoticeKind::NotApplicable:
-      return Stop("Fehler!", "");
+      return Stop(Tr("Message", "Fehler!"), "");
     case NoticeKind::BadFirmwareFile:
-      return Stop("Das Update-File ist nicht in Ordnung\n\r oder passt nicht zum Gerät!", "Fehler");
+      return Stop(
+          Tr("Message", "Das Update-File ist nicht in Ordnung\n\r oder passt nicht zum Gerät!"),
+          Tr("Message", "Fehler"));
     case NoticeKind::FirmwareFileMissing:
-      return Stop("Updatefile nicht vorhanden!", "Achtung!");
+      return Stop(Tr("Message", "Updatefile nicht vorhanden!"), Tr("Message", "Achtung!"));
     case NoticeKind::SoftwareCurrent:
       return {
-          "Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    "
-          "Update trotzdem durchführen? ",
-          "Update", Icon::Information, Buttons::YesNo};
+          Tr("Message",
+             "Die Handregler Software ist aktuell!\r\r   Ein Update ist nicht notwendig!\r\r    "
+             "Update trotzdem durchführen? "),
+          Tr("Message", "Update"), Icon::Information, Buttons::YesNo};
     case NoticeKind::LoadVersion:
-      return {Arg(n, 0) + " :\r\rVersion im Handregler: " + Arg(n, 1) + "\r\rSoll die Version " +
-                  Arg(n, 2) + " vom " + Arg(n, 3) + " geladen werden?",
-              "Update", Icon::None, Buttons::YesNo};
+      return {Fill(Tr("Message",
+                      "%1 :\r\rVersion im Handregler: %2\r\rSoll die Version %3 vom %4 geladen "
+                      "werden?"),
+                   {Arg(n, 0), Arg(n, 1), Arg(n, 2), Arg(n, 3)}),
+              Tr("Message", "Update"), Icon::None, Buttons::YesNo};
     case NoticeKind::FlashBlockFailed:
-      return Stop("Flash Block kann nicht beschrieben werden!", "Achtung!");
+      return Stop(Tr("Message", "Flash Block kann nicht beschrieben werden!"),
+                  Tr("Message", "Achtung!"));
     case NoticeKind::LocoNetOutputError:
-      return Stop("Fehler bei einer Ausgabe auf LocoNet: " + Arg(n, 0), "Fehler");
+      return Stop(Fill(Tr("Message", "Fehler bei einer Ausgabe auf LocoNet: %1"), {Arg(n, 0)}),
+                  Tr("Message", "Fehler"));
     case NoticeKind::Installing:
-      return Stop(
-          "     Das Update wird jetzt geladen!            \rBitte den Handregler nicht von LocoNet "
-          "trennen\r    und das Ende des Vorgangs abwarten! (ca. 60s)",
-          "Achtung!");
+      return Stop(Tr("Message",
+                     "     Das Update wird jetzt geladen!            \rBitte den Handregler nicht "
+                     "von LocoNet "
+                     "trennen\r    und das Ende des Vorgangs abwarten! (ca. 60s)"),
+                  Tr("Message", "Achtung!"));
     case NoticeKind::RestartWait:
-      return {Arg(n, 0) + " meldet sich nicht zurück!\r     weiter warten?     ", "Achtung",
-              Icon::Stop, Buttons::YesNo};
+      return {Fill(Tr("Message", "%1 meldet sich nicht zurück!\r     weiter warten?     "),
+                   {Arg(n, 0)}),
+              Tr("Message", "Achtung"), Icon::Stop, Buttons::YesNo};
     case NoticeKind::WrongLoco:
-      return Stop(Arg(n, 0) + " hat die falsche Lok beim Starten angemeldet!", "Update 58400");
+      return Stop(
+          Fill(Tr("Message", "%1 hat die falsche Lok beim Starten angemeldet!"), {Arg(n, 0)}),
+          Tr("Message", "Update 58400"));
     case NoticeKind::WrongVersion:
-      return Stop("Es wurde die falsche Version nach dem Update gelesen!", "Update 58400");
+      return Stop(Tr("Message", "Es wurde die falsche Version nach dem Update gelesen!"),
+                  Tr("Message", "Update 58400"));
     case NoticeKind::FirmwareOk:
       return {
-          "     Firmware-Update ok!      \r\r Jetzt erhält der Handregler u.U. \r  noch neue "
-          "Daten, bitte nicht \r          ausschalten!",
-          "Update 58400", Icon::Information, Buttons::Ok};
+          Tr("Message",
+             "     Firmware-Update ok!      \r\r Jetzt erhält der Handregler u.U. \r  noch neue "
+             "Daten, bitte nicht \r          ausschalten!"),
+          Tr("Message", "Update 58400"), Icon::Information, Buttons::Ok};
     case NoticeKind::ConfigurationFileUnusable:
-      return Stop(Arg(n, 0) + "\r" + Arg(n, 1) + "!", "Fehler!");
+      return Stop(Arg(n, 0) + "\r" + Arg(n, 1) + '!', Tr("Message", "Fehler!"));
     case NoticeKind::LanguageFileFormat:
-      return Stop(Arg(n, 0) + "\rFalsche Dateiformat!", "Fehler!");
+      return Stop(Arg(n, 0) + "\r" + Tr("Message", "Falsche Dateiformat!"),
+                  Tr("Message", "Fehler!"));
     case NoticeKind::SettingsNotWritten:
-      return Stop("Einstellungen konnten nicht geschrieben werden!", "Fehler");
+      return Stop(Tr("Message", "Einstellungen konnten nicht geschrieben werden!"),
+                  Tr("Message", "Fehler"));
     case NoticeKind::DescriptionUnreadable:
-      return Stop(Arg(n, 0) + "\r" + Arg(n, 1), "Fehler!");
+      return Stop(Arg(n, 0) + "\r" + Arg(n, 1), Tr("Message", "Fehler!"));
     case NoticeKind::FirmwareFileProblem:
-      return Stop(Arg(n, 0) + "\r" + Arg(n, 1) + "!", "Achtung!");
+      return Stop(Arg(n, 0) + "\r" + Arg(n, 1) + '!', Tr("Message", "Achtung!"));
     case NoticeKind::FirmwareFileFormat:
-      return Stop("Falsches Fileformat!", "Achtung!");
+      return Stop(Tr("Message", "Falsches Fileformat!"), Tr("Message", "Achtung!"));
     case NoticeKind::WrongFirmwareVersion:
-      return Stop("Falsche Version!", "Fehler");
+      return Stop(Tr("Message", "Falsche Version!"), Tr("Message", "Fehler"));
     case NoticeKind::PackageProblems: {
-      std::string text = "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen:";
+      std::string text =
+          Tr("Message", "Das Update-Paket ist nicht in Ordnung; es wird nichts übertragen:");
       for (const std::string& line : n.args) text += "\r" + line;
-      return Stop(text, "Fehler!");
+      return Stop(text, Tr("Message", "Fehler!"));
     }
     case NoticeKind::BackupFailed:
-      return Stop("Die Sicherung konnte nicht angelegt werden:\r" + Arg(n, 0) + "\r" + Arg(n, 1) +
-                      "\rEs wird nichts geschrieben.",
-                  "Fehler!");
+      return Stop(Tr("Message", "Die Sicherung konnte nicht angelegt werden:") + "\r" + Arg(n, 0) +
+                      "\r" + Arg(n, 1) + "\r" + Tr("Message", "Es wird nichts geschrieben."),
+                  Tr("Message", "Fehler!"));
     case NoticeKind::RestoreQuestion: {
-      std::string text = "Diese Sicherung in den Handregler zurückschreiben?";
+      std::string text = Tr("Message", "Diese Sicherung in den Handregler zurückschreiben?");
       for (const std::string& line : n.args) text += "\r" + line;
-      return {text, "Sicherung zurückschreiben", Icon::None, Buttons::YesNo};
+      return {text, Tr("Message", "Sicherung zurückschreiben"), Icon::None, Buttons::YesNo};
     }
   }
   return {};
@@ -138,21 +163,21 @@ ShownMessage GermanMessage(const Notice& n) {
 std::string GermanStageName(ProgressStage stage) {
   switch (stage) {
     case ProgressStage::Firmware:
-      return "Firmware";
+      return Tr("Stage", "Firmware");
     case ProgressStage::Restart:
-      return "Neustart";
+      return Tr("Stage", "Neustart");
     case ProgressStage::Backup:
-      return "Sicherung";
+      return Tr("Stage", "Sicherung");
     case ProgressStage::LanguageTexts:
-      return "Sprachtexte";
+      return Tr("Stage", "Sprachtexte");
     case ProgressStage::TurnoutSymbols:
     case ProgressStage::TurnoutAssignment:
     case ProgressStage::TurnoutList:
-      return "Weichen";
+      return Tr("Stage", "Weichen");
     case ProgressStage::Characters:
-      return "Zeichen";
+      return Tr("Stage", "Zeichen");
     case ProgressStage::Settings:
-      return "Einstellungen";
+      return Tr("Stage", "Einstellungen");
   }
   return "";
 }
@@ -174,14 +199,17 @@ std::string ClockText(double seconds) {
 std::string GermanProgress(const RunProgress& p) {
   std::string line;
   if (p.stage == ProgressStage::Restart) {
-    line = "Warte auf den Neustart des Handreglers: " + std::to_string(std::lround(p.waited)) +
-           " s (Nachfrage nach " + std::to_string(std::lround(p.waitLimit)) + " s)";
+    line =
+        Fill(Tr("Progress", "Warte auf den Neustart des Handreglers: %1 s (Nachfrage nach %2 s)"),
+             {std::to_string(std::lround(p.waited)), std::to_string(std::lround(p.waitLimit))});
   } else {
-    line = GermanStageName(p.stage) + " " + std::to_string(p.stageDone) + " von " +
-           std::to_string(p.stageTotal);
+    line =
+        Fill(Tr("Progress", "%1 %2 von %3"),
+             {GermanStageName(p.stage), std::to_string(p.stageDone), std::to_string(p.stageTotal)});
   }
-  line += " · " + std::to_string(p.percent) + " % · " + ClockText(p.elapsed) + " vergangen";
-  if (p.remaining) line += " · noch etwa " + ClockText(*p.remaining);
+  line += Fill(Tr("Progress", " · %1 % · %2 vergangen"),
+               {std::to_string(p.percent), ClockText(p.elapsed)});
+  if (p.remaining) line += Fill(Tr("Progress", " · noch etwa %1"), {ClockText(*p.remaining)});
   return line;
 }
 
@@ -198,56 +226,56 @@ std::string GermanStatus(const StatusLine& s) {
     case StatusKind::Clear:
       return "";
     case StatusKind::Start:
-      return "Start";
+      return Tr("Status", "Start");
     case StatusKind::Error:
-      return "Fehler";
+      return Tr("Status", "Fehler");
     case StatusKind::ReadingVersion:
-      return "Lese Version";
+      return Tr("Status", "Lese Version");
     case StatusKind::StationUpdateMode:
-      return "Zentrale Update-Mode";
+      return Tr("Status", "Zentrale Update-Mode");
     case StatusKind::ReleasingStation:
-      return "Zentrale wird aus dem Update-Mode genommen ...";
+      return Tr("Status", "Zentrale wird aus dem Update-Mode genommen ...");
     case StatusKind::UpdateFinished:
-      return "Update beendet";
+      return Tr("Status", "Update beendet");
     case StatusKind::UpdateFailed:
-      return "Fehler beim Update";
+      return Tr("Status", "Fehler beim Update");
     case StatusKind::UpdateCancelled:
-      return "Update abgebrochen";
+      return Tr("Status", "Update abgebrochen");
     case StatusKind::NoFirmwareForKind:
-      return "Fehler im Updatefile!";
+      return Tr("Status", "Fehler im Updatefile!");
     case StatusKind::SoftwareCurrent:
-      return "Software aktuell!";
+      return Tr("Status", "Software aktuell!");
     case StatusKind::FirmwarePercent:
-      return number + "%";
+      return number + '%';
     case StatusKind::RestartWait:
       return RestartAnimationFrame(static_cast<double>(s.number) / 4.0);
     case StatusKind::FirmwareOk:
-      return "Firmware ok!";
+      return Tr("Status", "Firmware ok!");
     case StatusKind::WakeUpAttempt:
-      return "PM01= " + number;
+      return "PM01= " + number;  // the handheld's own name for it
     case StatusKind::PortTestResult:
       return number;
     case StatusKind::Language:
-      return "Sprache:" + std::to_string(s.number / 1000) +
-             " Txt:" + std::to_string(s.number % 1000);
+      return Fill(Tr("Status", "Sprache:%1 Txt:%2"),
+                  {std::to_string(s.number / 1000), std::to_string(s.number % 1000)});
     case StatusKind::TurnoutSymbol:
-      return "Mag.Sym.:" + number;
+      return Fill(Tr("Status", "Mag.Sym.:%1"), {number});
     case StatusKind::TurnoutAssignment:
-      return "SymZuord:" + number;
+      return Fill(Tr("Status", "SymZuord:%1"), {number});
     case StatusKind::TurnoutList:
-      return "Weichenliste";
+      return Tr("Status", "Weichenliste");
     case StatusKind::NewConfiguration:
-      return "neue Konfiguration";
+      return Tr("Status", "neue Konfiguration");
     case StatusKind::ExtraCharacterFiles:
-      return "Mehr als 100 Zeichendateien: weitere ignoriert";
+      return Tr("Status", "Mehr als 100 Zeichendateien: weitere ignoriert");
     case StatusKind::Text:
       return s.text;
     case StatusKind::BackupReading:
-      return "Lese Sicherung";
+      return Tr("Status", "Lese Sicherung");
     case StatusKind::BackupSaved:
-      return "Sicherung gespeichert: " + s.text;
+      return Fill(Tr("Status", "Sicherung gespeichert: %1"), {s.text});
     case StatusKind::RestorePage:
-      return "Zurückschreiben: Seite " + number;
+      return Fill(Tr("Status", "Zurückschreiben: Seite %1"), {number});
   }
   return s.text;
 }

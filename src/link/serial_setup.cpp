@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "core/translate.h"
 #include "link/link.h"
 
 namespace skyrelay {
@@ -51,7 +52,7 @@ bool IsDeviceName(const std::string& s) {
 bool SetPortFromSettings(SerialPort& port, const Settings& settings, std::string& error) {
   const std::string device = PortDeviceForNumber(settings.ComPortNumber);
   if (device.empty()) {
-    error = "Ungültiger Portname: \"" + settings.ComPortNumber + "\"";
+    error = Fill(Tr("Port", "Ungültiger Portname: \"%1\""), {settings.ComPortNumber});
     return false;
   }
   if (!port.SetPortName(device)) {

@@ -1,5 +1,6 @@
 #include "package/data_files.h"
 
+#include "core/translate.h"
 #include "package/package_file.h"
 
 namespace skyrelay {
@@ -10,7 +11,8 @@ std::string ReadDataFile(HeldFiles& held, const std::string& path, size_t size,
   if (bytes.size() < size) {
     const size_t got = bytes.size();
     bytes.clear();
-    return "Datei zu kurz: " + std::to_string(got) + " statt " + std::to_string(size) + " Bytes";
+    return Fill(Tr("File", "Datei zu kurz: %1 statt %2 Bytes"),
+                {std::to_string(got), std::to_string(size)});
   }
   return std::string();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/translate.h"
 #include "package/package_file.h"
 
 namespace skyrelay {
@@ -52,7 +53,7 @@ bool FirmwareReader::Open(HeldFiles& held, const std::string& path) {
   if (problem_) return false;
   if (bytes_.size() < static_cast<size_t>(FirstRecordOffset)) {
     Close();
-    problem_ = FileProblem{FileFailure::Unreadable, "Datei zu kurz"};
+    problem_ = FileProblem{FileFailure::Unreadable, Tr("File", "Datei zu kurz")};
     return false;
   }
   VersionAndDate(bytes_, versionText_, dateText_);

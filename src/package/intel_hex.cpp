@@ -5,6 +5,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "core/translate.h"
+
 namespace skyrelay {
 
 namespace {
@@ -85,28 +87,28 @@ IntelHexRead ReadIntelHex(const std::string& text) {
   bool ended = false;
   auto fail = [&](const std::string& what) {
     read.image.clear();
-    read.problem = "Zeile " + std::to_string(number) + ": " + what;
+    read.problem = Fill(Tr("File", "Zeile %1: %2"), {std::to_string(number), what});
     return read;
   };
   while (std::getline(lines, line)) {
     number++;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     if (line.empty()) continue;
-    if (ended) return fail("Daten nach dem Dateiende-Satz");
+    if (ended) return fail(Tr("File", "Daten nach dem Dateiende-Satz"));
     if (line[0] != ':' || line.size() < 11 || line.size() % 2 == 0) {
-      return fail("kein Intel-HEX-Satz");
+      return fail(Tr("File", "kein Intel-HEX-Satz"));
     }
     std::vector<uint8_t> bytes;
     for (size_t i = 1; i + 1 < line.size(); i += 2) {
       const int high = HexDigit(line[i]);
       const int low = HexDigit(line[i + 1]);
-      if (high < 0 || low < 0) return fail("keine Hexadezimalziffer");
+      if (high < 0 || low < 0) return fail(Tr("File", "keine Hexadezimalziffer"));
       bytes.push_back(static_cast<uint8_t>(high << 4 | low));
     }
-    if (bytes.size() != bytes[0] + 5u) return fail("falsche Satzlänge");
+    if (bytes.size() != bytes[0] + 5u) return fail(Tr("File", "falsche Satzlänge"));
     uint8_t sum = 0;
     for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
-    if (sum != 0) return fail("falsche Prüfsumme");
+    if (sum != 0) return fail(Tr("File", "falsche Prüfsumme"));
     const uint32_t offset = uint32_t{bytes[1]} << 8 | bytes[2];
     const std::vector<uint8_t> data(bytes.begin() + 4, bytes.end() - 1);
     switch (bytes[3]) {
@@ -117,14 +119,14 @@ IntelHexRead ReadIntelHex(const std::string& text) {
         ended = true;
         break;
       case kExtendedLinearAddress:
-        if (data.size() != 2) return fail("falsche Länge der Adresse");
+        if (data.size() != 2) return fail(Tr("File", "falsche Länge der Adresse"));
         upper = uint32_t{data[0]} << 8 | data[1];
         break;
       default:
-        return fail("unbekannter Satztyp " + std::to_string(bytes[3]));
+        return fail(Fill(Tr("File", "unbekannter Satztyp %1"), {std::to_string(bytes[3])}));
     }
   }
-  if (!ended) return fail("der Dateiende-Satz fehlt");
+  if (!ended) return fail(Tr("File", "der Dateiende-Satz fehlt"));
   return read;
 }
 

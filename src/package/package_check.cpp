@@ -9,6 +9,7 @@
 
 #include "core/text.h"
 #include "core/text_codec.h"
+#include "core/translate.h"
 #include "package/data_files.h"
 #include "package/description.h"
 #include "package/display_code.h"
@@ -21,7 +22,9 @@ namespace skyrelay {
 
 namespace {
 
-constexpr const char* kWrongFormat = "falsches Format (drittes Zeichen ist kein ':')";
+std::string WrongFormatText() {
+  return Tr("Check", "falsches Format (drittes Zeichen ist kein ':')");
+}
 
 class PackageChecker {
  public:
@@ -32,13 +35,13 @@ class PackageChecker {
     for (PackageProblem& problem : load_.problems) {
       switch (problem.kind) {
         case ProblemKind::DescriptionUnreadable:
-          problem.text = "Die Update-Datei kann nicht geöffnet werden";
+          problem.text = Tr("Check", "Die Update-Datei kann nicht geöffnet werden");
           return {problem};
         case ProblemKind::DescriptionRefused:
           problem.text = problem.detail;
           return {problem};
         case ProblemKind::NotADescription:
-          problem.text = "Keine Update-Datei: " + problem.file;
+          problem.text = Fill(Tr("Check", "Keine Update-Datei: %1"), {problem.file});
           problem.file.clear();
           return {problem};
         default:  // a firmware file: checked below with the other
@@ -51,13 +54,16 @@ class PackageChecker {
     if (load_.extraCharacterFilesIgnored) {
       problems_.push_back({ProblemKind::TooManyCharacterFiles, descriptionPath_,
                            scan.firstIgnoredCharacterLine, "",
-                           "Mehr als 100 Zeichendateien: weitere ignoriert"});
+                           Tr("Status", "Mehr als 100 Zeichendateien: weitere ignoriert")});
     }
     WarnAboutText(descriptionPath_, bytes);
     for (const UnknownKey& unknown : scan.unknownKeys) {
-      std::string text = "unbekannter Schlüssel " + unknown.key;
-      text += unknown.nearest.empty() ? ", die Zeile wird nicht gelesen"
-                                      : " – meinten Sie " + unknown.nearest + "?";
+      const std::string text =
+          unknown.nearest.empty()
+              ? Fill(Tr("Check", "unbekannter Schlüssel %1, die Zeile wird nicht gelesen"),
+                     {unknown.key})
+              : Fill(Tr("Check", "unbekannter Schlüssel %1 – meinten Sie %2?"),
+                     {unknown.key, unknown.nearest});
       Warn(ProblemKind::UnknownKey, descriptionPath_, unknown.line, text);
     }
     SortByLine(0);
@@ -93,19 +99,20 @@ class PackageChecker {
     if (!problem) return CheckFirmwareRecords(DescribedFilePath(load_.description, name));
     switch (problem->kind) {
       case ProblemKind::FirmwareMissing:
-        problem->text = "Updatefile nicht vorhanden!";
+        problem->text = Tr("Message", "Updatefile nicht vorhanden!");
         break;
       case ProblemKind::FirmwareRefused:
         problem->text = problem->detail + "!";
         break;
       case ProblemKind::FirmwareWrongFormat:
-        problem->text = "Falsches Fileformat!";
+        problem->text = Tr("Message", "Falsches Fileformat!");
         break;
       default:  // FirmwareWrongVersion
-        problem->text =
-            "Falsche Version! Die Datei trägt Version " + problem->detail + ", angekündigt ist " +
-            (announcedText ? Trim(*announcedText, " ")
-                           : std::string("keine (") + versionKey + " fehlt, zählt als 0)");
+        problem->text = Fill(
+            Tr("Check", "Falsche Version! Die Datei trägt Version %1, angekündigt ist %2"),
+            {problem->detail,
+             announcedText ? Trim(*announcedText, " ")
+                           : Fill(Tr("Check", "keine (%1 fehlt, zählt als 0)"), {versionKey})});
         break;
     }
     problems_.push_back(*problem);
@@ -122,15 +129,15 @@ class PackageChecker {
       const size_t at = static_cast<size_t>(FirstRecordOffset + BlockRecordSize * k);
       if (bytes.size() < at + BlockRecordSize) {
         return Fail(ProblemKind::FirmwareTooShort, path, 0,
-                    "Datei zu kurz: nur " + std::to_string(k) + " von " +
-                        std::to_string(BlockRecordCount) + " Blöcken vollständig");
+                    Fill(Tr("Check", "Datei zu kurz: nur %1 von %2 Blöcken vollständig"),
+                         {std::to_string(k), std::to_string(BlockRecordCount)}));
       }
       const int number =
           static_cast<uint8_t>(bytes[at]) * 256 + static_cast<uint8_t>(bytes[at + 1]);
       if (number != k) {
         Fail(ProblemKind::WrongBlockNumber, path, k + 1,
-             "falsche Blocknummer " + std::to_string(number) + " (erwartet " + std::to_string(k) +
-                 ")");
+             Fill(Tr("Check", "falsche Blocknummer %1 (erwartet %2)"),
+                  {std::to_string(number), std::to_string(k)}));
       }
     }
   }
@@ -163,12 +170,12 @@ class PackageChecker {
                             const LanguageFile& file) {
     if (file.wrongFormatLine == 0) return;
     Fail(ProblemKind::WrongLineFormat, path, file.wrongFormatLine,
-         std::string(kWrongFormat) + ", die Übertragung der Datei endet hier");
+         Fill(Tr("Check", "%1, die Übertragung der Datei endet hier"), {WrongFormatText()}));
     const std::vector<std::string> lines = SplitLines(DecodeTextFile(bytes));
     for (size_t i = static_cast<size_t>(file.wrongFormatLine); i < lines.size(); i++) {
       const size_t third = Utf8CharacterEnd(lines[i], Utf8CharacterEnd(lines[i], 0));
       if (lines[i].size() > third && lines[i][third] == ':') continue;
-      Fail(ProblemKind::WrongLineFormat, path, static_cast<int>(i + 1), kWrongFormat);
+      Fail(ProblemKind::WrongLineFormat, path, static_cast<int>(i + 1), WrongFormatText());
     }
   }
 
@@ -182,7 +189,7 @@ class PackageChecker {
       if (shown[i] == " " || CharToDisplayCode(shown[i]) != BlankDisplayCode) continue;
       const std::string code = CodePointName(written[i]);
       const std::string named = static_cast<uint8_t>(written[i][0]) < 0x20
-                                    ? "Steuerzeichen " + code
+                                    ? Fill(Tr("Check", "Steuerzeichen %1"), {code})
                                     : "„" + written[i] + "“ (" + code + ")";
       if (std::find(missing.begin(), missing.end(), named) == missing.end()) {
         missing.push_back(named);
@@ -192,15 +199,19 @@ class PackageChecker {
       std::string list;
       for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
       Warn(ProblemKind::CharacterNotOnDisplay, path, text.line,
-           (missing.size() == 1 ? "Zeichen " + list + " gibt es im Display nicht, es wird"
-                                : "Zeichen " + list + " gibt es im Display nicht, sie werden") +
-               " zum Leerzeichen: „" + text.text + "“");
+           Fill(missing.size() == 1 ? Tr("Check",
+                                         "Zeichen %1 gibt es im Display nicht, es wird zum "
+                                         "Leerzeichen: „%2“")
+                                    : Tr("Check",
+                                         "Zeichen %1 gibt es im Display nicht, sie werden zum "
+                                         "Leerzeichen: „%2“"),
+                {list, text.text}));
     }
     const size_t length = Utf8Length(text.written);
     if (length > static_cast<size_t>(MaxTextLength)) {
       Warn(ProblemKind::TextTooLong, path, text.line,
-           "Text hat " + std::to_string(length) + " Zeichen, das Display zeigt nur die ersten " +
-               std::to_string(MaxTextLength) + ": „" + text.text + "“");
+           Fill(Tr("Check", "Text hat %1 Zeichen, das Display zeigt nur die ersten %2: „%3“"),
+                {std::to_string(length), std::to_string(MaxTextLength), text.text}));
     }
   }
 
@@ -243,7 +254,8 @@ class PackageChecker {
     for (size_t v = 0; v < usedValues; v++) {
       if (bytes[2 * v + 1] != 0) {
         return Fail(ProblemKind::ValuesOver255, path, 0,
-                    "enthält Werte über 255 (erste an Position " + std::to_string(v) + ")");
+                    Fill(Tr("Check", "enthält Werte über 255 (erste an Position %1)"),
+                         {std::to_string(v)}));
       }
     }
   }
@@ -273,7 +285,7 @@ std::string ProblemLine(const PackageProblem& p) {
   std::string where = p.file;
   if (!where.empty() && p.line > 0) where += ":" + std::to_string(p.line);
   if (!where.empty()) where += ": ";
-  return where + (p.warning ? "Warnung: " : "") + p.text;
+  return where + (p.warning ? Tr("Check", "Warnung: ") : "") + p.text;
 }
 
 }  // namespace skyrelay

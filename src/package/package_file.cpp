@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "core/translate.h"
+
 namespace skyrelay {
 
 namespace {
@@ -19,30 +21,30 @@ FileProblem OpenFailure(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
-      return Problem(FileFailure::Missing, "Datei nicht gefunden");
+      return Problem(FileFailure::Missing, Tr("File", "Datei nicht gefunden"));
     case EACCES:
     case EPERM:
       return Problem(FileFailure::Unreadable,
-                     "Datei darf nicht gelesen werden (keine Berechtigung)");
+                     Tr("File", "Datei darf nicht gelesen werden (keine Berechtigung)"));
     case ENAMETOOLONG:
-      return Problem(FileFailure::Unreadable, "Dateiname zu lang");
+      return Problem(FileFailure::Unreadable, Tr("File", "Dateiname zu lang"));
     default:
-      return Problem(FileFailure::Unreadable, "Datei kann nicht gelesen werden");
+      return Problem(FileFailure::Unreadable, Tr("File", "Datei kann nicht gelesen werden"));
   }
 }
 
 std::string KindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "ein Ordner";
-  if (S_ISFIFO(mode)) return "eine FIFO";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "ein Gerät";
-  if (S_ISSOCK(mode)) return "ein Socket";
-  return "keine gewöhnliche Datei";
+  if (S_ISDIR(mode)) return Tr("File", "keine Datei, sondern ein Ordner");
+  if (S_ISFIFO(mode)) return Tr("File", "keine Datei, sondern eine FIFO");
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return Tr("File", "keine Datei, sondern ein Gerät");
+  if (S_ISSOCK(mode)) return Tr("File", "keine Datei, sondern ein Socket");
+  return Tr("File", "keine Datei, sondern keine gewöhnliche Datei");
 }
 
 FileProblem TooLarge(unsigned long long size, size_t limit) {
-  return Problem(FileFailure::TooLarge, "Datei zu groß: " + std::to_string(size) +
-                                            " Bytes, höchstens " + std::to_string(limit) +
-                                            " Bytes sind erlaubt");
+  return Problem(FileFailure::TooLarge,
+                 Fill(Tr("File", "Datei zu groß: %1 Bytes, höchstens %2 Bytes sind erlaubt"),
+                      {std::to_string(size), std::to_string(limit)}));
 }
 
 }  // namespace
@@ -68,7 +70,7 @@ int OpenPackageFile(const std::string& path, size_t limit, FileProblem& problem,
     return -1;
   }
   if (!S_ISREG(st.st_mode)) {
-    problem = Problem(FileFailure::NotRegular, "keine Datei, sondern " + KindOf(st.st_mode));
+    problem = Problem(FileFailure::NotRegular, KindOf(st.st_mode));
     ::close(fd);
     return -1;
   }

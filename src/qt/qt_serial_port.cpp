@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSignalBlocker>
 
+#include "core/translate.h"
 #include "link/serial_setup.h"
 
 namespace skyrelay {
@@ -26,7 +27,7 @@ void QtSerialPort::OnReadyRead() {
   const QByteArray data = port_.readAll();
   if (data.isEmpty() && port_.error() != QSerialPort::NoError) {
     // A notification with nothing to read: the line hung up (end of file).
-    MarkLost(QStringLiteral("Leitung getrennt"));
+    MarkLost(QString::fromStdString(Tr("Port", "Leitung getrennt")));
     return;
   }
   if (data.isEmpty() || !onReceived) return;
@@ -39,13 +40,14 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
   // ioctl for device"); the kind of error says more.
   switch (error) {
     case QSerialPort::ResourceError:
-      if (port_.isOpen()) MarkLost(QStringLiteral("Gerät entfernt oder Leitung getrennt"));
+      if (port_.isOpen())
+        MarkLost(QString::fromStdString(Tr("Port", "Gerät entfernt oder Leitung getrennt")));
       break;
     case QSerialPort::ReadError:
-      if (port_.isOpen()) MarkLost(QStringLiteral("Lesefehler"));
+      if (port_.isOpen()) MarkLost(QString::fromStdString(Tr("Port", "Lesefehler")));
       break;
     case QSerialPort::WriteError:
-      if (port_.isOpen()) MarkLost(QStringLiteral("Schreibfehler"));
+      if (port_.isOpen()) MarkLost(QString::fromStdString(Tr("Port", "Schreibfehler")));
       break;
     default:
       break;
@@ -78,28 +80,28 @@ bool QtSerialPort::FailWithPortError() {
 QString QtSerialPort::ErrorText(QSerialPort::SerialPortError error, bool busy) {
   switch (error) {
     case QSerialPort::NoError:
-      return QStringLiteral("Kein Fehler");
+      return QString::fromStdString(Tr("Port", "Kein Fehler"));
     case QSerialPort::DeviceNotFoundError:
-      return QStringLiteral("Der Port wurde nicht gefunden");
+      return QString::fromStdString(Tr("Port", "Der Port wurde nicht gefunden"));
     case QSerialPort::PermissionError:
-      return busy ? QStringLiteral("Der Port wird schon benutzt")
-                  : QStringLiteral("Keine Berechtigung für den Port");
+      return busy ? QString::fromStdString(Tr("Port", "Der Port wird schon benutzt"))
+                  : QString::fromStdString(Tr("Port", "Keine Berechtigung für den Port"));
     case QSerialPort::OpenError:
-      return QStringLiteral("Der Port ist schon geöffnet");
+      return QString::fromStdString(Tr("Port", "Der Port ist schon geöffnet"));
     case QSerialPort::NotOpenError:
-      return QStringLiteral("Der Port ist nicht geöffnet");
+      return QString::fromStdString(Tr("Port", "Der Port ist nicht geöffnet"));
     case QSerialPort::TimeoutError:
-      return QStringLiteral("Zeitüberschreitung am Port");
+      return QString::fromStdString(Tr("Port", "Zeitüberschreitung am Port"));
     case QSerialPort::WriteError:
-      return QStringLiteral("Fehler beim Schreiben auf den Port");
+      return QString::fromStdString(Tr("Port", "Fehler beim Schreiben auf den Port"));
     case QSerialPort::ReadError:
-      return QStringLiteral("Fehler beim Lesen vom Port");
+      return QString::fromStdString(Tr("Port", "Fehler beim Lesen vom Port"));
     case QSerialPort::ResourceError:
-      return QStringLiteral("Das Gerät ist nicht mehr verfügbar oder belegt");
+      return QString::fromStdString(Tr("Port", "Das Gerät ist nicht mehr verfügbar oder belegt"));
     case QSerialPort::UnsupportedOperationError:
-      return QStringLiteral("Der Port kann das nicht");
+      return QString::fromStdString(Tr("Port", "Der Port kann das nicht"));
     default:
-      return QStringLiteral("Unbekannter Fehler am Port");
+      return QString::fromStdString(Tr("Port", "Unbekannter Fehler am Port"));
   }
 }
 
@@ -119,11 +121,12 @@ PortFailure QtSerialPort::FailureOf(QSerialPort::SerialPortError error, bool bus
 }
 
 bool QtSerialPort::Write(std::span<const uint8_t> bytes) {
-  if (!port_.isOpen()) return Fail(QStringLiteral("Der Port ist nicht geöffnet."));
+  if (!port_.isOpen())
+    return Fail(QString::fromStdString(Tr("Port", "Der Port ist nicht geöffnet.")));
   const qint64 written =
       port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
   if (written != static_cast<qint64>(bytes.size())) {
-    MarkLost(QStringLiteral("Schreibfehler"));
+    MarkLost(QString::fromStdString(Tr("Port", "Schreibfehler")));
     return false;
   }
   // The bytes go out now; a device that has gone away fails here (and reports it
@@ -141,7 +144,7 @@ bool QtSerialPort::ClearToSend() {
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
-      MarkLost(QStringLiteral("Gerät entfernt oder Leitung getrennt"));
+      MarkLost(QString::fromStdString(Tr("Port", "Gerät entfernt oder Leitung getrennt")));
       return false;
     default:
       // A port that cannot report its modem lines (a pseudo-terminal, some USB
@@ -155,7 +158,8 @@ bool QtSerialPort::SetPortName(const std::string& name) {
   const std::string device = PortDeviceForNumber(name);
   nameValid_ = !device.empty();
   if (!nameValid_) {
-    return Fail(QStringLiteral("Ungültige Portangabe: \"%1\"").arg(QString::fromStdString(name)));
+    return Fail(QString::fromStdString(Tr("Port", "Ungültige Portangabe: \"%1\""))
+                    .arg(QString::fromStdString(name)));
   }
   device_ = QString::fromStdString(device);
   port_.setPortName(device_);
@@ -188,8 +192,8 @@ QString ProcessName(const QString& pid) {
   QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
   QString name;
   if (comm.open(QIODevice::ReadOnly)) name = QString::fromLocal8Bit(comm.readAll()).trimmed();
-  return name.isEmpty() ? QStringLiteral("Prozess %1").arg(pid)
-                        : QStringLiteral("Prozess %1 (%2)").arg(pid, name);
+  return name.isEmpty() ? QString::fromStdString(Tr("Port", "Prozess %1")).arg(pid)
+                        : QString::fromStdString(Tr("Port", "Prozess %1 (%2)")).arg(pid, name);
 }
 
 // The process holding a whole-file lock (flock) on the file `st` describes,
@@ -262,29 +266,33 @@ std::string QtSerialPort::OpenErrorText(QSerialPort::SerialPortError error, cons
     case QSerialPort::PermissionError:
       if (busy) {
         text = holder.isEmpty()
-                   ? QStringLiteral(
-                         "Der Port %1 wird von einem anderen Programm benutzt.\rAbhilfe: "
-                         "das andere Programm beenden.")
+                   ? QString::fromStdString(
+                         Tr("Port",
+                            "Der Port %1 wird von einem anderen Programm benutzt.\rAbhilfe: "
+                            "das andere Programm beenden."))
                          .arg(device)
-                   : QStringLiteral(
-                         "Der Port %1 wird von einem anderen Programm benutzt: %2.\r"
-                         "Abhilfe: dieses Programm beenden.")
+                   : QString::fromStdString(
+                         Tr("Port",
+                            "Der Port %1 wird von einem anderen Programm benutzt: %2.\r"
+                            "Abhilfe: dieses Programm beenden."))
                          .arg(device, holder);
       } else {
-        text = QStringLiteral(
-                   "Keine Berechtigung für %1.\rAbhilfe: den Benutzer in die Gruppe dialout "
-                   "aufnehmen (sudo usermod -aG dialout $USER, danach neu anmelden).")
+        text = QString::fromStdString(
+                   Tr("Port",
+                      "Keine Berechtigung für %1.\rAbhilfe: den Benutzer in die Gruppe dialout "
+                      "aufnehmen (sudo usermod -aG dialout $USER, danach neu anmelden)."))
                    .arg(device);
       }
       break;
     case QSerialPort::DeviceNotFoundError:
-      text = QStringLiteral("Der Port %1 wurde nicht gefunden.").arg(device);
+      text = QString::fromStdString(Tr("Port", "Der Port %1 wurde nicht gefunden.")).arg(device);
       break;
     case QSerialPort::OpenError:
-      text = QStringLiteral("Der Port %1 ist bereits geöffnet oder belegt.").arg(device);
+      text = QString::fromStdString(Tr("Port", "Der Port %1 ist bereits geöffnet oder belegt."))
+                 .arg(device);
       break;
     default:
-      text = QStringLiteral("Der Port %1 kann nicht geöffnet werden.\r(%2)")
+      text = QString::fromStdString(Tr("Port", "Der Port %1 kann nicht geöffnet werden.\r(%2)"))
                  .arg(device, ErrorText(error));
       break;
   }

@@ -1,5 +1,6 @@
 #include "run/backup.h"
 
+#include "core/translate.h"
 #include "run/rescue.h"
 
 #include <algorithm>
@@ -173,12 +174,12 @@ std::string FlashAreaName(uint32_t address) {
   const auto in = [address](uint32_t base, uint32_t size) {
     return address >= base && address < base + size;
   };
-  if (in(AssignmentAreaBase, kAssignmentSize)) return "Weichenzuordnung";
-  if (in(SymbolAreaBase, kTurnoutSymbolSize)) return "Weichensymbole";
-  if (in(CharacterAreaBase, kCharacterSize)) return "Zeichen";
-  if (in(LanguageTextBase, kLanguageCount * LanguageAreaSize)) return "Sprachtexte";
-  if (in(SettingsBlockAddress, FlashPageSize)) return "Einstellungen";
-  if (in(TurnoutListPage, FlashPageSize)) return "Weichenliste";
+  if (in(AssignmentAreaBase, kAssignmentSize)) return Tr("Backup", "Weichenzuordnung");
+  if (in(SymbolAreaBase, kTurnoutSymbolSize)) return Tr("Backup", "Weichensymbole");
+  if (in(CharacterAreaBase, kCharacterSize)) return Tr("Backup", "Zeichen");
+  if (in(LanguageTextBase, kLanguageCount * LanguageAreaSize)) return Tr("Backup", "Sprachtexte");
+  if (in(SettingsBlockAddress, FlashPageSize)) return Tr("Backup", "Einstellungen");
+  if (in(TurnoutListPage, FlashPageSize)) return Tr("Backup", "Weichenliste");
   return "Flash";
 }
 
@@ -261,7 +262,8 @@ BackupResult SaveBackup(Host& host, Handheld& handheld, const std::vector<FlashA
   out.close();
   if (!out) {
     r.end = BackupEnd::SaveFailed;
-    r.saveProblem = error ? error.message() : "Die Datei kann nicht geschrieben werden.";
+    r.saveProblem =
+        error ? error.message() : Tr("Backup", "Die Datei kann nicht geschrieben werden.");
   } else {
     r.end = BackupEnd::Saved;
   }
@@ -286,8 +288,9 @@ BackupResult BackupBeforeConfiguration(Context& ctx, const HandheldIdentity& ide
     // After an interruption the next start names the backup to restore.
     NoteBackupInRescueNote(ctx, r.path);
   } else {
-    const std::string why =
-        r.end == BackupEnd::ReadFailed ? "Der Handregler antwortet nicht." : r.saveProblem;
+    const std::string why = r.end == BackupEnd::ReadFailed
+                                ? Tr("Backup", "Der Handregler antwortet nicht.")
+                                : r.saveProblem;
     ctx.host.Message(Notice{NoticeKind::BackupFailed, {r.path, why}});
     ctx.host.SetStatus(StatusLine{StatusKind::Error});
   }
@@ -332,26 +335,27 @@ BackupFileInfo ReadBackupFile(const std::string& path) {
   BackupFileInfo info;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    info.problem = "Die Datei kann nicht gelesen werden.";
+    info.problem = Tr("Backup", "Die Datei kann nicht gelesen werden.");
     return info;
   }
   std::ostringstream text;
   text << in.rdbuf();
   IntelHexRead read = ReadIntelHex(text.str());
   if (!read.problem.empty()) {
-    info.problem = "Keine Sicherung im Intel-HEX-Format (" + read.problem + ").";
+    info.problem = Fill(Tr("Backup", "Keine Sicherung im Intel-HEX-Format (%1)."), {read.problem});
     return info;
   }
   if (read.image.empty()) {
-    info.problem = "Die Sicherung enthält keine Daten.";
+    info.problem = Tr("Backup", "Die Sicherung enthält keine Daten.");
     return info;
   }
   info.image = std::move(read.image);
   ReadBackupFileName(std::filesystem::path(path).filename().string(), info);
   for (const auto& [address, bytes] : info.image) {
-    info.lines.push_back(FlashAreaName(address) + ": " + Hex(address) + " bis " +
-                         Hex(address + static_cast<uint32_t>(bytes.size()) - 1) + " (" +
-                         std::to_string(bytes.size()) + " Bytes)");
+    info.lines.push_back(Fill(
+        Tr("Backup", "%1: %2 bis %3 (%4 Bytes)"),
+        {FlashAreaName(address), Hex(address),
+         Hex(address + static_cast<uint32_t>(bytes.size()) - 1), std::to_string(bytes.size())}));
   }
   return info;
 }
@@ -402,13 +406,15 @@ RestoreResult RestoreCommand(Context& ctx, const std::string& path,
   }
   std::vector<std::string> lines;
   const std::string from = r.file.article.empty()
-                               ? std::string("Sicherung unbekannter Herkunft")
-                               : "Sicherung von Handregler " + r.file.article + " (Version " +
-                                     r.file.version + ") vom " + r.file.date + " " + r.file.time;
+                               ? Tr("Backup", "Sicherung unbekannter Herkunft")
+                               : Fill(Tr("Backup",
+                                         "Sicherung von Handregler %1 (Version %2) vom "
+                                         "%3 %4"),
+                                      {r.file.article, r.file.version, r.file.date, r.file.time});
   lines.push_back(from);
   lines.insert(lines.end(), r.file.lines.begin(), r.file.lines.end());
-  lines.push_back("Angeschlossen: Handregler " + r.identity.articleNumber + ", Version " +
-                  r.identity.versionText);
+  lines.push_back(Fill(Tr("Backup", "Angeschlossen: Handregler %1, Version %2"),
+                       {r.identity.articleNumber, r.identity.versionText}));
   if (ctx.host.Message(Notice{NoticeKind::RestoreQuestion, lines}) != Answer::Yes) {
     r.end = RestoreEnd::Declined;
     return r;

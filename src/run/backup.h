@@ -76,7 +76,7 @@ struct BackupCommandResult {
   bool cancelled = false;
 };
 BackupCommandResult BackupCommand(Context& ctx, const std::string& path, bool all,
-                                  const std::string& settingsHint = kSettingsHint);
+                                  const std::string& settingsHint = SettingsHint());
 
 // What a backup file holds, as the restore question shows it.
 struct BackupFileInfo {
@@ -112,6 +112,6 @@ void WriteBackupImage(Host& host, Handheld& handheld, const FlashImage& image, R
 // The command "restore": reads the file, opens the port, identifies the
 // handheld, asks (RestoreQuestion) and writes the file back page by page.
 RestoreResult RestoreCommand(Context& ctx, const std::string& path,
-                             const std::string& settingsHint = kSettingsHint);
+                             const std::string& settingsHint = SettingsHint());
 
 }  // namespace skyrelay

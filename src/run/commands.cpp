@@ -28,7 +28,7 @@ std::optional<Notice> LoadProblemNotice(const PackageProblem& problem) {
   switch (problem.kind) {
     case ProblemKind::DescriptionUnreadable:
       return Notice{NoticeKind::DescriptionUnreadable,
-                    {problem.file, "Die Update-Datei kann nicht geöffnet werden!"}};
+                    {problem.file, Tr("Run", "Die Update-Datei kann nicht geöffnet werden!")}};
     case ProblemKind::DescriptionRefused:
       return Notice{NoticeKind::DescriptionUnreadable, {problem.file, problem.detail + "!"}};
     case ProblemKind::NotADescription:
@@ -55,9 +55,11 @@ void ShowLinkLost(Context& ctx) {
 }  // namespace
 
 std::string MissingPortSetting(const Settings& settings) {
-  if (settings.InterfaceKind == 2) return "Interface 71530 öffnet keinen Port.";
-  if (settings.InterfaceKind != 1 && settings.InterfaceKind != 3) return "Kein Interface gewählt.";
-  if (settings.ComPortNumber.empty()) return "Kein ComPort gewählt.";
+  if (settings.InterfaceKind == 2) return Tr("Run", "Interface 71530 öffnet keinen Port.");
+  if (settings.InterfaceKind != 1 && settings.InterfaceKind != 3) {
+    return Tr("Run", "Kein Interface gewählt.");
+  }
+  if (settings.ComPortNumber.empty()) return Tr("Run", "Kein ComPort gewählt.");
   return {};
 }
 

@@ -3,13 +3,15 @@
 
 #include <string>
 
+#include "core/translate.h"
 #include "run/context.h"
 
 namespace skyrelay {
 
 // The hint the desktop program gives when the interface or the port is missing.
-inline constexpr const char* kSettingsHint =
-    "Bitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.";
+inline std::string SettingsHint() {
+  return Tr("Run", "Bitte zuerst unter Datei → Einstellungen Interface und ComPort wählen.");
+}
 
 // Which setting keeps "Update" from opening a port (no interface, interface 2,
 // no port), as one sentence; empty when both are set.
@@ -37,7 +39,7 @@ bool CheckPackageBeforeRun(Context& ctx);
 // open), runs the update and closes the port. An interface that goes away ends
 // the run at once with one message. False when the run did not start; the
 // report then says whether it was cancelled. Nothing thrown inside leaves it.
-bool UpdateCommand(Context& ctx, const std::string& settingsHint = kSettingsHint);
+bool UpdateCommand(Context& ctx, const std::string& settingsHint = SettingsHint());
 
 // The port test commands "in" (wait for the answer) and "out" (no wait): opens
 // the port when it is closed, sends the handheld's wake-up request and shows the

@@ -39,6 +39,6 @@ std::optional<Notice> OpenPortRecorded(Context& ctx);
 // what a failure's cause needs (GermanCause). Closes the port again. A missing
 // interface or port (with settingsHint: where to set them) is returned as the
 // port's failure, not shown.
-DeviceInfo ReadDeviceInfo(Context& ctx, const std::string& settingsHint = kSettingsHint);
+DeviceInfo ReadDeviceInfo(Context& ctx, const std::string& settingsHint = SettingsHint());
 
 }  // namespace skyrelay

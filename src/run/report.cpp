@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/texts.h"
+#include "core/translate.h"
 #include "package/package_check.h"
 
 namespace skyrelay {
@@ -13,7 +14,8 @@ namespace {
 // then not put into its update mode, whatever kind it is.
 std::string StationIdNote(const RunReport& r) {
   return r.stationIdUnanswered
-             ? "; die Zentrale hat ihre Kennung nicht gemeldet und war nicht im Update-Mode"
+             ? Tr("Verdict",
+                  "; die Zentrale hat ihre Kennung nicht gemeldet und war nicht im Update-Mode")
              : "";
 }
 
@@ -30,7 +32,8 @@ std::string ErrorLine(const Notice& notice) {
     line += c;
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
-  return (notice.kind == NoticeKind::CommandTimeout ? "Timeout bei " : "") + line;
+  return notice.kind == NoticeKind::CommandTimeout ? Fill(Tr("Verdict", "Timeout bei %1"), {line})
+                                                   : line;
 }
 
 // The link's own reports: a stage that goes on after them decides how it ended.
@@ -147,89 +150,116 @@ std::string GermanCause(const RunReport& r) {
       return "";
     case RunCause::Cancelled:
       if (r.firmware.pagesWritten == 0 && r.configuration.end == ConfigurationEnd::NotRun) {
-        return "Es wurde nichts in den Handregler geschrieben.";
+        return Tr("Cause", "Es wurde nichts in den Handregler geschrieben.");
       }
-      return "Bitte das Update wiederholen, damit der Handregler vollständig beschrieben ist.";
+      return Tr("Cause",
+                "Bitte das Update wiederholen, damit der Handregler vollständig beschrieben ist.");
     case RunCause::PortMissing: {
       if (r.portProblem->available.empty()) {
-        return "Den Port " + port +
-               " gibt es nicht, und es wurde kein serieller Port gefunden – ist das Interface "
-               "eingesteckt?";
+        return Fill(Tr("Cause",
+                       "Den Port %1 gibt es nicht, und es wurde kein serieller Port gefunden – ist "
+                       "das Interface eingesteckt?"),
+                    {port});
       }
       std::string list;
       for (const std::string& p : r.portProblem->available) list += (list.empty() ? "" : ", ") + p;
-      return "Den Port " + port + " gibt es nicht – vorhandene Ports: " + list + ".";
+      return Fill(Tr("Cause", "Den Port %1 gibt es nicht – vorhandene Ports: %2."), {port, list});
     }
     case RunCause::PortNoPermission:
-      return "Kein Zugriff auf " + port +
-             " – der Benutzer muss zur Gruppe „dialout“ gehören (danach neu anmelden).";
+      return Fill(Tr("Cause",
+                     "Kein Zugriff auf %1 – der Benutzer muss zur Gruppe „dialout“ gehören (danach "
+                     "neu anmelden)."),
+                  {port});
     case RunCause::PortInUse:
-      return "Den Port " + port + " benutzt ein anderes Programm – bitte dieses beenden.";
+      return Fill(Tr("Cause", "Den Port %1 benutzt ein anderes Programm – bitte dieses beenden."),
+                  {port});
     case RunCause::PortUnusable:
-      return "Der Port " + port +
-             " ließ sich nicht öffnen – bitte Interface und Port in den Einstellungen prüfen.";
+      return Fill(Tr("Cause",
+                     "Der Port %1 ließ sich nicht öffnen – bitte Interface und Port in den "
+                     "Einstellungen prüfen."),
+                  {port});
     case RunCause::SettingMissing:
-      return "Interface und Port müssen gewählt sein.";
+      return Tr("Cause", "Interface und Port müssen gewählt sein.");
     case RunCause::PackageFileMissing:
-      return "Die Datei " + MissingFile(r) +
-             " fehlt – ist das Update-Paket vollständig ausgepackt?";
+      return Fill(Tr("Cause", "Die Datei %1 fehlt – ist das Update-Paket vollständig ausgepackt?"),
+                  {MissingFile(r)});
     case RunCause::PackageBroken:
-      return "Das Update-Paket ist fehlerhaft – bitte ein vollständiges, unverändertes Paket "
-             "verwenden.";
+      return Tr("Cause",
+                "Das Update-Paket ist fehlerhaft – bitte ein vollständiges, unverändertes Paket "
+                "verwenden.");
     case RunCause::NoEcho:
-      return "Das Interface gibt keine Nachricht zurück – ist es am LocoNet angeschlossen, und "
-             "passt die Interface-Einstellung?";
+      return Tr("Cause",
+                "Das Interface gibt keine Nachricht zurück – ist es am LocoNet angeschlossen, und "
+                "passt die Interface-Einstellung?");
     case RunCause::LinkLost:
-      return "Die Verbindung zum Interface ist abgerissen – bitte Kabel und Stecker prüfen und "
-             "das Update wiederholen.";
+      return Tr("Cause",
+                "Die Verbindung zum Interface ist abgerissen – bitte Kabel und Stecker prüfen und "
+                "das Update wiederholen.");
     case RunCause::NoStation:
-      return "Die Zentrale antwortet nicht – ist sie eingeschaltet und am LocoNet?";
+      return Tr("Cause", "Die Zentrale antwortet nicht – ist sie eingeschaltet und am LocoNet?");
     case RunCause::NoHandheld:
-      return "Kein Handregler antwortet – ist er am LocoNet eingesteckt?";
+      return Tr("Cause", "Kein Handregler antwortet – ist er am LocoNet eingesteckt?");
     case RunCause::HandheldUnknown:
-      return "Der Handregler wurde nicht erkannt – mit diesem Paket lässt er sich nicht "
-             "aktualisieren.";
+      return Tr("Cause",
+                "Der Handregler wurde nicht erkannt – mit diesem Paket lässt er sich nicht "
+                "aktualisieren.");
     case RunCause::NoFirmwareForKind: {
       const HandheldIdentity& id = r.identification.identity;
-      return "Das Paket enthält keine Firmware für diesen Handregler (" +
-             (id.articleNumber.empty() ? id.kindText : id.articleNumber) +
-             ") – bitte das passende Update-Paket wählen.";
+      return Fill(Tr("Cause",
+                     "Das Paket enthält keine Firmware für diesen Handregler (%1) – bitte das "
+                     "passende Update-Paket wählen."),
+                  {id.articleNumber.empty() ? id.kindText : id.articleNumber});
     }
     case RunCause::RefusedWithoutForce:
       if (r.refused->kind == NoticeKind::HandheldUnknown) {
-        return "Einen nicht erkannten Handregler aktualisiert --yes allein nicht; --force versucht "
-               "es trotzdem.";
+        return Tr(
+            "Cause",
+            "Einen nicht erkannten Handregler aktualisiert --yes allein nicht; --force versucht "
+            "es trotzdem.");
       }
-      return "Eine schon installierte oder ältere Version lädt --yes allein nicht; --force lädt "
-             "sie trotzdem.";
+      return Tr("Cause",
+                "Eine schon installierte oder ältere Version lädt --yes allein nicht; --force lädt "
+                "sie trotzdem.");
     case RunCause::HandheldSilent:
       if (r.firmware.outcome == FirmwareOutcome::Failed && r.firmware.phase <= 3) {
-        return "Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Er arbeitet weiter "
-               "mit seiner bisherigen Firmware; bitte das Update wiederholen.";
+        return Tr(
+            "Cause",
+            "Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Er arbeitet weiter "
+            "mit seiner bisherigen Firmware; bitte das Update wiederholen.");
       }
-      return "Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Bitte das Update "
-             "wiederholen.";
+      return Tr("Cause",
+                "Der Handregler antwortet nicht mehr – ist er noch eingesteckt? Bitte das Update "
+                "wiederholen.");
     case RunCause::PageNotWritten:
-      return "Der Flash-Speicher des Handreglers nimmt eine Seite nicht an – er arbeitet weiter "
-             "mit seiner bisherigen Firmware; bitte das Update wiederholen.";
+      return Tr("Cause",
+                "Der Flash-Speicher des Handreglers nimmt eine Seite nicht an – er arbeitet weiter "
+                "mit seiner bisherigen Firmware; bitte das Update wiederholen.");
     case RunCause::RestartProblem:
-      return "Der Handregler hat sich nach der Installation nicht wie erwartet gemeldet – bitte "
-             "ihn kurz ausstecken, wieder einstecken und die Version prüfen.";
+      return Tr("Cause",
+                "Der Handregler hat sich nach der Installation nicht wie erwartet gemeldet – bitte "
+                "ihn kurz ausstecken, wieder einstecken und die Version prüfen.");
     case RunCause::BackupFailed:
       if (r.backup.end == BackupEnd::ReadFailed) {
-        return "Die Sicherung ließ sich nicht aus dem Handregler lesen – die Konfiguration wurde "
-               "nicht geschrieben; bitte das Update wiederholen.";
+        return Tr(
+            "Cause",
+            "Die Sicherung ließ sich nicht aus dem Handregler lesen – die Konfiguration wurde "
+            "nicht geschrieben; bitte das Update wiederholen.");
       }
-      return "Die Sicherung ließ sich nicht speichern – die Konfiguration wurde nicht geschrieben; "
-             "bitte den Ordner prüfen (oder ohne Sicherung: --no-backup).";
+      return Tr(
+          "Cause",
+          "Die Sicherung ließ sich nicht speichern – die Konfiguration wurde nicht geschrieben; "
+          "bitte den Ordner prüfen (oder ohne Sicherung: --no-backup).");
     case RunCause::ConfigurationIncomplete:
-      return "Die Konfiguration wurde nicht vollständig geschrieben – bitte das Update "
-             "wiederholen.";
+      return Tr("Cause",
+                "Die Konfiguration wurde nicht vollständig geschrieben – bitte das Update "
+                "wiederholen.");
     case RunCause::ReleaseUnconfirmed:
-      return "Die Zentrale hat die Freigabe nicht bestätigt – bitte die Zentrale aus- und wieder "
-             "einschalten.";
+      return Tr(
+          "Cause",
+          "Die Zentrale hat die Freigabe nicht bestätigt – bitte die Zentrale aus- und wieder "
+          "einschalten.");
     case RunCause::Other:
-      return "Bitte das Update wiederholen.";
+      return Tr("Cause", "Bitte das Update wiederholen.");
   }
   return "";
 }
@@ -256,49 +286,51 @@ std::string RunVerdict(const RunReport& r) {
   if (!RunSucceeded(r)) {
     std::string reason;
     if (r.end == RunEnd::Cancelled) {
-      reason = "abgebrochen";
+      reason = Tr("Verdict", "abgebrochen");
     } else if (!r.unexpectedError.empty()) {
-      reason = "Unerwarteter Fehler: " + r.unexpectedError;
+      reason = Fill(Tr("Verdict", "Unerwarteter Fehler: %1"), {r.unexpectedError});
     } else if (!r.packageProblems.empty()) {
       const size_t n = r.packageProblems.size();
       reason = n == 1 ? ProblemLine(r.packageProblems[0])
-                      : std::to_string(n) + " Probleme im Update-Paket";
+                      : Fill(Tr("Verdict", "%1 Probleme im Update-Paket"), {std::to_string(n)});
     } else if (r.firstError && !(r.refused && IsLinkReport(r.firstError->kind))) {
       reason = ErrorLine(*r.firstError);
     } else if (r.refused && r.refused->kind == NoticeKind::LoadVersion) {
       const std::vector<std::string>& a = r.refused->args;
-      reason = "die Datei bringt Version " + (a.size() > 2 ? a[2] : "?") +
-               ", älter als die im Handregler (" + (a.size() > 1 ? a[1] : "?") + ")";
+      reason = Fill(Tr("Verdict", "die Datei bringt Version %1, älter als die im Handregler (%2)"),
+                    {a.size() > 2 ? a[2] : "?", a.size() > 1 ? a[1] : "?"});
     } else if (r.refused) {
       reason = ErrorLine(*r.refused);
     } else if (r.firmware.outcome == FirmwareOutcome::NoFirmwareFile) {
-      reason = "keine Firmware für diesen Handregler";
+      reason = Tr("Verdict", "keine Firmware für diesen Handregler");
     } else if (r.release == Release::Unconfirmed) {
-      reason = "Zentrale hat die Freigabe nicht bestätigt";
+      reason = Tr("Verdict", "Zentrale hat die Freigabe nicht bestätigt");
     } else if (r.configuration.shortfall) {
-      reason = "Konfiguration unvollständig";
+      reason = Tr("Verdict", "Konfiguration unvollständig");
     } else {
-      reason = "Fehler beim Update";
+      reason = Tr("Verdict", "Fehler beim Update");
     }
-    std::string line = "Update fehlgeschlagen: " + reason + StationIdNote(r);
+    std::string line =
+        Fill(Tr("Verdict", "Update fehlgeschlagen: %1"), {reason}) + StationIdNote(r);
     if (const std::string cause = GermanCause(r); !cause.empty()) {
       const char last = line.back();
       if (last != '.' && last != '!' && last != '?') line += '.';
-      line += " " + cause;
+      line += ' ' + cause;
     }
     return line;
   }
   std::string done;
   if (r.firmware.outcome == FirmwareOutcome::Ok) {
-    done = "Firmware " + r.firmware.installedVersion + " geprüft";
+    done = Fill(Tr("Verdict", "Firmware %1 geprüft"), {r.firmware.installedVersion});
   } else if (r.firmware.outcome == FirmwareOutcome::NoFirmwareInPackage) {
-    done = "keine Firmware im Paket";
+    done = Tr("Verdict", "keine Firmware im Paket");
   } else {
-    done = "Firmware-Update abgelehnt";
+    done = Tr("Verdict", "Firmware-Update abgelehnt");
   }
-  done += r.configuration.end == ConfigurationEnd::Done ? ", Konfiguration geschrieben"
-                                                        : ", Konfiguration nicht übertragen";
-  return "Update erfolgreich: " + done + StationIdNote(r);
+  done += r.configuration.end == ConfigurationEnd::Done
+              ? Tr("Verdict", ", Konfiguration geschrieben")
+              : Tr("Verdict", ", Konfiguration nicht übertragen");
+  return Fill(Tr("Verdict", "Update erfolgreich: %1"), {done}) + StationIdNote(r);
 }
 
 }  // namespace skyrelay

@@ -1,5 +1,6 @@
 #include "run/rescue.h"
 
+#include "core/translate.h"
 #include "link/serial_setup.h"
 #include "run/info.h"
 #include "run/update_run.h"
@@ -88,23 +89,26 @@ StationRelease ReleaseStation(Context& ctx, const std::optional<RescueNote>& not
 }
 
 std::string InterruptedRunText(const RescueNote& note, RestoreWay way) {
-  std::string text = "Der letzte Lauf wurde unterbrochen (begonnen am " + note.startedAt +
-                     ", Port " + PortDeviceForNumber(note.port) + ", Interface " +
-                     std::to_string(note.interfaceKind) +
-                     ").\rDie Zentrale ist womöglich noch im Update-Mode; die Anlage fährt erst "
-                     "wieder, wenn sie freigegeben ist.";
+  std::string text =
+      Fill(Tr("Rescue",
+              "Der letzte Lauf wurde unterbrochen (begonnen am %1, Port %2, "
+              "Interface %3).\rDie Zentrale ist womöglich noch im Update-Mode; die "
+              "Anlage fährt erst wieder, wenn sie freigegeben ist."),
+           {note.startedAt, PortDeviceForNumber(note.port), std::to_string(note.interfaceKind)});
   if (!note.backupPath.empty()) {
-    text += "\rDie Sicherung " + note.backupPath + " kann zurückgeschrieben werden: " +
-            (way == RestoreWay::Menu ? std::string("Datei → Sicherung zurückschreiben …")
-                                     : "skyrelay-update-cli restore " + note.backupPath);
+    text += "\r" + Fill(Tr("Rescue", "Die Sicherung %1 kann zurückgeschrieben werden: %2"),
+                        {note.backupPath, way == RestoreWay::Menu
+                                              ? Tr("Rescue", "Datei → Sicherung zurückschreiben …")
+                                              : "skyrelay-update-cli restore " + note.backupPath});
   }
   return text;
 }
 
 std::string DamagedRescueNoteText(const std::string& path) {
-  return "Die Notiz " + path +
-         " über einen unterbrochenen Lauf ist beschädigt und wird nicht "
-         "beachtet.";
+  return Fill(Tr("Rescue",
+                 "Die Notiz %1 über einen unterbrochenen Lauf ist beschädigt und wird nicht "
+                 "beachtet."),
+              {path});
 }
 
 }  // namespace skyrelay

@@ -39,7 +39,7 @@ struct StationRelease {
 // the note) and closes the port. ctx.report keeps the release and the port's
 // failure for GermanCause; a confirmed release removes the note.
 StationRelease ReleaseStation(Context& ctx, const std::optional<RescueNote>& note,
-                              const std::string& settingsHint = kSettingsHint);
+                              const std::string& settingsHint = SettingsHint());
 
 // Where the restore is offered: the command line, or the desktop's menu.
 enum class RestoreWay { CommandLine, Menu };

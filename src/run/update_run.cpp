@@ -4,6 +4,7 @@
 #include <string>
 
 #include "config/transfer.h"
+#include "core/translate.h"
 #include "run/backup.h"
 #include "run/rescue.h"
 #include "update/firmware_update.h"
@@ -135,7 +136,7 @@ const RunReport& RunUpdate(Context& ctx) {
   } catch (const std::exception& e) {
     r.unexpectedError = e.what();
   } catch (...) {
-    r.unexpectedError = "unbekannte Ausnahme";
+    r.unexpectedError = Tr("Run", "unbekannte Ausnahme");
   }
 
   // Every way out passes the release.

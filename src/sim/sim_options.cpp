@@ -2,36 +2,56 @@
 
 #include <cstdlib>
 
+#include "core/translate.h"
+
 namespace skyrelay::sim {
 
 namespace {
 
 constexpr SimOption kOptions[] = {
-    {"article", "N", "Artikelnummer des Handreglers (58400, 58401, 58402)"},
-    {"version", "MAJOR.MINOR", "installierte Firmware-Version (Vorgabe 1.0)"},
-    {"texts", "FREI|ROT|NONE", "Texte 51/52: FREI/BELEGT, ROT/GRÜN oder keine"},
-    {"loco", "N", "Lokadresse im Einstellungsblock (Vorgabe 3)"},
-    {"restart", "SEKUNDEN", "Zeit bis zum Neustart nach dem Laden (Vorgabe 5)"},
-    {"never-restart", "", "der Handregler startet nach dem Laden nicht neu"},
-    {"wrong-loco", "", "meldet nach dem Neustart eine falsche Lok an"},
-    {"wrong-version", "", "meldet nach dem Neustart eine falsche Version"},
-    {"silent-handheld", "", "kein Handregler am LocoNet"},
-    {"station-id", "N|NONE", "Kennnummer der Zentrale (zehn Ziffern) oder keine Antwort"},
-    {"boot-loader-version", "N", "Boot-Loader-Version der Zentrale"},
-    {"silent-station", "", "keine Zentrale am LocoNet"},
-    {"release-delay", "SEKUNDEN", "die Zentrale bestätigt die Freigabe so viel später (Vorgabe 0)"},
-    {"drop-echoes", "N", "die nächsten N Nachrichten des PCs ohne Echo"},
-    {"drop-answers", "N", "die nächsten N Antworten gehen verloren"},
-    {"drop-after", "M", "die verlorenen Antworten beginnen nach M Antworten"},
-    {"corrupt-readbacks", "N", "die nächsten N gelesenen Blöcke mit einem falschen Byte"},
-    {"corrupt-page", "ADRESSE:N", "die Seite wird N-mal falsch programmiert (z.B. 0x300200:2)"},
-    {"noise", "", "Störbytes zwischen den Nachrichten"},
-    {"flood", "N", "N fremde Nachrichten auf einmal vor der nächsten Antwort"},
-    {"damage-answers", "N", "die nächsten N Antworten mit einem gekippten Bit (Prüfsumme falsch)"},
-    {"damage-every", "K", "jede K-te Antwort mit einem gekippten Bit (Prüfsumme falsch)"},
-    {"damage-offset", "N", "verschiebt, welche Antworten jede K-te sind (Vorgabe 0)"},
-    {"traffic", "MS", "andere Geräte senden alle MS Millisekunden (Peer, Melder, Fahrstufe)"},
-    {"vanish-after", "N", "das Interface verschwindet mit der N-ten Nachricht des PCs"},
+    {"article", "N",
+     SKYRELAY_TR_NOOP("Sim", "Artikelnummer des Handreglers (58400, 58401, 58402)")},
+    {"version", "MAJOR.MINOR",
+     SKYRELAY_TR_NOOP("Sim", "installierte Firmware-Version (Vorgabe 1.0)")},
+    {"texts", "FREI|ROT|NONE",
+     SKYRELAY_TR_NOOP("Sim", "Texte 51/52: FREI/BELEGT, ROT/GRÜN oder keine")},
+    {"loco", "N", SKYRELAY_TR_NOOP("Sim", "Lokadresse im Einstellungsblock (Vorgabe 3)")},
+    {"restart", SKYRELAY_TR_NOOP("Sim", "SEKUNDEN"),
+     SKYRELAY_TR_NOOP("Sim", "Zeit bis zum Neustart nach dem Laden (Vorgabe 5)")},
+    {"never-restart", "",
+     SKYRELAY_TR_NOOP("Sim", "der Handregler startet nach dem Laden nicht neu")},
+    {"wrong-loco", "", SKYRELAY_TR_NOOP("Sim", "meldet nach dem Neustart eine falsche Lok an")},
+    {"wrong-version", "", SKYRELAY_TR_NOOP("Sim", "meldet nach dem Neustart eine falsche Version")},
+    {"silent-handheld", "", SKYRELAY_TR_NOOP("Sim", "kein Handregler am LocoNet")},
+    {"station-id", "N|NONE",
+     SKYRELAY_TR_NOOP("Sim", "Kennnummer der Zentrale (zehn Ziffern) oder keine Antwort")},
+    {"boot-loader-version", "N", SKYRELAY_TR_NOOP("Sim", "Boot-Loader-Version der Zentrale")},
+    {"silent-station", "", SKYRELAY_TR_NOOP("Sim", "keine Zentrale am LocoNet")},
+    {"release-delay", SKYRELAY_TR_NOOP("Sim", "SEKUNDEN"),
+     SKYRELAY_TR_NOOP("Sim", "die Zentrale bestätigt die Freigabe so viel später (Vorgabe 0)")},
+    {"drop-echoes", "N", SKYRELAY_TR_NOOP("Sim", "die nächsten N Nachrichten des PCs ohne Echo")},
+    {"drop-answers", "N", SKYRELAY_TR_NOOP("Sim", "die nächsten N Antworten gehen verloren")},
+    {"drop-after", "M",
+     SKYRELAY_TR_NOOP("Sim", "die verlorenen Antworten beginnen nach M Antworten")},
+    {"corrupt-readbacks", "N",
+     SKYRELAY_TR_NOOP("Sim", "die nächsten N gelesenen Blöcke mit einem falschen Byte")},
+    {"corrupt-page", SKYRELAY_TR_NOOP("Sim", "ADRESSE:N"),
+     SKYRELAY_TR_NOOP("Sim", "die Seite wird N-mal falsch programmiert (z.B. 0x300200:2)")},
+    {"noise", "", SKYRELAY_TR_NOOP("Sim", "Störbytes zwischen den Nachrichten")},
+    {"flood", "N",
+     SKYRELAY_TR_NOOP("Sim", "N fremde Nachrichten auf einmal vor der nächsten Antwort")},
+    {"damage-answers", "N",
+     SKYRELAY_TR_NOOP("Sim",
+                      "die nächsten N Antworten mit einem gekippten Bit (Prüfsumme falsch)")},
+    {"damage-every", "K",
+     SKYRELAY_TR_NOOP("Sim", "jede K-te Antwort mit einem gekippten Bit (Prüfsumme falsch)")},
+    {"damage-offset", "N",
+     SKYRELAY_TR_NOOP("Sim", "verschiebt, welche Antworten jede K-te sind (Vorgabe 0)")},
+    {"traffic", "MS",
+     SKYRELAY_TR_NOOP("Sim",
+                      "andere Geräte senden alle MS Millisekunden (Peer, Melder, Fahrstufe)")},
+    {"vanish-after", "N",
+     SKYRELAY_TR_NOOP("Sim", "das Interface verschwindet mit der N-ten Nachricht des PCs")},
 };
 
 bool ToLong(const std::string& text, long long& out) {
@@ -58,9 +78,9 @@ std::string SimOptionsHelp(const std::string& prefix) {
   std::string out;
   for (const SimOption& o : kOptions) {
     std::string left = "  " + prefix + std::string(o.name);
-    if (o.TakesValue()) left += " " + std::string(o.value);
+    if (o.TakesValue()) left += " " + Tr("Sim", std::string(o.value).c_str());
     if (left.size() < 34) left.resize(34, ' ');
-    out += left + " " + std::string(o.help) + "\n";
+    out += left + " " + Tr("Sim", std::string(o.help).c_str()) + "\n";
   }
   return out;
 }
@@ -68,14 +88,14 @@ std::string SimOptionsHelp(const std::string& prefix) {
 bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& value,
                     std::string& error) {
   if (!FindSimOption(name)) {
-    error = "unbekannte Option";
+    error = Tr("Sim", "unbekannte Option");
     return false;
   }
   long long n = 0;
   const bool numeric = ToLong(value, n);
   auto needNumber = [&](long long min, long long max) {
     if (!numeric || n < min || n > max) {
-      error = "ungültiger Wert \"" + value + "\"";
+      error = Fill(Tr("Sim", "ungültiger Wert \"%1\""), {value});
       return false;
     }
     return true;
@@ -90,7 +110,7 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
     if (dot == std::string::npos || !ToLong(value.substr(0, dot), major) ||
         !ToLong(value.substr(dot + 1), minor) || major < 0 || major > 255 || minor < 0 ||
         minor > 255) {
-      error = "ungültige Version \"" + value + "\"";
+      error = Fill(Tr("Sim", "ungültige Version \"%1\""), {value});
       return false;
     }
     h.version[0] = static_cast<uint8_t>(major);
@@ -106,7 +126,7 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
       h.text51.clear();
       h.text52.clear();
     } else {
-      error = "erwartet FREI, ROT oder NONE";
+      error = Tr("Sim", "erwartet FREI, ROT oder NONE");
       return false;
     }
   } else if (name == "loco") {
@@ -116,7 +136,7 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
     char* end = nullptr;
     const double seconds = std::strtod(value.c_str(), &end);
     if (value.empty() || !end || *end != '\0' || seconds < 0 || seconds > 3600) {
-      error = "ungültige Zeit \"" + value + "\"";
+      error = Fill(Tr("Sim", "ungültige Zeit \"%1\""), {value});
       return false;
     }
     h.restartTime = seconds;
@@ -166,7 +186,7 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
     if (colon == std::string::npos || !ToLong(value.substr(0, colon), address) ||
         !ToLong(value.substr(colon + 1), count) || address < 0 || address >= kFlashSize ||
         count < 0) {
-      error = "erwartet ADRESSE:ANZAHL";
+      error = Tr("Sim", "erwartet ADRESSE:ANZAHL");
       return false;
     }
     sim.flash.corruptPage = static_cast<uint32_t>(address) & ~(kPageSize - 1);

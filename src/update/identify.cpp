@@ -1,16 +1,14 @@
 #include "update/identify.h"
 
 #include "core/text_codec.h"
+#include "core/translate.h"
 #include "device/flash.h"
 #include "package/display_code.h"
 #include "package/firmware_file.h"
 
 namespace skyrelay {
 
-namespace {
-constexpr const char* kRadioKindText = "Funk- oder LocoNet-Handregler";
-constexpr const char* kDigitalSetKindText = "Handregler aus Digital-Set";
-}  // namespace
+namespace {}  // namespace
 
 std::string ReadFlashText(Handheld& handheld, int languageNumber, int textNumber) {
   handheld.read_flash_to_spibuf(TextSlotAddress(languageNumber, textNumber), 32);
@@ -47,7 +45,8 @@ Identification ReadHandheldIdentity(Host& host, Handheld& handheld) {
 
   auto set = [&](HandheldKind kind) {
     id.kind = kind;
-    id.kindText = kind == HandheldKind::Radio ? kRadioKindText : kDigitalSetKindText;
+    id.kindText = kind == HandheldKind::Radio ? Tr("Identify", "Funk- oder LocoNet-Handregler")
+                                              : Tr("Identify", "Handregler aus Digital-Set");
   };
   if (id.articleNumber == "58400") {
     const std::string text51 = ReadFlashText(handheld, 0, 51);
@@ -63,7 +62,7 @@ Identification ReadHandheldIdentity(Host& host, Handheld& handheld) {
   if (id.articleNumber == "58402") set(HandheldKind::DigitalSet);
 
   id.version = version;
-  id.versionText = version + " vom: " + date;
+  id.versionText = Fill(Tr("Identify", "%1 vom: %2"), {version, date});
   return result;
 }
 

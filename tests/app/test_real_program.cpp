@@ -199,12 +199,13 @@ TEST_P(RealProgram, EndsAfterReleasingTheStation) {
   ASSERT_TRUE(Within(5, [&] { return fs::exists(link); }));
 
   // The note of a run in the station's update mode goes to the test's folder.
-  program_ = Spawn("env QT_QPA_PLATFORM=xcb XDG_STATE_HOME=" + Quote(File("state").string()) +
-                       " XDG_DATA_HOME=" + Quote(File("data").string()) + " DISPLAY=" + display +
-                       " " + Quote(SKYRELAY_APP_PATH) + " --settings " + Quote(settings) +
-                       (e.outputClosed ? "" : " > " + Quote(File("out").string()) + " 2>&1") +
-                       " < /dev/null",
-                   nullptr, false, e.outputClosed);
+  program_ = Spawn(
+      "env QT_QPA_PLATFORM=xcb XDG_STATE_HOME=" + Quote(File("state").string()) +
+          " XDG_DATA_HOME=" + Quote(File("data").string()) +
+          " XDG_CONFIG_HOME=" + Quote(File("config").string()) + " DISPLAY=" + display + " " +
+          Quote(SKYRELAY_APP_PATH) + " --language de --settings " + Quote(settings) +
+          (e.outputClosed ? "" : " > " + Quote(File("out").string()) + " 2>&1") + " < /dev/null",
+      nullptr, false, e.outputClosed);
   XClient x(display);
   ASSERT_TRUE(x.Connected());
   const std::string title(CurrentBrand().MainCaption);

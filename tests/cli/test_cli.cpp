@@ -136,7 +136,7 @@ class Cli : public ::testing::Test {
     // A note of an interrupted run goes to the test's folder, never the user's;
     // runs side by side have one each.
     return Spawn("env XDG_STATE_HOME='" + dir.Folder() + "state" + tag + "' " +
-                     std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
+                     std::string(SKYRELAY_CLI_PATH) + " --language de --settings '" + dir.Folder() +
                      "s.cfg' --trace '" + File(tag, "trace").string() + "' " + arguments + " > '" +
                      File(tag, "out").string() + "' 2>&1" + (terminal ? "" : " < /dev/null"),
                  terminal, hangUpIgnored);
@@ -499,8 +499,8 @@ TEST_F(Cli, EverySignalEndsTheRunAndReleasesTheStation) {
 // the run's.
 TEST_F(Cli, OutputThatGoesAwayDoesNotStopTheRelease) {
   const std::string small = SmallPackage();
-  const std::string program = std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
-                              "s.cfg' --trace '" + File("", "trace").string() + "' ";
+  const std::string program = std::string(SKYRELAY_CLI_PATH) + " --language de --settings '" +
+                              dir.Folder() + "s.cfg' --trace '" + File("", "trace").string() + "' ";
   {
     SCOPED_TRACE("| head -3");
     const Sim sim = StartSim("");
@@ -569,9 +569,9 @@ TEST_F(Cli, OutputThatGoesAwayDoesNotStopTheRelease) {
 // nothing on the line but LocoNet messages, and the update runs as usual.
 TEST_F(Cli, ClosedStandardDescriptorsKeepTheLineClean) {
   const Sim sim = StartSim("", "0<&- 1>&-");
-  const pid_t pid = Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
-                          "s.cfg' --interface 3 --port " + sim.device + " --yes update '" +
-                          SmallPackage() + "' 0<&- 1>&- 2>&-");
+  const pid_t pid = Spawn(std::string(SKYRELAY_CLI_PATH) + " --language de --settings '" +
+                          dir.Folder() + "s.cfg' --interface 3 --port " + sim.device +
+                          " --yes update '" + SmallPackage() + "' 0<&- 1>&- 2>&-");
   EXPECT_EQ(Wait(pid, 30), kSmallPackageStatus);
   const std::string fromPc = TracedBytes(sim.Trace(), "->");
   EXPECT_TRUE(OnlyLocoNetMessages(fromPc)) << fromPc;

@@ -279,6 +279,7 @@ class CliJson : public ::testing::Test {
   testfiles::TempDir dir;
   const std::string sample = sim::WriteSamplePackage(dir.Folder() + "paket");
   int runs = 0;
+  std::string language = "de";
 
   void SetUp() override {
     setenv("XDG_STATE_HOME", (dir.Folder() + "state").c_str(), 1);
@@ -292,10 +293,10 @@ class CliJson : public ::testing::Test {
   // error apart, input from /dev/null. Returns the run's number.
   int Start(const std::string& arguments, pid_t& pid) {
     const int n = runs++;
-    pid =
-        test::Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" + dir.Folder() +
-                    "s.cfg' --trace '" + File("trace", n).string() + "' " + arguments + " > '" +
-                    File("out", n).string() + "' 2> '" + File("err", n).string() + "' < /dev/null");
+    pid = test::Spawn(std::string(SKYRELAY_CLI_PATH) + " --language " + language + " --settings '" +
+                      dir.Folder() + "s.cfg' --trace '" + File("trace", n).string() + "' " +
+                      arguments + " > '" + File("out", n).string() + "' 2> '" +
+                      File("err", n).string() + "' < /dev/null");
     return n;
   }
   // Runs the program to its end and checks every line of its standard output.
@@ -337,10 +338,11 @@ class CliJson : public ::testing::Test {
   void ExpectSameRunWithoutJson(const JsonRun& json, const std::string& arguments) {
     const std::string n = std::to_string(runs++);
     const fs::path trace = dir.path() / ("trace" + n);
-    const int status = test::Wait(test::Spawn(std::string(SKYRELAY_CLI_PATH) + " --settings '" +
-                                              dir.Folder() + "s.cfg' --trace '" + trace.string() +
-                                              "' " + arguments + " > /dev/null 2>&1 < /dev/null"),
-                                  30);
+    const int status =
+        test::Wait(test::Spawn(std::string(SKYRELAY_CLI_PATH) + " --language de --settings '" +
+                               dir.Folder() + "s.cfg' --trace '" + trace.string() + "' " +
+                               arguments + " > /dev/null 2>&1 < /dev/null"),
+                   30);
     EXPECT_EQ(status, json.status);
     EXPECT_EQ(ReadAll(trace), json.trace);
   }
@@ -392,6 +394,58 @@ TEST_F(CliJson, FullUpdate) {
   EXPECT_GT(report["duration"].number, 300);
   EXPECT_NE(r.err.find("Update erfolgreich: Firmware 2.1 geprüft"), std::string::npos);
   ExpectSameRunWithoutJson(r, arguments);
+}
+
+// A value with the texts for people left out (and the backup's path, which has
+// the time of day in its name): what a script decides by.
+std::string Skeleton(const Value& v) {
+  static const std::set<std::string> kTexts = {"text",    "title",     "name",
+                                               "verdict", "kind_text", "version_text",
+                                               "detail",  "path",      "backup_path"};
+  switch (v.kind) {
+    case Value::Kind::Null:
+      return "null";
+    case Value::Kind::Bool:
+      return v.boolean ? "true" : "false";
+    case Value::Kind::Number:
+      return std::to_string(v.number);
+    case Value::Kind::String:
+      return '"' + v.string + '"';
+    case Value::Kind::Array: {
+      std::string out = "[";
+      for (const Value& e : v.array) out += Skeleton(e) + ",";
+      return out + "]";
+    }
+    case Value::Kind::Object: {
+      std::string out = "{";
+      for (const auto& [key, e] : v.object) {
+        out += key + ":" + (kTexts.count(key) ? std::string("_") : Skeleton(e)) + ",";
+      }
+      return out + "}";
+    }
+  }
+  return "";
+}
+
+// The same runs in German and in English: the same objects with the same keys,
+// codes and figures, the same bus messages and exit status; only the texts
+// differ.
+TEST_F(CliJson, KeysAndCodesDoNotDependOnTheLanguage) {
+  for (const std::string& arguments :
+       {"--simulate --yes update '" + sample + "'",
+        "--simulate --yes --sim-silent-handheld update '" + sample + "'"}) {
+    SCOPED_TRACE(arguments);
+    language = "de";
+    const JsonRun de = Run("--json " + arguments);
+    language = "en";
+    const JsonRun en = Run("--json " + arguments);
+    EXPECT_EQ(std::pair(de.status, de.trace), std::pair(en.status, en.trace));
+    ASSERT_EQ(de.objects.size(), en.objects.size());
+    for (size_t i = 0; i < de.objects.size(); i++) {
+      EXPECT_EQ(Skeleton(de.objects[i]), Skeleton(en.objects[i])) << i;
+    }
+    EXPECT_NE(de.report()["verdict"].string, en.report()["verdict"].string);
+  }
 }
 
 // Runs that fail: the report's error code, made from the typed result; the
