@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/translate.h"
+
 namespace skyrelay {
 namespace {
 
@@ -75,6 +77,28 @@ TEST(Translations, KeepTheConversionsOfTheirSource) {
     EXPECT_EQ(Conversions(translation), Conversions(source)) << source;
   }
   EXPECT_GT(messages, 300);
+}
+
+// The seam: a translator's text where it has one, the German source where it
+// has none or none is installed; a template is translated, then filled, and
+// what is filled in is never read as a template again.
+TEST(Translations, TheSeamAndItsTemplates) {
+  std::vector<std::string> asked;
+  SetTranslator([&](const char* context, const char* source) {
+    asked.push_back(std::string(context) + "|" + source);
+    return std::string(source) == "Port %1 fehlt: %2." ? std::string("Port %2 of %1 missing.")
+                                                       : std::string();
+  });
+  EXPECT_EQ(Fill(Tr("Test", "Port %1 fehlt: %2."), {"/dev/ttyUSB0", "%1 %%"}),
+            "Port %1 %% of /dev/ttyUSB0 missing.");
+  EXPECT_EQ(Tr("Test", "Abgebrochen."), "Abgebrochen.");
+  EXPECT_EQ(asked, (std::vector<std::string>{"Test|Port %1 fehlt: %2.", "Test|Abgebrochen."}));
+  SetTranslator(nullptr);
+  EXPECT_EQ(Tr("Test", "Port %1 fehlt: %2."), "Port %1 fehlt: %2.");
+
+  EXPECT_EQ(Fill("%1%2%3%4%5%6%7%8%9 %10 100 % %", {"a", "b", "c", "d", "e", "f", "g", "h", "i"}),
+            "abcdefghi a0 100 % %");
+  EXPECT_EQ(Fill("%1 und %3", {"x"}), "x und %3") << "a placeholder without its value stays";
 }
 
 }  // namespace
