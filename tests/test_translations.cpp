@@ -98,7 +98,7 @@ TEST(Translations, TheSeamAndItsTemplates) {
 
   EXPECT_EQ(Fill("%1%2%3%4%5%6%7%8%9 %10 100 % %", {"a", "b", "c", "d", "e", "f", "g", "h", "i"}),
             "abcdefghi a0 100 % %");
-  EXPECT_EQ(Fill("%1 und %3", {"x"}), "x und %3") << "a placeholder without its value stays";
+  EXPECT_EQ(Fill("%1 und %2", {"x"}), "x und %2") << "a placeholder without its value stays";
 }
 
 }  // namespace
