@@ -24,8 +24,9 @@ TEST(JsonWriter, StringsAreEscapedAndAlwaysUtf8) {
       {std::string("\x01\x1f\x7f", 3), R"("\u0001\u001f\u007f")"},
       {std::string("nul\0", 4), R"("nul\u0000")"},
       {"Prüfsumme – ok €", "\"Prüfsumme – ok €\""},
-      {"\xF0\x9F\x9A\x82", "\"\xF0\x9F\x9A\x82\""},  // four bytes
-      {"\xF3\xA0\x80\x81", "\"\xF3\xA0\x80\x81\""},  // four bytes, U+E0001
+      {"\xF0\x9F\x9A\x82", "\"\xF0\x9F\x9A\x82\""},          // four bytes
+      {"\xF3\xA0\x80\x81", "\"\xF3\xA0\x80\x81\""},          // four bytes, U+E0001
+      {"\xC2\x80\xE0\xA0\x80", "\"\xC2\x80\xE0\xA0\x80\""},  // the smallest of two and three bytes
       // Not UTF-8: Windows-1252, a stray continuation byte, a sequence cut
       // short, an overlong slash, a surrogate, beyond U+10FFFF.
       {"k\xe4putt", "\"k\xEF\xBF\xBDputt\""},
