@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -88,6 +89,25 @@ inline int Wait(pid_t pid, double seconds) {
   if (!ended && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
   if (!ended) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// What a program run through the shell printed and how it ended.
+struct Ran {
+  int status = -1;  // the exit status; -1 when it did not exit
+  std::string out;  // what `command` writes to standard output
+};
+
+// Runs `command` through the shell and waits for its end.
+inline Ran RunShell(const std::string& command) {
+  Ran ran;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return ran;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) ran.out.append(buffer, n);
+  const int status = pclose(pipe);
+  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return ran;
 }
 
 }  // namespace skyrelay::test

@@ -72,9 +72,9 @@ void StartUp(MainWin& window, const StartUpOptions& options) {
     LoadUpdateDescription(ctx, path);
   }
   ctx.rescueFolder = options.rescueFolder;
+  // Ready before the offer: the restore it may lead to needs the commands' state.
   window.ShowReadiness();
   OfferRelease(window);
-  window.ShowReadiness();
   // Enter starts the update when it can; otherwise the menus are the way on
   // (F10, Ctrl+O).
   if (window.updateButton()->isEnabled()) window.updateButton()->setFocus();

@@ -100,6 +100,16 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
     }
     return true;
   };
+  double seconds = 0;
+  auto needSeconds = [&](double max) {
+    char* end = nullptr;
+    seconds = std::strtod(value.c_str(), &end);
+    if (value.empty() || !end || *end != '\0' || seconds < 0 || seconds > max) {
+      error = Fill(Tr("Sim", "ungültige Zeit \"%1\""), {value});
+      return false;
+    }
+    return true;
+  };
   HandheldConfig& h = sim.handheld;
   if (name == "article") {
     if (!needNumber(10000, 99999)) return false;
@@ -133,12 +143,7 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
     if (!needNumber(0, 16383)) return false;
     h.locoAddress = static_cast<uint16_t>(n);
   } else if (name == "restart") {
-    char* end = nullptr;
-    const double seconds = std::strtod(value.c_str(), &end);
-    if (value.empty() || !end || *end != '\0' || seconds < 0 || seconds > 3600) {
-      error = Fill(Tr("Sim", "ungültige Zeit \"%1\""), {value});
-      return false;
-    }
+    if (!needSeconds(3600)) return false;
     h.restartTime = seconds;
   } else if (name == "never-restart") {
     h.neverRestart = true;
@@ -161,12 +166,7 @@ bool ApplySimOption(SimLoNet& sim, const std::string& name, const std::string& v
   } else if (name == "silent-station") {
     sim.station.present = false;
   } else if (name == "release-delay") {
-    char* end = nullptr;
-    const double seconds = std::strtod(value.c_str(), &end);
-    if (value.empty() || !end || *end != '\0' || seconds < 0 || seconds > 60) {
-      error = "ungültige Zeit \"" + value + "\"";
-      return false;
-    }
+    if (!needSeconds(60)) return false;
     sim.station.releaseDelay = seconds;
   } else if (name == "drop-echoes") {
     if (!needNumber(0, 1000000)) return false;

@@ -1,13 +1,12 @@
 // The desktop program in either language: --language, else the language
 // chosen in its menu, else the locale; the window's texts follow it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QDir>
-#include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "../real_time.h"
 #include "app/app_text.h"
 #include "app_world.h"
 #include "qt/language.h"
@@ -15,10 +14,7 @@
 namespace skyrelay::app::test {
 namespace {
 
-struct Ran {
-  int status = -1;
-  std::string out;
-};
+using skyrelay::test::Ran;
 
 // The program itself, with only the given locale variable set and the
 // remembered language (if any) in `config`; --help and a wrong argument are
@@ -27,15 +23,7 @@ Ran RunProgram(const std::string& config, const std::string& locale, const std::
   const std::string command = "env -u LC_ALL -u LC_MESSAGES -u LANG XDG_CONFIG_HOME='" + config +
                               "' " + locale + " " + SKYRELAY_APP_PATH + " " + arguments +
                               " 2>&1 < /dev/null";
-  Ran ran;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return ran;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) ran.out.append(buffer, n);
-  const int status = pclose(pipe);
-  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return ran;
+  return skyrelay::test::RunShell(command);
 }
 
 bool German(const Ran& ran) {

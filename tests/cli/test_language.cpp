@@ -2,22 +2,18 @@
 // chooses; the texts change, the messages on the bus and the exit status do
 // not.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "../config_test_files.h"
+#include "../real_time.h"
 #include "sim/package.h"
 
 namespace skyrelay {
 namespace {
 
-struct Ran {
-  int status = -1;
-  std::string out;  // standard output and error
-};
+using test::Ran;
 
 // Runs `command` through the shell with the locale variables as given (unset
 // when empty); the program's backups go into `dir`.
@@ -29,20 +25,7 @@ Ran RunWith(const std::string& dir, const std::string& lcAll, const std::string&
   if (!lcMessages.empty()) command += " LC_MESSAGES=" + lcMessages;
   if (!lang.empty()) command += " LANG=" + lang;
   command += std::string(" ") + SKYRELAY_CLI_PATH + " " + arguments + " 2>&1 < /dev/null";
-  Ran ran;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return ran;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) ran.out.append(buffer, n);
-  const int status = pclose(pipe);
-  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return ran;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return test::RunShell(command);
 }
 
 bool Has(const std::string& text, const std::string& part) {
@@ -117,7 +100,7 @@ TEST(Language, BothLanguagesSendTheSameMessages) {
       runs.push_back(RunWith(dir.Folder() + language, "", "", "",
                              std::string("--language ") + language + " --simulate --trace '" +
                                  trace + "' " + c.arguments + " update '" + package + "'"));
-      traces.push_back(ReadFile(trace));
+      traces.push_back(test::ReadAll(trace));
     }
     EXPECT_EQ(runs[0].status, c.status) << runs[0].out;
     EXPECT_EQ(runs[1].status, c.status) << runs[1].out;
